@@ -1,0 +1,41 @@
+#pragma once
+
+#include "Picture.h"
+
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+// What a decoder reads: the whole file's bytes, and its path for formats that look for a
+// companion file beside it (the Dr. Halo palette).
+struct PictureFile {
+    QString path;
+    std::span<const uint8_t> bytes;
+};
+
+// One decoder a file, each turning a file's bytes into pixels as the file stores them (top
+// row first, orientation metadata not applied, no gamma or color management). Every
+// failure is a PictureError. The format registry is the only place that maps extensions to
+// these functions.
+QImage decodeBmp(const PictureFile& file);   // bmp, dib, rle
+QImage decodeIco(const PictureFile& file);   // ico
+QImage decodeJpeg(const PictureFile& file);  // jpg, jpe, jpeg, jfif
+QImage decodePng(const PictureFile& file);   // png
+QImage decodeGif(const PictureFile& file);   // gif
+QImage decodeTiff(const PictureFile& file);  // tif, tiff, fax
+QImage decodeEps(const PictureFile& file);   // eps: the TIFF preview of a binary EPS file
+QImage decodePnm(const PictureFile& file);   // pbm, pgm, ppm
+QImage decodeTga(const PictureFile& file);   // tga, win, vst, vda, icb
+QImage decodePcx(const PictureFile& file);   // pcx, pcc, scr
+QImage decodeSgi(const PictureFile& file);   // sgi, rgb, rgba, bw
+QImage decodePsd(const PictureFile& file);   // psd, pdd
+QImage decodeRla(const PictureFile& file);   // rla, rpf
+QImage decodeCel(const PictureFile& file);   // cel, pic
+QImage decodePcd(const PictureFile& file);   // pcd
+QImage decodeCut(const PictureFile& file);   // cut
+QImage decodePsp(const PictureFile& file);   // psp
+std::unique_ptr<Picture> decodeWmf(const PictureFile& file); // wmf
+std::unique_ptr<Picture> decodeEmf(const PictureFile& file); // emf

@@ -1,0 +1,166 @@
+#include "FormatRegistry.h"
+
+#include "PictureError.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <new>
+
+const char* const kOpenPicturesFilter =
+    "All Photos|*.gif;*.png;*.psp;*.cut;*.pcd;*.pic;*.cel;*.pbm;*.pgm;*.ppm;*.pdd;*.psd;*.bw;*.rgb;*.rgba;*.sgi;"
+    "*.rla;*.rpf;*.scr;*.pcc;*.pcx;*.eps;*.fax;*.tif;*.tiff;*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.jpeg;*.jpe;"
+    "*.jpg;*.jfif;*.emf;*.wmf;*.bmp";
+
+QString toQtFileFilter(const QString& filter)
+{
+    // "Name|*.a;*.b|Other|*.c" becomes "Name (*.a *.b);;Other (*.c)".
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList entries;
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        entries << QStringLiteral("%1 (%2)").arg(parts[i], QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')));
+    return entries.join(QStringLiteral(";;"));
+}
+
+namespace {
+
+template <QImage (*decodeRaster)(const PictureFile&)>
+std::unique_ptr<Picture> rasterPicture(const PictureFile& file)
+{
+    return std::make_unique<RasterPicture>(decodeRaster(file));
+}
+
+void registerStandardFormats(FormatRegistry& registry)
+{
+    struct Row {
+        const char* extension;
+        const char* description;
+        FormatRegistry::Decoder decode;
+    };
+    const Row rows[] = {
+        {"bmp", "Windows bitmaps", rasterPicture<decodeBmp>},
+        {"ico", "Windows icons", rasterPicture<decodeIco>},
+        {"wmf", "Windows metafiles", decodeWmf},
+        {"emf", "Windows enhanced meta files", decodeEmf},
+        {"jfif", "JFIF images", rasterPicture<decodeJpeg>},
+        {"jpg", "JPG images", rasterPicture<decodeJpeg>},
+        {"jpe", "JPE images", rasterPicture<decodeJpeg>},
+        {"jpeg", "JPEG images", rasterPicture<decodeJpeg>},
+        {"rle", "Run length encoded Windows bitmaps", rasterPicture<decodeBmp>},
+        {"dib", "Device independant Windows bitmaps", rasterPicture<decodeBmp>},
+        {"win", "Truevision images", rasterPicture<decodeTga>},
+        {"vst", "Truevision images", rasterPicture<decodeTga>},
+        {"vda", "Truevision images", rasterPicture<decodeTga>},
+        {"tga", "Truevision images", rasterPicture<decodeTga>},
+        {"icb", "Truevision images", rasterPicture<decodeTga>},
+        {"tiff", "Macintosh TIFF images", rasterPicture<decodeTiff>},
+        {"tif", "PC TIF images", rasterPicture<decodeTiff>},
+        {"fax", "GFI fax images", rasterPicture<decodeTiff>},
+        {"eps", "Encapsulated Postscript images", rasterPicture<decodeEps>},
+        {"pcx", "ZSoft Paintbrush images", rasterPicture<decodePcx>},
+        {"pcc", "ZSoft Paintbrush images", rasterPicture<decodePcx>},
+        {"scr", "Word 5.x screen capture images", rasterPicture<decodePcx>},
+        {"rpf", "Alias/Wavefront images", rasterPicture<decodeRla>},
+        {"rla", "Alias/Wavefront images", rasterPicture<decodeRla>},
+        {"sgi", "SGI true color images", rasterPicture<decodeSgi>},
+        {"rgba", "SGI true color images with alpha", rasterPicture<decodeSgi>},
+        {"rgb", "SGI true color images", rasterPicture<decodeSgi>},
+        {"bw", "SGI black/white images", rasterPicture<decodeSgi>},
+        {"psd", "Photoshop images", rasterPicture<decodePsd>},
+        {"pdd", "Photoshop images", rasterPicture<decodePsd>},
+        {"ppm", "Portable pixel map images", rasterPicture<decodePnm>},
+        {"pgm", "Portable gray map images", rasterPicture<decodePnm>},
+        {"pbm", "Portable bitmap images", rasterPicture<decodePnm>},
+        {"cel", "Autodesk images", rasterPicture<decodeCel>},
+        {"pic", "Autodesk images", rasterPicture<decodeCel>},
+        {"pcd", "Kodak Photo-CD images", rasterPicture<decodePcd>},
+        {"cut", "Dr. Halo images", rasterPicture<decodeCut>},
+        {"psp", "Paintshop Pro images", rasterPicture<decodePsp>},
+        {"png", "Portable network graphic images", rasterPicture<decodePng>},
+        {"gif", "GIF Image", rasterPicture<decodeGif>},
+    };
+    for (const Row& row : rows)
+        registry.add(QString::fromLatin1(row.extension), QString::fromLatin1(row.description), row.decode);
+}
+
+} // namespace
+
+const FormatRegistry& FormatRegistry::standard()
+{
+    static const FormatRegistry registry = [] {
+        FormatRegistry r;
+        registerStandardFormats(r);
+        return r;
+    }();
+    return registry;
+}
+
+void FormatRegistry::add(const QString& extension, const QString& description, Decoder decode)
+{
+    entries_.push_back(Entry{extension.toLower(), description, std::move(decode)});
+}
+
+const FormatRegistry::Entry* FormatRegistry::find(const QString& extension) const
+{
+    const QString key = extension.toLower();
+    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+        if (it->extension == key)
+            return &*it;
+    }
+    return nullptr;
+}
+
+std::unique_ptr<Picture> FormatRegistry::decode(const QString& fileName, std::span<const uint8_t> bytes) const
+{
+    const QString extension = pictureExtension(fileName);
+    const Entry* entry = find(extension);
+    if (!entry)
+        throw PictureError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
+    try {
+        return entry->decode(PictureFile{fileName, bytes});
+    } catch (const std::bad_alloc&) {
+        throw PictureError(QStringLiteral("Not enough memory to read %1").arg(fileName));
+    }
+}
+
+std::unique_ptr<Picture> FormatRegistry::load(const QString& fileName) const
+{
+    // The extension decides before the file is touched.
+    const QString extension = pictureExtension(fileName);
+    if (!find(extension))
+        throw PictureError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
+
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw PictureError(QStringLiteral("Cannot open %1: %2").arg(fileName, file.errorString()));
+    if (QFileInfo(fileName).isDir())
+        throw PictureError(QStringLiteral("Cannot open %1: it is a folder").arg(fileName));
+
+    const qint64 size = file.size();
+    if (size > 0) {
+        if (uchar* mapped = file.map(0, size)) {
+            auto picture = decode(fileName, std::span<const uint8_t>(mapped, size_t(size)));
+            file.unmap(mapped);
+            return picture;
+        }
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw PictureError(QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()));
+    return decode(fileName, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                                     size_t(bytes.size())));
+}
+
+QString pictureExtension(const QString& fileName)
+{
+    const int slash = std::max(fileName.lastIndexOf(QLatin1Char('/')), fileName.lastIndexOf(QLatin1Char('\\')));
+    const int dot = fileName.lastIndexOf(QLatin1Char('.'));
+    if (dot <= slash)
+        return {};
+    return fileName.mid(dot + 1);
+}
+
+std::unique_ptr<Picture> loadPicture(const QString& fileName)
+{
+    return FormatRegistry::standard().load(fileName);
+}

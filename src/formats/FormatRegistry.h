@@ -1,0 +1,55 @@
+#pragma once
+
+#include "Decoders.h"
+#include "Picture.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+// The open dialog's one filter, "Name|patterns": every registered extension except ico.
+extern const char* const kOpenPicturesFilter;
+
+// Turns a "Name|*.a;*.b|Name2|*.c" filter into the file dialog's "Name (*.a *.b);;Name2 (*.c)".
+QString toQtFileFilter(const QString& filter);
+
+// Maps a file-name extension to the decoder that reads it. The file's content never
+// chooses the decoder.
+class FormatRegistry {
+public:
+    using Decoder = std::function<std::unique_ptr<Picture>(const PictureFile&)>;
+
+    struct Entry {
+        QString extension;   // lower case, without the dot
+        QString description;
+        Decoder decode;
+    };
+
+    // The registry filled with every readable format, built once on first use.
+    static const FormatRegistry& standard();
+
+    // Registers an extension (lower-cased); a later entry for the same extension wins.
+    void add(const QString& extension, const QString& description, Decoder decode);
+
+    // The most recent entry for the extension (any case), or nullptr.
+    const Entry* find(const QString& extension) const;
+
+    // Reads the file and decodes it by its extension. Throws PictureError.
+    std::unique_ptr<Picture> load(const QString& fileName) const;
+
+    // Decodes bytes already in memory as if they were the file fileName.
+    std::unique_ptr<Picture> decode(const QString& fileName, std::span<const uint8_t> bytes) const;
+
+    const std::vector<Entry>& entries() const { return entries_; }
+
+private:
+    std::vector<Entry> entries_;
+};
+
+// The text after the last dot of the file name's last path component; empty without a dot.
+QString pictureExtension(const QString& fileName);
+
+// Loads a picture file through the standard registry. Throws PictureError.
+std::unique_ptr<Picture> loadPicture(const QString& fileName);

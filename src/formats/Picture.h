@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QImage>
+#include <QRect>
+
+class QPainter;
+
+// A decoded picture of any readable format: its size, drawing itself stretched into a
+// rectangle (mask step, thumbnails, previews) and conversion into a bitmap of its own size
+// (the render pipeline's starting point).
+class Picture {
+public:
+    virtual ~Picture() = default;
+
+    virtual int width() const = 0;
+    virtual int height() const = 0;
+
+    // Draws the whole picture stretched over target. Raster pictures are sampled without
+    // averaging: every target pixel takes the color of one picture pixel.
+    virtual void draw(QPainter& painter, const QRect& target) const = 0;
+
+    // The picture as a bitmap of width() x height(). Vector pictures are drawn on white.
+    virtual QImage toImage() const = 0;
+};
+
+// A picture that holds decoded pixels.
+class RasterPicture final : public Picture {
+public:
+    explicit RasterPicture(QImage image) : image_(std::move(image)) {}
+
+    int width() const override { return image_.width(); }
+    int height() const override { return image_.height(); }
+    void draw(QPainter& painter, const QRect& target) const override;
+    QImage toImage() const override { return image_; }
+
+    const QImage& image() const { return image_; }
+
+private:
+    QImage image_;
+};

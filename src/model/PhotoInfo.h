@@ -1,0 +1,31 @@
+#pragma once
+
+#include "render/PhotoSettings.h"
+
+#include <QImage>
+#include <QString>
+
+// The settings record of one opened photo (also the scratch record of every dialog, the
+// default settings and a template's content). A new record starts from the stored default
+// settings in section PHOTO of lumatrim.dat, or the built-in defaults where missing.
+class TPhotoInfo : public PhotoSettings {
+public:
+    // Create: crop, rotation and color balance at zero, the rest from lumatrim.dat [PHOTO].
+    explicit TPhotoInfo(const QString& fileName = QString());
+
+    // Copies every field of source except FileName.
+    void AssignSettings(const TPhotoInfo& source);
+
+    // Reads the settings block (SIZE .. COLOR) from a section of a key/value file; fields
+    // outside the block are left alone. Never fails: missing or unreadable values give
+    // the built-in defaults.
+    void LoadSettings(const QString& fileName, const QString& section);
+
+    // Writes the settings block into a section, keeping every other key, section and line.
+    // Throws "Unable to write to <path>" when the file cannot be written.
+    void SaveSettings(const QString& fileName, const QString& section) const;
+
+    // The 32 x 32 thumbnail of the source picture on white. Throws when the source cannot
+    // be decoded or is empty.
+    QImage CreateThumbnail(int width, int height) const;
+};

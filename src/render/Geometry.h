@@ -1,0 +1,17 @@
+#pragma once
+
+#include "PhotoSettings.h"
+
+#include <QImage>
+
+// The geometry steps of the pipeline, on 24-bit blue-green-red bitmaps. A step that changes
+// the size replaces the bitmap; a step with nothing to do leaves it untouched.
+
+// Cuts out info.CropRect, after storing back its intersection with the image (or 0,0,0,0).
+void DoCrop(QImage& bitmap, PhotoSettings& info);
+
+// Brings the longer side to info.MaxSize by nearest-neighbour sampling (never averaging).
+void DoResize(QImage& bitmap, const PhotoSettings& info);
+
+// Turns the image by info.Rotation degrees counter-clockwise (0, 90, 180, 270).
+void DoRotate(QImage& bitmap, const PhotoSettings& info);

@@ -1,0 +1,102 @@
+#include "TestSupport.h"
+
+#include "formats/ImageConversion.h"
+#include "model/ProgramFolder.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cstring>
+#include <random>
+#include <sstream>
+
+QString corpusDir()
+{
+    return QString::fromUtf8(LUMATRIM_CORPUS_DIR);
+}
+
+QString testDataDir()
+{
+    return QString::fromUtf8(LUMATRIM_TEST_DATA_DIR);
+}
+
+QString freshFolder(const QString& name)
+{
+    QDir dir(programFolder());
+    dir.mkpath(name);
+    QDir sub(dir.filePath(name));
+    sub.removeRecursively();
+    dir.mkpath(name);
+    return dir.filePath(name);
+}
+
+QImage solidBitmap(int width, int height, uint8_t r, uint8_t g, uint8_t b)
+{
+    QImage image(width, height, kBitmapFormat);
+    for (int y = 0; y < height; ++y) {
+        uint8_t* p = image.scanLine(y);
+        for (int x = 0; x < width; ++x, p += 3) {
+            p[0] = b;
+            p[1] = g;
+            p[2] = r;
+        }
+    }
+    return image;
+}
+
+QImage randomBitmap(int width, int height, uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    QImage image(width, height, kBitmapFormat);
+    for (int y = 0; y < height; ++y) {
+        uint8_t* p = image.scanLine(y);
+        for (int x = 0; x < width * 3; ++x)
+            p[x] = uint8_t(rng());
+    }
+    return image;
+}
+
+uint32_t rgbAt(const QImage& bitmap, int x, int y)
+{
+    const uint8_t* p = bitmap.constScanLine(y) + 3 * x;
+    return (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+}
+
+std::string bitmapDifference(const QImage& expected, const QImage& actual)
+{
+    std::ostringstream out;
+    if (expected.size() != actual.size()) {
+        out << "size " << actual.width() << "x" << actual.height() << ", expected " << expected.width() << "x"
+            << expected.height();
+        return out.str();
+    }
+    const QImage e = toBgr888(expected);
+    const QImage a = toBgr888(actual);
+    for (int y = 0; y < e.height(); ++y) {
+        if (std::memcmp(e.constScanLine(y), a.constScanLine(y), size_t(e.width()) * 3) == 0)
+            continue;
+        for (int x = 0; x < e.width(); ++x) {
+            if (rgbAt(e, x, y) != rgbAt(a, x, y)) {
+                out << "pixel (" << x << ", " << y << ") is #" << std::hex << rgbAt(a, x, y) << ", expected #"
+                    << rgbAt(e, x, y);
+                return out.str();
+            }
+        }
+    }
+    return {};
+}
+
+QByteArray readFileBytes(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+void writeFileBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(bytes);
+}
