@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstring>
 #include <random>
@@ -99,4 +100,44 @@ void writeFileBytes(const QString& path, const QByteArray& bytes)
     QFile f(path);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         f.write(bytes);
+}
+
+#include <QImageReader>
+
+QStringList corpusFiles(const QString& extension)
+{
+    QDir dir(corpusDir() + QLatin1Char('/') + extension);
+    QStringList files;
+    for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
+        if (name.endsWith(QLatin1String(".ref.png")) || name.endsWith(QLatin1String(".ref-rgb.png")))
+            continue;
+        files << dir.filePath(name);
+    }
+    return files;
+}
+
+QString referenceFor(const QString& pictureFile)
+{
+    for (const char* suffix : {".ref-rgb.png", ".ref.png"}) {
+        const QString candidate = pictureFile + QLatin1String(suffix);
+        if (QFile::exists(candidate))
+            return candidate;
+    }
+    return {};
+}
+
+QImage loadReference(const QString& referenceFile)
+{
+    QImageReader reader(referenceFile, "png");
+    reader.setAutoTransform(false);
+    return toBgr888(reader.read());
+}
+
+QString keepMismatch(const QString& pictureFile, const QImage& actual)
+{
+    QDir dir(QString::fromUtf8(LUMATRIM_BINARY_DIR));
+    dir.mkpath(QStringLiteral("mismatches"));
+    const QString out = dir.filePath(QStringLiteral("mismatches/") + QFileInfo(pictureFile).fileName() + QStringLiteral(".actual.png"));
+    actual.save(out, "png");
+    return out;
 }

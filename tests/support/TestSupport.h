@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <string>
@@ -28,3 +29,13 @@ std::string bitmapDifference(const QImage& expected, const QImage& actual);
 
 QByteArray readFileBytes(const QString& path);
 void writeFileBytes(const QString& path, const QByteArray& bytes);
+
+// The picture files of corpus/<ext>/ (reference decodes left out), sorted by name.
+QStringList corpusFiles(const QString& extension);
+// The reference decode of a corpus file: NAME.ref-rgb.png where it exists (alpha dropped),
+// else NAME.ref.png, else an empty string.
+QString referenceFor(const QString& pictureFile);
+// Reads a reference PNG as a 24-bit blue-green-red bitmap, without gamma correction.
+QImage loadReference(const QString& referenceFile);
+// Writes a decode that did not match next to the build, for inspection; returns its path.
+QString keepMismatch(const QString& pictureFile, const QImage& actual);

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "PhotoInfo.h"
+#include "formats/Picture.h"
+
+#include <QImage>
+#include <QObject>
+#include <QSize>
+
+#include <memory>
+#include <span>
+
+// The rendering core of the photo view: it refers to one settings record (never owns it),
+// holds the decoded source and mask pictures, runs the pipeline into the 24-bit rendered
+// bitmap and announces every render and zoom change. Needs no widgets: the export and
+// lumatrim-render use it alone; the on-screen TPhoto wraps it.
+class PhotoCore : public QObject {
+    Q_OBJECT
+
+public:
+    explicit PhotoCore(QObject* parent = nullptr);
+    ~PhotoCore() override;
+
+    TPhotoInfo* Info() const { return info_; }
+    int Zoom() const { return zoom_; }
+    const Picture* Source() const { return source_.get(); }
+    const Picture* MaskPicture() const { return mask_.get(); }
+    const QImage& Bitmap() const { return bitmap_; }
+    // The rendered size times the zoom (integer division, truncating).
+    QSize DisplaySize() const;
+
+    // Shows another record (or none): loads its source and mask, then renders.
+    void SetPhotoInfo(TPhotoInfo* info);
+    void SetZoom(int percent);
+    // Decodes Info()->FileName; a file that fails to load leaves no source, silently.
+    void LoadSource();
+    // Decodes Info()->Mask when its name has an extension; failures leave no mask picture.
+    void LoadMask();
+    // Runs the pipeline from the source and announces the change.
+    void Render();
+
+    // Writes the rendered bitmap as JPEG. Throws on failure (an empty bitmap included).
+    void SaveToFile(const QString& path) const;
+
+    void RotateClockwise();
+    void RotateCounterclockwise();
+
+    // The pipeline steps, usable on any bitmap (dialogs run them on their previews).
+    static void DoCrop(QImage& bitmap, PhotoSettings& info);
+    static void DoResize(QImage& bitmap, const PhotoSettings& info);
+    static void DoRotate(QImage& bitmap, const PhotoSettings& info);
+    static void DoColorBalance(QImage& bitmap, const PhotoSettings& info);
+    static void DoFilter(QImage& bitmap, std::span<const int> kernel);
+    static void DoWatermark(QImage& bitmap, const PhotoSettings& info);
+    static void DoMask(QImage& bitmap, const Picture* maskPicture, const PhotoSettings& info);
+
+signals:
+    // After every Render and every SetZoom, with this object as sender.
+    void OnChange(QObject* sender);
+
+private:
+    TPhotoInfo* info_ = nullptr;
+    int zoom_ = 100;
+    std::unique_ptr<Picture> source_;
+    std::unique_ptr<Picture> mask_;
+    QImage bitmap_;
+};
