@@ -1,0 +1,48 @@
+#pragma once
+
+#include "model/PhotoCore.h"
+
+#include <QWidget>
+
+// The one photo view on screen: a lightweight control that paints the rendered bitmap of its
+// PhotoCore stretched over its own area (no averaging) and sizes itself to the rendered size
+// times the zoom. Everything about loading and rendering lives in the core.
+class TPhoto : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TPhoto(QWidget* owner = nullptr);
+
+    PhotoCore& Core() { return core_; }
+    const PhotoCore& Core() const { return core_; }
+
+    TPhotoInfo* Info() const { return core_.Info(); }
+    int Zoom() const { return core_.Zoom(); }
+    const Picture* Source() const { return core_.Source(); }
+    const Picture* MaskPicture() const { return core_.MaskPicture(); }
+    const QImage& Bitmap() const { return core_.Bitmap(); }
+
+    void SetPhotoInfo(TPhotoInfo* info) { core_.SetPhotoInfo(info); }
+    void SetZoom(int percent) { core_.SetZoom(percent); }
+    void LoadSource() { core_.LoadSource(); }
+    void LoadMask() { core_.LoadMask(); }
+    void Render() { core_.Render(); }
+    void SaveToFile(const QString& path) const { core_.SaveToFile(path); }
+    void RotateClockwise() { core_.RotateClockwise(); }
+    void RotateCounterclockwise() { core_.RotateCounterclockwise(); }
+
+    // Puts the rendered pixels on the clipboard as a bitmap image.
+    void CopyToClipboard() const;
+
+signals:
+    // After every render and zoom change, with this view as sender.
+    void OnChange(QObject* sender);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void coreChanged();
+
+    PhotoCore core_;
+};
