@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+
+// The error of a key/value file that cannot be written: "Unable to write to <path>".
+class FileWriteError : public std::runtime_error {
+public:
+    explicit FileWriteError(const QString& path);
+    QString path() const { return path_; }
+
+private:
+    QString path_;
+};
+
+// Reads an integer as the settings files store it: "0x"/"0X" + hexadecimal (when longer
+// than 2 characters), "$" + hexadecimal, or an optionally signed decimal number. Hexadecimal
+// takes up to 8 digits and wraps to 32 bits; nothing else is accepted.
+std::optional<int32_t> parseStoredInteger(const QString& text);
+
+// A text file of "[SECTION]" lines, each followed by "KEY=value" lines. Sections and keys are
+// matched without regard to case. Every call reads or writes the file itself: nothing is
+// cached, so two objects on the same path always see each other's writes. Reading never
+// fails and never creates the file; writing keeps every other line byte for byte, goes
+// through a temporary file and a rename (a failure never leaves a half-written file) and
+// throws FileWriteError when the file system refuses.
+class KeyValueFile {
+public:
+    using Pairs = QList<QPair<QString, QString>>;
+
+    explicit KeyValueFile(QString path);
+    const QString& path() const { return path_; }
+
+    // The value of a key: the text after the first "=", blanks and one pair of enclosing
+    // quotes removed, at most 2047 characters; def when the file, section or key is missing.
+    QString readString(const QString& section, const QString& key, const QString& def) const;
+    int32_t readInteger(const QString& section, const QString& key, int32_t def) const;
+    bool readBool(const QString& section, const QString& key, bool def) const;
+
+    // All keys of a section with their values, in file order (empty when missing).
+    Pairs readSection(const QString& section) const;
+    // The names of all sections, in file order.
+    QStringList sections() const;
+
+    void writeString(const QString& section, const QString& key, const QString& value);
+    void writeInteger(const QString& section, const QString& key, int32_t value);
+    void writeBool(const QString& section, const QString& key, bool value);
+    // Writes several keys of one section in one update of the file, in the given order.
+    void writeValues(const QString& section, const Pairs& values);
+    // Removes a section with all its lines; nothing happens when it is missing.
+    void eraseSection(const QString& section);
+
+private:
+    QByteArray readAll() const;
+    void replaceFile(const QByteArray& content) const;
+
+    QString path_;
+};

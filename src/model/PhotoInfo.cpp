@@ -1,0 +1,88 @@
+#include "PhotoInfo.h"
+
+#include "ColorNames.h"
+#include "KeyValueFile.h"
+#include "ProgramFolder.h"
+
+TPhotoInfo::TPhotoInfo(const QString& fileName)
+{
+    FileName = fileName;
+    CropRect = TRect{};
+    Rotation = Contrast = Brightness = Red = Green = Blue = 0;
+    Grayscale = Negative = false;
+    LoadSettings(settingsFilePath(), QStringLiteral("PHOTO"));
+}
+
+void TPhotoInfo::AssignSettings(const TPhotoInfo& source)
+{
+    const QString keptName = FileName;
+    static_cast<PhotoSettings&>(*this) = source;
+    FileName = keptName;
+}
+
+void TPhotoInfo::LoadSettings(const QString& fileName, const QString& section)
+{
+    // One read of the file serves the whole block.
+    const KeyValueFile::Pairs stored = KeyValueFile(fileName).readSection(section);
+    auto text = [&](const char* key, const QString& def) {
+        for (const auto& [name, value] : stored) {
+            if (name.compare(QLatin1String(key), Qt::CaseInsensitive) == 0)
+                return value;
+        }
+        return def;
+    };
+    auto integer = [&](const char* key, int32_t def) {
+        return parseStoredInteger(text(key, QString())).value_or(def);
+    };
+    auto boolean = [&](const char* key, bool def) { return integer(key, def ? 1 : 0) != 0; };
+
+    MaxSize = integer("SIZE", 600);
+    Optimize = boolean("OPTIMIZE", false);
+    KeepSize = boolean("KEEP", true);
+    Watermark = text("WATERMARK", QStringLiteral("Lumatrim"));
+    Font.Name = text("FONTNAME", QStringLiteral("Arial"));
+    Font.Size = integer("FONTSIZE", 10);
+    Font.Color = colorFromString(text("FONTCOLOR", QStringLiteral("clWhite")));
+    Font.Style = 0;
+    if (boolean("BOLD", true))
+        Font.Style |= fsBold;
+    if (boolean("ITALIC", false))
+        Font.Style |= fsItalic;
+    if (boolean("UNDERLINE", false))
+        Font.Style |= fsUnderline;
+    if (boolean("STRIKEOUT", false))
+        Font.Style |= fsStrikeOut;
+    Opacity = integer("OPACITY", 128);
+    Position = integer("POSITION", 6);
+    MarginX = integer("X", 8);
+    MarginY = integer("Y", 8);
+    Mask = text("MASK", QString());
+    BorderWidth = integer("MARGIN", 0);
+    BackgroundColor = colorFromString(text("COLOR", QStringLiteral("clWhite")));
+}
+
+void TPhotoInfo::SaveSettings(const QString& fileName, const QString& section) const
+{
+    auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+    // The whole block is one update of the file: a failure leaves the old file as it was.
+    KeyValueFile(fileName).writeValues(section, {
+        {QStringLiteral("SIZE"), QString::number(MaxSize)},
+        {QStringLiteral("OPTIMIZE"), flag(Optimize)},
+        {QStringLiteral("KEEP"), flag(KeepSize)},
+        {QStringLiteral("WATERMARK"), Watermark},
+        {QStringLiteral("FONTNAME"), Font.Name},
+        {QStringLiteral("FONTSIZE"), QString::number(Font.Size)},
+        {QStringLiteral("FONTCOLOR"), colorToString(Font.Color)},
+        {QStringLiteral("BOLD"), flag(Font.has(fsBold))},
+        {QStringLiteral("ITALIC"), flag(Font.has(fsItalic))},
+        {QStringLiteral("UNDERLINE"), flag(Font.has(fsUnderline))},
+        {QStringLiteral("STRIKEOUT"), flag(Font.has(fsStrikeOut))},
+        {QStringLiteral("OPACITY"), QString::number(Opacity)},
+        {QStringLiteral("POSITION"), QString::number(Position)},
+        {QStringLiteral("X"), QString::number(MarginX)},
+        {QStringLiteral("Y"), QString::number(MarginY)},
+        {QStringLiteral("MASK"), Mask},
+        {QStringLiteral("MARGIN"), QString::number(BorderWidth)},
+        {QStringLiteral("COLOR"), colorToString(BackgroundColor)},
+    });
+}
