@@ -4,14 +4,17 @@
 
 #include <QPainter>
 
+RasterPicture::RasterPicture(QImage image)
+    : image_(image.hasAlphaChannel() ? toBgr888(image) : std::move(image))
+{
+}
+
 void RasterPicture::draw(QPainter& painter, const QRect& target) const
 {
     if (image_.isNull() || target.isEmpty())
         return;
-    // Alpha is never part of a picture's look: draw the color channels as stored.
-    const QImage opaque = toBgr888(image_);
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(target, opaque);
+    painter.drawImage(target, image_);
     painter.restore();
 }

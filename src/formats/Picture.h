@@ -23,10 +23,11 @@ public:
     virtual QImage toImage() const = 0;
 };
 
-// A picture that holds decoded pixels.
+// A picture that holds decoded pixels. An image with an alpha channel is stored as its
+// 24-bit color channels, so drawing never blends.
 class RasterPicture final : public Picture {
 public:
-    explicit RasterPicture(QImage image) : image_(std::move(image)) {}
+    explicit RasterPicture(QImage image);
 
     int width() const override { return image_.width(); }
     int height() const override { return image_.height(); }

@@ -32,15 +32,21 @@ bool sameName(const QByteArray& stored, const QString& wanted)
     return QString::fromUtf8(stored).compare(wanted, Qt::CaseInsensitive) == 0;
 }
 
+} // namespace
+
 // One line of the file, split into what the lookup needs. The raw bytes are kept so that
 // lines nobody changes are written back exactly as they were.
-struct Line {
+struct KeyValueText::Line {
     QByteArray raw;       // without the line end
     QByteArray ending;    // "\n", "\r\n" or empty for a last line without one
     enum Kind { Other, Section, BrokenSection, Key } kind = Other;
     QByteArray name;      // section name or key
     QByteArray value;     // raw text after the first "="
 };
+
+namespace {
+
+using Line = KeyValueText::Line;
 
 std::vector<Line> splitLines(const QByteArray& content)
 {
@@ -252,49 +258,24 @@ std::optional<int32_t> parseStoredInteger(const QString& text)
     return int32_t(value);
 }
 
-KeyValueFile::KeyValueFile(QString path) : path_(std::move(path)) {}
+KeyValueText::KeyValueText(const QByteArray& content) : lines_(splitLines(content)) {}
+KeyValueText::~KeyValueText() = default;
+KeyValueText::KeyValueText(const KeyValueText&) = default;
+KeyValueText& KeyValueText::operator=(const KeyValueText&) = default;
 
-QByteArray KeyValueFile::readAll() const
+std::optional<QString> KeyValueText::value(const QString& section, const QString& key) const
 {
-    QFile file(path_);
-    if (QFileInfo(path_).isDir() || !file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    const qsizetype found = findKey(lines_, section, key);
+    if (found < 0)
+        return std::nullopt;
+    return decodeValue(lines_[size_t(found)].value);
 }
 
-void KeyValueFile::replaceFile(const QByteArray& content) const
-{
-    const QFileInfo info(path_);
-    if (info.isDir() || (info.exists() && !info.isWritable()))
-        throw FileWriteError(path_);
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
-        throw FileWriteError(path_);
-}
-
-QString KeyValueFile::readString(const QString& section, const QString& key, const QString& def) const
-{
-    const std::vector<Line> lines = splitLines(readAll());
-    const qsizetype found = findKey(lines, section, key);
-    return found < 0 ? def : decodeValue(lines[size_t(found)].value);
-}
-
-int32_t KeyValueFile::readInteger(const QString& section, const QString& key, int32_t def) const
-{
-    const QString text = readString(section, key, QString());
-    return parseStoredInteger(text).value_or(def);
-}
-
-bool KeyValueFile::readBool(const QString& section, const QString& key, bool def) const
-{
-    return readInteger(section, key, def ? 1 : 0) != 0;
-}
-
-KeyValueFile::Pairs KeyValueFile::readSection(const QString& section) const
+KeyValueText::Pairs KeyValueText::section(const QString& section) const
 {
     Pairs pairs;
     bool inSection = false;
-    for (const Line& line : splitLines(readAll())) {
+    for (const Line& line : lines_) {
         if (line.kind == Line::Section)
             inSection = sameName(line.name, section);
         else if (line.kind == Line::BrokenSection)
@@ -311,14 +292,87 @@ KeyValueFile::Pairs KeyValueFile::readSection(const QString& section) const
     return pairs;
 }
 
-QStringList KeyValueFile::sections() const
+QStringList KeyValueText::sections() const
 {
     QStringList names;
-    for (const Line& line : splitLines(readAll())) {
+    for (const Line& line : lines_) {
         if (line.kind == Line::Section)
             names << QString::fromUtf8(line.name);
     }
     return names;
+}
+
+void KeyValueText::setValue(const QString& section, const QString& key, const QString& value)
+{
+    ::setValue(lines_, section, key, value);
+}
+
+bool KeyValueText::eraseSection(const QString& section)
+{
+    std::vector<Line> kept;
+    bool erasing = false;
+    bool changed = false;
+    for (Line& line : lines_) {
+        if (line.kind == Line::Section || line.kind == Line::BrokenSection)
+            erasing = line.kind == Line::Section && sameName(line.name, section);
+        if (erasing)
+            changed = true;
+        else
+            kept.push_back(std::move(line));
+    }
+    lines_ = std::move(kept);
+    return changed;
+}
+
+QByteArray KeyValueText::toBytes() const
+{
+    return joinLines(lines_);
+}
+
+KeyValueFile::KeyValueFile(QString path) : path_(std::move(path)) {}
+
+KeyValueText KeyValueFile::read() const
+{
+    QFile file(path_);
+    if (QFileInfo(path_).isDir() || !file.open(QIODevice::ReadOnly))
+        return KeyValueText();
+    return KeyValueText(file.readAll());
+}
+
+void KeyValueFile::replaceFile(const KeyValueText& content) const
+{
+    const QFileInfo info(path_);
+    if (info.isDir() || (info.exists() && !info.isWritable()))
+        throw FileWriteError(path_);
+    const QByteArray bytes = content.toBytes();
+    QSaveFile file(path_);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw FileWriteError(path_);
+}
+
+QString KeyValueFile::readString(const QString& section, const QString& key, const QString& def) const
+{
+    return read().value(section, key).value_or(def);
+}
+
+int32_t KeyValueFile::readInteger(const QString& section, const QString& key, int32_t def) const
+{
+    return parseStoredInteger(readString(section, key, QString())).value_or(def);
+}
+
+bool KeyValueFile::readBool(const QString& section, const QString& key, bool def) const
+{
+    return readInteger(section, key, def ? 1 : 0) != 0;
+}
+
+KeyValueFile::Pairs KeyValueFile::readSection(const QString& section) const
+{
+    return read().section(section);
+}
+
+QStringList KeyValueFile::sections() const
+{
+    return read().sections();
 }
 
 void KeyValueFile::writeString(const QString& section, const QString& key, const QString& value)
@@ -338,26 +392,15 @@ void KeyValueFile::writeBool(const QString& section, const QString& key, bool va
 
 void KeyValueFile::writeValues(const QString& section, const Pairs& values)
 {
-    std::vector<Line> lines = splitLines(readAll());
+    KeyValueText text = read();
     for (const auto& [key, value] : values)
-        setValue(lines, section, key, value);
-    replaceFile(joinLines(lines));
+        text.setValue(section, key, value);
+    replaceFile(text);
 }
 
 void KeyValueFile::eraseSection(const QString& section)
 {
-    std::vector<Line> lines = splitLines(readAll());
-    std::vector<Line> kept;
-    bool erasing = false;
-    bool changed = false;
-    for (Line& line : lines) {
-        if (line.kind == Line::Section || line.kind == Line::BrokenSection)
-            erasing = line.kind == Line::Section && sameName(line.name, section);
-        if (erasing)
-            changed = true;
-        else
-            kept.push_back(std::move(line));
-    }
-    if (changed)
-        replaceFile(joinLines(kept));
+    KeyValueText text = read();
+    if (text.eraseSection(section))
+        replaceFile(text);
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
+#include <vector>
 
 // The error of a key/value file that cannot be written: "Unable to write to <path>".
 class FileWriteError : public std::runtime_error {
@@ -25,6 +26,30 @@ private:
 // takes up to 8 digits and wraps to 32 bits; nothing else is accepted.
 std::optional<int32_t> parseStoredInteger(const QString& text);
 
+// The content of a key/value file in memory: the parser and editor that KeyValueFile uses
+// for every operation. Lines nobody changes keep their bytes exactly.
+class KeyValueText {
+public:
+    using Pairs = QList<QPair<QString, QString>>;
+    struct Line;
+
+    explicit KeyValueText(const QByteArray& content = QByteArray());
+    ~KeyValueText();
+    KeyValueText(const KeyValueText&);
+    KeyValueText& operator=(const KeyValueText&);
+
+    std::optional<QString> value(const QString& section, const QString& key) const;
+    Pairs section(const QString& section) const;
+    QStringList sections() const;
+    void setValue(const QString& section, const QString& key, const QString& value);
+    // False when there was no such section.
+    bool eraseSection(const QString& section);
+    QByteArray toBytes() const;
+
+private:
+    std::vector<Line> lines_;
+};
+
 // A text file of "[SECTION]" lines, each followed by "KEY=value" lines. Sections and keys are
 // matched without regard to case. Every call reads or writes the file itself: nothing is
 // cached, so two objects on the same path always see each other's writes. Reading never
@@ -33,7 +58,7 @@ std::optional<int32_t> parseStoredInteger(const QString& text);
 // throws FileWriteError when the file system refuses.
 class KeyValueFile {
 public:
-    using Pairs = QList<QPair<QString, QString>>;
+    using Pairs = KeyValueText::Pairs;
 
     explicit KeyValueFile(QString path);
     const QString& path() const { return path_; }
@@ -58,8 +83,8 @@ public:
     void eraseSection(const QString& section);
 
 private:
-    QByteArray readAll() const;
-    void replaceFile(const QByteArray& content) const;
+    KeyValueText read() const;
+    void replaceFile(const KeyValueText& content) const;
 
     QString path_;
 };

@@ -26,6 +26,8 @@ public:
     const Picture* Source() const { return source_.get(); }
     const Picture* MaskPicture() const { return mask_.get(); }
     const QImage& Bitmap() const { return bitmap_; }
+    // The source converted once to the 24-bit bitmap every render starts from (null without a source).
+    const QImage& SourceBitmap() const { return sourceBitmap_; }
     // The rendered size times the zoom (integer division, truncating).
     QSize DisplaySize() const;
 
@@ -62,6 +64,7 @@ private:
     TPhotoInfo* info_ = nullptr;
     int zoom_ = 100;
     std::unique_ptr<Picture> source_;
+    QImage sourceBitmap_;
     std::unique_ptr<Picture> mask_;
     QImage bitmap_;
 };

@@ -2,7 +2,14 @@
 
 #include "ColorNames.h"
 #include "KeyValueFile.h"
+#include "LastDecodedPicture.h"
 #include "ProgramFolder.h"
+#include "formats/ImageConversion.h"
+#include "formats/PictureError.h"
+
+#include <QPainter>
+
+#include <algorithm>
 
 TPhotoInfo::TPhotoInfo(const QString& fileName)
 {
@@ -85,4 +92,29 @@ void TPhotoInfo::SaveSettings(const QString& fileName, const QString& section) c
         {QStringLiteral("MARGIN"), QString::number(BorderWidth)},
         {QStringLiteral("COLOR"), colorToString(BackgroundColor)},
     });
+}
+
+QImage TPhotoInfo::CreateThumbnail(int width, int height) const
+{
+    const Picture* picture = nullptr;
+    try {
+        // Kept afterwards: opening the photo shows it right after, without decoding again.
+        picture = &LastDecodedPicture::load(FileName);
+    } catch (const std::exception& e) {
+        throw PictureError(QStringLiteral("Cannot open %1: %2").arg(FileName, QString::fromUtf8(e.what())));
+    }
+    const int W = picture->width();
+    const int H = picture->height();
+    if (W <= 0 || H <= 0)
+        throw PictureError(QStringLiteral("Cannot open %1: the picture is empty").arg(FileName));
+
+    QImage thumbnail(width, height, kBitmapFormat);
+    thumbnail.fill(Qt::white);
+    const int M = std::max(W, H);
+    const int w = int(int64_t(W) * 32 / M);
+    const int h = int(int64_t(H) * 32 / M);
+    const QRect target(QPoint((32 - w) / 2, (32 - h) / 2), QPoint((w + 32) / 2 - 1, (h + 32) / 2 - 1));
+    QPainter painter(&thumbnail);
+    picture->draw(painter, target);
+    return thumbnail;
 }

@@ -1,0 +1,33 @@
+// Feeds arbitrary bytes to the key/value parser and editor. Besides not crashing, it checks
+// that lines it does not change survive an edit, and that a value it writes reads back.
+#include "model/KeyValueFile.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    KeyValueText text(bytes);
+    if (text.toBytes() != bytes)
+        abort(); // an unchanged file is written back byte for byte
+
+    const QStringList sections = text.sections();
+    for (const QString& section : sections)
+        (void)text.section(section);
+    (void)parseStoredInteger(QString::fromUtf8(bytes.left(16)));
+
+    // Write into the first section (or PHOTO) a value derived from the input, then read it.
+    const QString section = sections.isEmpty() ? QStringLiteral("PHOTO") : sections.first();
+    const QString value = QStringLiteral("v%1w").arg(qHash(bytes));
+    text.setValue(section, QStringLiteral("SIZE"), value);
+    text.setValue(QStringLiteral("NEW"), QStringLiteral("K"), QStringLiteral("1"));
+    const KeyValueText reread(text.toBytes());
+    if (section.contains(QLatin1Char(']')) || section.trimmed() != section)
+        return 0; // such a name cannot be written back as the same section header
+    if (reread.value(section, QStringLiteral("size")) != value || reread.value(QStringLiteral("new"), QStringLiteral("K")) != QStringLiteral("1"))
+        abort();
+    text.eraseSection(section);
+    (void)text.toBytes();
+    return 0;
+}
