@@ -63,7 +63,9 @@ std::vector<Line> splitLines(const QByteArray& content)
             line.ending = "\n";
             start = end + 1;
         }
-        if (line.raw.endsWith('\r')) {
+        // A carriage return belongs to the line end only before a line feed; a last line that
+        // ends in a lone carriage return has no line end yet.
+        if (!line.ending.isEmpty() && line.raw.endsWith('\r')) {
             line.raw.chop(1);
             line.ending.prepend('\r');
         }

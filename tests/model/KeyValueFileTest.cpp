@@ -197,3 +197,16 @@ TEST(KeyValueFile, WriteIntoReadOnlyFolderFailsAndKeepsOldFile)
 }
 
 } // namespace
+
+namespace {
+
+TEST(KeyValueText, AppendingAfterALastLineEndingInACarriageReturnStartsANewLine)
+{
+    KeyValueText text("[A]\nX=1\r");
+    text.setValue("B", "K", "v");
+    EXPECT_EQ(text.toBytes(), "[A]\nX=1\r\n[B]\nK=v\n");
+    EXPECT_EQ(KeyValueText(text.toBytes()).value("b", "k"), "v");
+    EXPECT_EQ(KeyValueText(text.toBytes()).value("A", "X"), "1");
+}
+
+} // namespace
