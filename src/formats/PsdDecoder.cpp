@@ -13,7 +13,7 @@
 // - CMYK: inks are stored inverted (255 = no ink). Each 8-bit value is widened to 16 bits
 //   (v * 257), the plain ink product C' * K' is formed at 16 bits and rounded, and its high
 //   byte kept: R = ((C' * K' * 257 + 127) / 255) >> 8, likewise G from M' and B from Y'.
-//   Within one step of C' * K' / 255, and the same result 16-bit readers give;
+//   This is never more than one step from C' * K' / 255;
 // - Lab: L* = 100 * L / 255, a* = a - 127.5, b* = b - 127.5 (the 0..255 range laid
 //   symmetrically on -127.5..127.5), converted through XYZ with the D65 white point
 //   (0.950456, 1, 1.088754) to linear sRGB, then sRGB-encoded (12.92 * v up to 0.0031306684,
