@@ -8,11 +8,32 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
+#include <string>
+#include <vector>
 
 namespace {
 
-// Plain mask step from a whole-photo coverage bitmap, straight from the formulas.
+// A picture that is not raster: draws a gray antialiased ellipse into its target.
+class EllipsePicture final : public Picture {
+public:
+    int width() const override { return 40; }
+    int height() const override { return 30; }
+    void draw(QPainter& painter, const QRect& target) const override
+    {
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(200, 120, 40));
+        painter.drawEllipse(target);
+        painter.restore();
+    }
+    QImage toImage() const override { return {}; }
+};
+
+// Plain mask step from a whole-photo coverage bitmap, straight from the formulas. A raster
+// picture is stretched by taking, for every target pixel, the picture pixel under its centre.
 QImage referenceMask(const QImage& source, const Picture* picture, const PhotoSettings& s)
 {
     QImage out = source.copy();
@@ -25,12 +46,22 @@ QImage referenceMask(const QImage& source, const Picture* picture, const PhotoSe
     if (m.isNull())
         return out;
     m.fill(Qt::white);
+    const QRect inner(QPoint(b, b), QPoint(w - b - 1, h - b - 1));
     {
         QPainter painter(&m);
-        const QRect inner(QPoint(b, b), QPoint(w - b - 1, h - b - 1));
         painter.fillRect(inner, Qt::black);
-        if (picture && inner.isValid())
+        if (picture && inner.isValid() && !dynamic_cast<const RasterPicture*>(picture))
             picture->draw(painter, inner);
+    }
+    if (const auto* raster = dynamic_cast<const RasterPicture*>(picture); raster && inner.isValid()) {
+        const QImage image = raster->image().convertToFormat(QImage::Format_RGB32);
+        for (int y = std::max(inner.top(), 0); y <= std::min(inner.bottom(), h - 1); ++y) {
+            for (int x = std::max(inner.left(), 0); x <= std::min(inner.right(), w - 1); ++x) {
+                const int sx = int(std::floor((x - inner.left() + 0.5) * image.width() / inner.width()));
+                const int sy = int(std::floor((y - inner.top() + 0.5) * image.height() / inner.height()));
+                m.setPixel(x, y, image.pixel(sx, sy));
+            }
+        }
     }
     const int k[3] = {colorBlue(s.BackgroundColor), colorGreen(s.BackgroundColor), colorRed(s.BackgroundColor)};
     for (int y = 0; y < h; ++y) {
@@ -124,42 +155,90 @@ TEST(Mask, EllipseShowsThePhotoInsideAndBackgroundInTheCorners)
         EXPECT_EQ(rgbAt(photo, corner.x(), corner.y()), 0x302010u);
 }
 
+TEST(Mask, RasterMaskTakesThePixelUnderEachCentre)
+{
+    struct Case {
+        std::vector<int> mask; // gray levels of a one-row mask
+        int photoWidth;
+        const char* expected; // per column: p = photo, k = background
+    };
+    const Case cases[] = {
+        {{0, 255}, 10, "pppppkkkkk"},
+        {{0, 255, 0}, 7, "ppkkkpp"},
+        {{255, 0, 0, 255}, 2, "pk"},   // shrunk: columns take mask pixels 1 and 3
+        {{0, 0, 255, 0, 0}, 5, "ppkpp"},
+    };
+    PhotoSettings s;
+    s.Mask = "/masks/stripes.png";
+    s.BackgroundColor = 0x00010203;
+    for (const Case& c : cases) {
+        QImage maskImage(int(c.mask.size()), 1, QImage::Format_Grayscale8);
+        for (size_t i = 0; i < c.mask.size(); ++i)
+            maskImage.scanLine(0)[i] = uint8_t(c.mask[i]);
+        const RasterPicture picture(maskImage);
+        const QImage source = randomBitmap(c.photoWidth, 3, 4);
+        QImage photo = source;
+        DoMask(photo, &picture, s);
+        std::string columns;
+        for (int x = 0; x < c.photoWidth; ++x) {
+            const bool kept = rgbAt(photo, x, 1) == rgbAt(source, x, 1);
+            const bool background = rgbAt(photo, x, 1) == 0x030201u;
+            columns += kept ? 'p' : background ? 'k' : '?';
+        }
+        EXPECT_EQ(columns, c.expected);
+    }
+}
+
 TEST(Mask, MatchesReferenceOnRandomMasks)
 {
     std::mt19937 rng(99);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    for (int round = 0; round < 40; ++round) {
+    for (int round = 0; round < 80; ++round) {
         PhotoSettings s;
         s.Mask = pick(0, 4) == 0 ? QString() : QString("/masks/m.png");
         s.BorderWidth = pick(0, 3) == 0 ? 0 : pick(-6, 40);
         s.BackgroundColor = TColor(rng()) & 0xFFFFFF;
         const int w = pick(1, 160);
         const int h = pick(1, 120);
-        // Gray, colored (the three channels average) and one-pixel masks.
+        // Gray and colored (the three channels average) masks of every usual pixel format,
+        // one pixel up to larger than the photo.
         QImage maskImage = randomBitmap(pick(1, 50), pick(1, 50), uint32_t(round + 1000));
-        if (pick(0, 1) == 0)
-            maskImage = maskImage.convertToFormat(QImage::Format_Grayscale8);
-        const RasterPicture picture(maskImage);
-        const bool withPicture = pick(0, 5) != 0;
+        const QImage::Format formats[] = {QImage::Format_BGR888, QImage::Format_Grayscale8, QImage::Format_RGB32,
+                                          QImage::Format_ARGB32, QImage::Format_Indexed8};
+        const QImage::Format format = formats[size_t(pick(0, 4))];
+        if (format == QImage::Format_ARGB32) {
+            maskImage = maskImage.convertToFormat(format);
+            for (int y = 0; y < maskImage.height(); ++y)
+                for (int x = 0; x < maskImage.width(); ++x)
+                    maskImage.setPixel(x, y, (maskImage.pixel(x, y) & 0xFFFFFF) | (rng() << 24));
+        } else if (format != QImage::Format_BGR888) {
+            maskImage = maskImage.convertToFormat(format);
+        }
+        const RasterPicture raster(maskImage);
+        const EllipsePicture drawn;
+        const int kind = pick(0, 5); // 0: none, 1: drawn, else raster
+        const Picture* picture = kind == 0 ? nullptr : kind == 1 ? static_cast<const Picture*>(&drawn) : &raster;
         const QImage source = randomBitmap(w, h, uint32_t(round));
         QImage actual = source;
-        DoMask(actual, withPicture ? &picture : nullptr, s);
+        DoMask(actual, picture, s);
         SCOPED_TRACE(testing::Message() << "round " << round << " size " << w << "x" << h << " border "
-                                        << s.BorderWidth << " picture " << withPicture);
-        ASSERT_EQ(bitmapDifference(referenceMask(source, withPicture ? &picture : nullptr, s), actual), "");
+                                        << s.BorderWidth << " picture " << kind << " format " << format);
+        ASSERT_EQ(bitmapDifference(referenceMask(source, picture, s), actual), "");
     }
 }
 
-TEST(Mask, LargePhotoDrawnInBandsMatchesReference)
+TEST(Mask, LargePhotoMatchesReference)
 {
-    // Wide enough that the coverage is drawn in several bands.
+    // A photo of a few megapixels with a picture that is scaled up and one scaled down.
     PhotoSettings s;
     s.Mask = "/masks/m.png";
     s.BorderWidth = 7;
     s.BackgroundColor = 0x00C0DCC0;
     const RasterPicture picture(randomBitmap(37, 23, 5));
-    const RasterPicture ellipse = ellipseMask(300, 200);
-    for (const Picture* p : {static_cast<const Picture*>(&picture), static_cast<const Picture*>(&ellipse)}) {
+    const RasterPicture ellipse = ellipseMask(3000, 2000);
+    const EllipsePicture drawn;
+    for (const Picture* p : {static_cast<const Picture*>(&picture), static_cast<const Picture*>(&ellipse),
+                             static_cast<const Picture*>(&drawn)}) {
         const QImage source = randomBitmap(2100, 1300, 6);
         QImage actual = source;
         DoMask(actual, p, s);
