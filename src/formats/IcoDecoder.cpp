@@ -1,8 +1,148 @@
+#include "ByteReader.h"
 #include "Decoders.h"
+#include "DibReader.h"
+#include "ImageLimits.h"
 #include "PictureError.h"
 
-// Not built yet: the format is registered, and reading it fails with a message naming it.
-QImage decodeIco(const PictureFile&)
+#include <algorithm>
+#include <string>
+#include <vector>
+
+// Windows icons (and cursors, whose directory has the same shape): a 6-byte header
+// (0, type 1 or 2, entry count), 16-byte directory entries (width, height, colors,
+// reserved, planes, bit count, size, offset; 0 for a side means 256) and the images: a
+// PNG stream, or a device-independent bitmap without file header whose height counts the
+// color bitmap and the 1-bit AND mask below it. The mask only marks transparency, which
+// the program drops, so it is not read.
+//
+// One entry is delivered: the largest by area, then the deepest, then the first in the
+// directory. Sizes and depths come from the images themselves where they can be read
+// (directories often give 0 for both), else from the directory. A bitmap larger than its
+// directory entry is read at the directory's size: the entry describes the data the file
+// holds, the oversized header does not.
+namespace {
+
+const char* const kFormat = "Windows icon";
+
+const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+struct Entry {
+    int index = 0;
+    size_t offset = 0;
+    int64_t width = 0;
+    int64_t height = 0;
+    int depth = 0;
+    bool png = false;
+};
+
+bool isPng(std::span<const uint8_t> bytes)
 {
-    throw PictureError("Windows icon pictures cannot be read yet");
+    return bytes.size() >= 8 && std::equal(kPngSignature, kPngSignature + 8, bytes.begin());
+}
+
+// The entry's bytes: from its offset to the end of the file. Bitmap headers and PNG streams
+// tell their own length, and directory sizes are often wrong (too small, or past the end).
+std::span<const uint8_t> entryBytes(const ByteReader& reader, const Entry& entry)
+{
+    return reader.bytesAt(entry.offset, reader.size() - entry.offset);
+}
+
+// A side of the picture: the bitmap header's unless the directory gives a smaller one.
+int64_t bitmapSide(int64_t fromHeader, int64_t fromDirectory)
+{
+    return fromDirectory > 0 && fromDirectory < fromHeader ? fromDirectory : fromHeader;
+}
+
+QImage decodeEntry(const PictureFile& file, ByteReader& reader, const Entry& entry, int64_t directoryWidth,
+                   int64_t directoryHeight)
+{
+    const auto bytes = entryBytes(reader, entry);
+    if (entry.png)
+        return decodePng(PictureFile{file.path, bytes});
+
+    ByteReader dib(bytes, kFormat);
+    DibInfo info = readDibHeader(dib, kFormat);
+    if (info.coding == DibInfo::Coding::Png || info.coding == DibInfo::Coding::Jpeg)
+        throw PictureError("Windows icon file holds a compressed bitmap entry, which is not supported");
+    info.height = std::max<int64_t>(info.height / 2, 1); // the AND mask follows the colors
+    info.width = bitmapSide(info.width, directoryWidth);
+    info.height = bitmapSide(info.height, directoryHeight);
+    checkPictureSize(kFormat, info.width, info.height);
+    const size_t pixelOffset = readDibPalette(dib, info, dib.size());
+    return decodeDibPixels(dib, info, pixelOffset, kFormat);
+}
+
+} // namespace
+
+QImage decodeIco(const PictureFile& file)
+{
+    ByteReader reader(file.bytes, kFormat);
+    if (reader.size() < 6)
+        throw PictureError("Windows icon file is empty or truncated");
+    const uint16_t reserved = reader.u16le();
+    const uint16_t type = reader.u16le();
+    const uint16_t count = reader.u16le();
+    if (reserved != 0 || (type != 1 && type != 2))
+        throw PictureError("Not a Windows icon file: its header is not that of an icon or cursor");
+    if (count == 0)
+        throw PictureError("Windows icon file holds no images");
+
+    std::vector<Entry> entries;
+    std::vector<std::pair<int64_t, int64_t>> directorySizes;
+    for (int i = 0; i < count; ++i) {
+        const int64_t dirWidth = reader.u8();
+        const int64_t dirHeight = reader.u8();
+        reader.skip(4); // colors, reserved, planes
+        const int dirDepth = reader.u16le();
+        Entry e;
+        e.index = i;
+        reader.skip(4); // size in bytes
+        e.offset = reader.u32le();
+        e.width = dirWidth == 0 ? 256 : dirWidth;
+        e.height = dirHeight == 0 ? 256 : dirHeight;
+        e.depth = dirDepth;
+        if (e.offset >= reader.size())
+            continue; // an entry pointing outside the file cannot be read
+        // The image's own header tells the real size and depth.
+        const auto bytes = entryBytes(reader, e);
+        if (isPng(bytes)) {
+            e.png = true;
+            if (bytes.size() >= 26) {
+                ByteReader png(bytes, kFormat);
+                png.seek(16);
+                e.width = png.u32be();
+                e.height = png.u32be();
+                const int bitDepth = png.u8();
+                const int colorType = png.u8();
+                const int channels = colorType == 2 ? 3 : colorType == 4 ? 2 : colorType == 6 ? 4 : 1;
+                e.depth = bitDepth * channels;
+            }
+        } else if (bytes.size() >= 16) {
+            ByteReader dib(bytes, kFormat);
+            const uint32_t headerSize = dib.u32le();
+            if (headerSize == 12) {
+                e.width = bitmapSide(dib.u16le(), e.width);
+                e.height = bitmapSide(dib.u16le() / 2, e.height);
+                dib.skip(2);
+            } else {
+                e.width = bitmapSide(dib.i32le(), e.width);
+                e.height = bitmapSide(std::abs(int64_t(dib.i32le())) / 2, e.height);
+                dib.skip(2);
+            }
+            e.depth = dib.u16le();
+        }
+        entries.push_back(e);
+        directorySizes.emplace_back(dirWidth == 0 ? 0 : dirWidth, dirHeight == 0 ? 0 : dirHeight);
+    }
+    if (entries.empty())
+        throw PictureError("Windows icon file has no image inside the file");
+
+    size_t best = 0;
+    for (size_t i = 1; i < entries.size(); ++i) {
+        const Entry& a = entries[i];
+        const Entry& b = entries[best];
+        if (a.width * a.height > b.width * b.height || (a.width * a.height == b.width * b.height && a.depth > b.depth))
+            best = i;
+    }
+    return decodeEntry(file, reader, entries[best], directorySizes[best].first, directorySizes[best].second);
 }
