@@ -28,11 +28,12 @@ bool isOs2InfoHeader(uint32_t size)
     return size >= 16 && size <= 64 && size != 40 && size != 52 && size != 56;
 }
 
-// One channel of a bit-field pixel: where it sits and a table from its value to 8 bits.
+// One channel of a bit-field pixel: where it sits and how its value becomes 8 bits.
 struct Channel {
     int shift = 0;
-    int bits = 0;    // width from the lowest to the highest set bit of the mask
+    int bits = 0; // width from the lowest to the highest set bit of the mask
     uint32_t mask = 0;
+    uint8_t narrow[256] = {}; // 8-bit values of channels up to 8 bits wide
 
     explicit Channel(uint32_t m) : mask(m)
     {
@@ -40,13 +41,15 @@ struct Channel {
             return;
         shift = std::countr_zero(m);
         bits = 32 - std::countl_zero(m) - shift;
+        if (bits <= 8) {
+            for (uint32_t v = 0; v < (1u << bits); ++v)
+                narrow[v] = scaleSampleTo8Bits(v, bits);
+        }
     }
     uint8_t operator()(uint32_t pixel) const
     {
-        if (bits == 0)
-            return 0;
         const uint32_t v = (pixel & mask) >> shift;
-        return bits >= 8 ? uint8_t(v >> (bits - 8)) : scaleSampleTo8Bits(v, bits);
+        return bits <= 8 ? narrow[v] : uint8_t(v >> (bits - 8));
     }
 };
 

@@ -21,9 +21,8 @@
 // How samples become 8 bits:
 // - palette entries are stored 8-bit colors; an index past the palette read from the file
 //   (a short palette, or a bad index) is black;
-// - a bit-field channel of n bits is scaled to 0..255 through its 16-bit expansion
-//   (value * 65535 / (2^n - 1), rounded to nearest) keeping the high byte: this is bit
-//   replication for every n up to 8 (5 bits: v << 3 | v >> 2) and the top 8 bits for n above 8;
+// - a bit-field channel of n bits up to 8 is scaled to 0..255 by bit replication (5 bits:
+//   v << 3 | v >> 2, so the largest value is 255); a wider one keeps its top 8 bits;
 //   an empty mask gives 0; alpha masks are not read;
 // - pixels that a run-length picture skips (delta, end of line, end of bitmap) take palette
 //   index 0 (RLE4, RLE8) or black (RLE24).
@@ -58,5 +57,6 @@ size_t readDibPalette(ByteReader& reader, DibInfo& info, size_t paletteLimit);
 // bytes is an error. JPEG and PNG codings are not handled here (see embeddedPictureBytes).
 QImage decodeDibPixels(ByteReader& reader, const DibInfo& info, size_t pixelOffset, const char* format);
 
-// The scaling of an n-bit sample (n from 1 to 16) to 8 bits, as described above.
+// An n-bit sample (n from 1 to 8) scaled to 0..255: expanded to 16 bits with rounding
+// (value * 65535 / (2^n - 1)) and cut to the high byte, which replicates the bits.
 uint8_t scaleSampleTo8Bits(uint32_t value, int bits);

@@ -29,7 +29,9 @@ const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 struct Entry {
     int index = 0;
     size_t offset = 0;
-    int64_t width = 0;
+    int64_t directoryWidth = 0;  // 0: not given (256 or more)
+    int64_t directoryHeight = 0;
+    int64_t width = 0;           // for the choice: from the image where it can be read
     int64_t height = 0;
     int depth = 0;
     bool png = false;
@@ -47,14 +49,14 @@ std::span<const uint8_t> entryBytes(const ByteReader& reader, const Entry& entry
     return reader.bytesAt(entry.offset, reader.size() - entry.offset);
 }
 
-// A side of the picture: the bitmap header's unless the directory gives a smaller one.
+// A side of the picture: the bitmap header's unless the directory gives a smaller one (a
+// directory side of 0 gives none).
 int64_t bitmapSide(int64_t fromHeader, int64_t fromDirectory)
 {
     return fromDirectory > 0 && fromDirectory < fromHeader ? fromDirectory : fromHeader;
 }
 
-QImage decodeEntry(const PictureFile& file, ByteReader& reader, const Entry& entry, int64_t directoryWidth,
-                   int64_t directoryHeight)
+QImage decodeEntry(const PictureFile& file, ByteReader& reader, const Entry& entry)
 {
     const auto bytes = entryBytes(reader, entry);
     if (entry.png)
@@ -65,8 +67,8 @@ QImage decodeEntry(const PictureFile& file, ByteReader& reader, const Entry& ent
     if (info.coding == DibInfo::Coding::Png || info.coding == DibInfo::Coding::Jpeg)
         throw PictureError("Windows icon file holds a compressed bitmap entry, which is not supported");
     info.height = std::max<int64_t>(info.height / 2, 1); // the AND mask follows the colors
-    info.width = bitmapSide(info.width, directoryWidth);
-    info.height = bitmapSide(info.height, directoryHeight);
+    info.width = bitmapSide(info.width, entry.directoryWidth);
+    info.height = bitmapSide(info.height, entry.directoryHeight);
     checkPictureSize(kFormat, info.width, info.height);
     const size_t pixelOffset = readDibPalette(dib, info, dib.size());
     return decodeDibPixels(dib, info, pixelOffset, kFormat);
@@ -88,19 +90,17 @@ QImage decodeIco(const PictureFile& file)
         throw PictureError("Windows icon file holds no images");
 
     std::vector<Entry> entries;
-    std::vector<std::pair<int64_t, int64_t>> directorySizes;
     for (int i = 0; i < count; ++i) {
-        const int64_t dirWidth = reader.u8();
-        const int64_t dirHeight = reader.u8();
-        reader.skip(4); // colors, reserved, planes
-        const int dirDepth = reader.u16le();
         Entry e;
         e.index = i;
+        e.directoryWidth = reader.u8();
+        e.directoryHeight = reader.u8();
+        reader.skip(4); // colors, reserved, planes
+        e.depth = reader.u16le();
         reader.skip(4); // size in bytes
         e.offset = reader.u32le();
-        e.width = dirWidth == 0 ? 256 : dirWidth;
-        e.height = dirHeight == 0 ? 256 : dirHeight;
-        e.depth = dirDepth;
+        e.width = e.directoryWidth == 0 ? 256 : e.directoryWidth;
+        e.height = e.directoryHeight == 0 ? 256 : e.directoryHeight;
         if (e.offset >= reader.size())
             continue; // an entry pointing outside the file cannot be read
         // The image's own header tells the real size and depth.
@@ -119,20 +119,15 @@ QImage decodeIco(const PictureFile& file)
             }
         } else if (bytes.size() >= 16) {
             ByteReader dib(bytes, kFormat);
-            const uint32_t headerSize = dib.u32le();
-            if (headerSize == 12) {
-                e.width = bitmapSide(dib.u16le(), e.width);
-                e.height = bitmapSide(dib.u16le() / 2, e.height);
-                dib.skip(2);
-            } else {
-                e.width = bitmapSide(dib.i32le(), e.width);
-                e.height = bitmapSide(std::abs(int64_t(dib.i32le())) / 2, e.height);
-                dib.skip(2);
-            }
+            const bool core = dib.u32le() == 12;
+            const int64_t width = core ? dib.u16le() : dib.i32le();
+            const int64_t height = core ? dib.u16le() : std::abs(int64_t(dib.i32le()));
+            e.width = bitmapSide(width, e.directoryWidth);
+            e.height = bitmapSide(height / 2, e.directoryHeight);
+            dib.skip(2); // planes
             e.depth = dib.u16le();
         }
         entries.push_back(e);
-        directorySizes.emplace_back(dirWidth == 0 ? 0 : dirWidth, dirHeight == 0 ? 0 : dirHeight);
     }
     if (entries.empty())
         throw PictureError("Windows icon file has no image inside the file");
@@ -144,5 +139,5 @@ QImage decodeIco(const PictureFile& file)
         if (a.width * a.height > b.width * b.height || (a.width * a.height == b.width * b.height && a.depth > b.depth))
             best = i;
     }
-    return decodeEntry(file, reader, entries[best], directorySizes[best].first, directorySizes[best].second);
+    return decodeEntry(file, reader, entries[best]);
 }

@@ -33,7 +33,7 @@ bool pngDecoderAvailable()
 {
     // A 1x1 gray PNG; the PNG decoder is built by its own change.
     const QByteArray png = QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200000001000000010800000000"
-                                               "3a7e9b550000000a49444154789c63600000000200015de1a1e50000000049454e44ae426082");
+                                               "3a7e9b550000000a49444154789c636000000002000148afa4710000000049454e44ae426082");
     try {
         decodePng(PictureFile{QStringLiteral("probe.png"), spanOf(png)});
         return true;
