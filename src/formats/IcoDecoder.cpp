@@ -5,6 +5,8 @@
 #include "PictureError.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -27,7 +29,6 @@ const char* const kFormat = "Windows icon";
 const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
 struct Entry {
-    int index = 0;
     size_t offset = 0;
     int64_t directoryWidth = 0;  // 0: not given (256 or more)
     int64_t directoryHeight = 0;
@@ -92,7 +93,6 @@ QImage decodeIco(const PictureFile& file)
     std::vector<Entry> entries;
     for (int i = 0; i < count; ++i) {
         Entry e;
-        e.index = i;
         e.directoryWidth = reader.u8();
         e.directoryHeight = reader.u8();
         reader.skip(4); // colors, reserved, planes
@@ -132,11 +132,15 @@ QImage decodeIco(const PictureFile& file)
     if (entries.empty())
         throw PictureError("Windows icon file has no image inside the file");
 
+    // Sides come from 32-bit fields: clamped, their product cannot overflow.
+    auto area = [](const Entry& e) {
+        return std::clamp<int64_t>(e.width, -INT32_MAX, INT32_MAX) * std::clamp<int64_t>(e.height, -INT32_MAX, INT32_MAX);
+    };
     size_t best = 0;
     for (size_t i = 1; i < entries.size(); ++i) {
-        const Entry& a = entries[i];
-        const Entry& b = entries[best];
-        if (a.width * a.height > b.width * b.height || (a.width * a.height == b.width * b.height && a.depth > b.depth))
+        const int64_t a = area(entries[i]);
+        const int64_t b = area(entries[best]);
+        if (a > b || (a == b && entries[i].depth > entries[best].depth))
             best = i;
     }
     return decodeEntry(file, reader, entries[best]);
