@@ -51,8 +51,8 @@ QImage decodeBmp(const PictureFile& file)
         size_t length = reader.size() - pixelOffset;
         if (info.sizeImage != 0 && info.sizeImage < length)
             length = info.sizeImage;
-        const PictureFile embedded{file.path, reader.bytesAt(pixelOffset, length)};
-        return info.coding == DibInfo::Coding::Jpeg ? decodeJpeg(embedded) : decodePng(embedded);
+        const PictureFile stream{file.path, reader.bytesAt(pixelOffset, length)};
+        return info.coding == DibInfo::Coding::Jpeg ? decodeJpeg(stream) : decodePng(stream);
     }
     return decodeDibPixels(reader, info, pixelOffset, kFormat);
 }

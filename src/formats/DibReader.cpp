@@ -329,7 +329,7 @@ DibInfo readDibHeader(ByteReader& reader, const char* format)
         info.coding = DibInfo::Coding::Rle4;
         break;
     case kBiBitFields:
-        if (os2)
+        if (os2) // no sample: OS/2 1-bit Huffman (fax) coding
             fail(format, "uses OS/2 Huffman compression, which is not supported");
         info.coding = DibInfo::Coding::BitFields;
         break;

@@ -88,7 +88,8 @@ private:
     ByteReader& reader_;
 };
 
-// 8-bit values of every sample value up to maxval.
+// 8-bit values of every sample value up to maxval. No sample file has a maximum other
+// than 1, 255 and 65535; the hand-made tests cover 3, 15, 100 and 1000.
 std::vector<uint8_t> sampleTable(uint32_t maxval)
 {
     std::vector<uint8_t> table(size_t(maxval) + 1);
