@@ -1,0 +1,165 @@
+#include "TestSupport.h"
+
+#include "formats/Decoders.h"
+#include "formats/ImageConversion.h"
+#include "formats/PictureError.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+namespace {
+
+QImage decodeBytes(const QByteArray& bytes)
+{
+    return toBgr888(decodePnm(
+        PictureFile{QStringLiteral("test.ppm"), std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()))}));
+}
+
+QImage decodeFile(const QString& path)
+{
+    return decodeBytes(readFileBytes(path));
+}
+
+std::vector<uint32_t> pixelsOf(const QImage& image)
+{
+    std::vector<uint32_t> out;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            out.push_back(rgbAt(image, x, y));
+    return out;
+}
+
+// The 16-bit files gen_im_p6_16bit.ppm and gen_im_p3_16bit_plain.ppm have disputed
+// references (another decoder rounds 16-bit samples to 8 bits); the references keep the
+// high byte, which is our rule for samples of more than 8 bits, so they are compared as is.
+TEST(PnmDecoder, CorpusFilesMatchTheirReferences)
+{
+    int compared = 0;
+    for (const char* ext : {"pbm", "pgm", "ppm"}) {
+        for (const QString& file : corpusFiles(QString::fromLatin1(ext))) {
+            const QString reference = referenceFor(file);
+            if (reference.isEmpty())
+                continue;
+            SCOPED_TRACE(QFileInfo(file).fileName().toStdString());
+            try {
+                const QImage image = decodeFile(file);
+                const std::string difference = bitmapDifference(loadReference(reference), image);
+                if (!difference.empty())
+                    ADD_FAILURE() << difference << " (decode kept as " << keepMismatch(file, image).toStdString() << ")";
+                ++compared;
+            } catch (const PictureError& e) {
+                ADD_FAILURE() << "failed: " << e.what();
+            }
+        }
+    }
+    EXPECT_GE(compared, 30);
+}
+
+TEST(PnmDecoder, CorpusFilesWithoutReferenceFailCleanly)
+{
+    const struct {
+        const char* file;
+        const char* errorPart;
+    } cases[] = {
+        {"pbm/pillow_courB08.pbm", "Not a portable map"}, // a PNG file
+        {"ppm/pillow_negative_size.ppm", "too large"},
+        {"ppm/gen_trunc60_im_p6_8bit.ppm", "truncated"},
+    };
+    for (const auto& c : cases) {
+        try {
+            decodeFile(corpusDir() + QLatin1Char('/') + QString::fromLatin1(c.file));
+            ADD_FAILURE() << c.file << " decoded";
+        } catch (const PictureError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.errorPart), std::string::npos) << c.file << ": " << e.what();
+        }
+    }
+}
+
+TEST(PnmDecoder, HandMadeVariants)
+{
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        QSize size;
+        std::vector<uint32_t> pixels;
+    } cases[] = {
+        {"plain bitmap without separators, 1 is black", "P1\n3 2\n010\n1 1 0", {3, 2},
+         {0xFFFFFF, 0x000000, 0xFFFFFF, 0x000000, 0x000000, 0xFFFFFF}},
+        {"comments between every header field", "P2#c\n#x\n2#w\n 1 # h\n255#m\n0 255", {2, 1}, {0x000000, 0xFFFFFF}},
+        {"raw bitmap rows padded to a byte", QByteArray("P4 9 2\n") + QByteArray::fromHex("8080" "7F00"), {9, 2},
+         {0x000000, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0x000000,
+          0xFFFFFF, 0x000000, 0x000000, 0x000000, 0x000000, 0x000000, 0x000000, 0x000000, 0xFFFFFF}},
+        {"maximum 15: bits replicated", "P2 4 1 15 0 1 8 15", {4, 1}, {0x000000, 0x111111, 0x888888, 0xFFFFFF}},
+        {"maximum 1000: rounded to 16 bits, high byte", "P2 5 1 1000 1 4 500 996 1000", {5, 1},
+         {0x000000, 0x010101, 0x808080, 0xFEFEFE, 0xFFFFFF}},
+        {"samples above the maximum count as the maximum", "P3 1 1 100 200 50 100", {1, 1}, {0xFF80FF}},
+        {"raw 16-bit samples, most significant byte first", QByteArray("P6 1 1 65535\n") + QByteArray::fromHex("12FF80000001"),
+         {1, 1}, {0x128000}},
+        {"raw 8-bit color", QByteArray("P6 2 1 255\n") + QByteArray::fromHex("102030405060"), {2, 1}, {0x102030, 0x405060}},
+        {"raw with a maximum under 255", QByteArray("P5 2 1 3\n") + QByteArray::fromHex("0203"), {2, 1}, {0xAAAAAA, 0xFFFFFF}},
+        {"only the first picture of the file", QByteArray("P5 1 1 255\n") + QByteArray::fromHex("40") + "P5 1 1 255\n\x80",
+         {1, 1}, {0x404040}},
+        {"a raw sample that looks like white space", QByteArray("P5 1 1 255\n") + QByteArray::fromHex("0A"), {1, 1}, {0x0A0A0A}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            const QImage image = decodeBytes(c.bytes);
+            EXPECT_EQ(image.size(), c.size);
+            EXPECT_EQ(pixelsOf(image), c.pixels);
+        } catch (const PictureError& e) {
+            ADD_FAILURE() << e.what();
+        }
+    }
+}
+
+TEST(PnmDecoder, BadInputFailsQuicklyWithoutLargeAllocations)
+{
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"empty", {}},
+        {"magic alone", "P6"},
+        {"header alone", "P6 4 4 255\n"},
+        {"60000 x 60000", "P6 60000 60000 255\n\x01\x02\x03"},
+        {"60000 x 60000 plain", "P3 60000 60000 255 1 2 3"},
+        {"size with twenty digits", "P5 99999999999999999999 1 255\n\x01"},
+        {"negative width", "P5 -2 1 255\n\x01\x02"},
+        {"zero height", "P5 2 0 255\n"},
+        {"maximum 0", "P5 1 1 0\n\x01"},
+        {"maximum 70000", "P5 1 1 70000\n\x01\x02"},
+        {"truncated raw 16-bit", "P5 2 1 65535\n\x01\x02\x03"},
+        {"truncated plain", "P2 2 2 255 1 2 3"},
+        {"letters in a plain raster", "P2 2 1 255 1 x"},
+        {"bad bitmap digit", "P1 2 1 0 2"},
+        {"no white space after the header", "P5 1 1 255"},
+        {"unknown kind", "P7\nWIDTH 1\n"},
+        {"not a portable map", "BM...."},
+    };
+    for (const auto& c : cases) {
+        QElapsedTimer timer;
+        timer.start();
+        try {
+            decodeBytes(c.bytes);
+            ADD_FAILURE() << c.name << " decoded";
+        } catch (const PictureError& e) {
+            EXPECT_FALSE(std::string(e.what()).empty());
+        }
+        EXPECT_LT(timer.elapsed(), 1000) << c.name;
+    }
+}
+
+TEST(PnmDecoder, CorruptSamplesFailCleanly)
+{
+    const QString folder = testDataDir() + QStringLiteral("/corrupt/pnm");
+    const QStringList files = QDir(folder).entryList(QDir::Files);
+    EXPECT_FALSE(files.isEmpty());
+    for (const QString& name : files)
+        EXPECT_THROW(decodeFile(folder + QLatin1Char('/') + name), PictureError) << name.toStdString();
+}
+
+} // namespace
