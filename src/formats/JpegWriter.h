@@ -3,7 +3,10 @@
 #include <QImage>
 #include <QString>
 
-// Writes a 24-bit blue-green-red bitmap as a baseline JPEG of quality 100 (libjpeg's
-// defaults for RGB input, baseline tables forced), atomically. Throws an error naming the
-// file when the bitmap is empty or the file cannot be written.
-void writeJpeg(const QImage& bitmap, const QString& path);
+// Writes a bitmap as a baseline JPEG file: three components from its red, green and blue,
+// libjpeg's default compression settings (JFIF header, standard tables, 2x2 luma
+// subsampling), quality 100 with baseline tables, sequential. The file is replaced
+// atomically: it is either the complete new JPEG or left as it was. Any other format than
+// 24-bit blue-green-red is converted first (alpha dropped). Every failure, an empty bitmap
+// included, throws a PictureError naming the file.
+void writeJpeg(const QImage& bgr888Bitmap, const QString& path);
