@@ -1,0 +1,138 @@
+#include "PhotoCore.h"
+
+#include "LastDecodedPicture.h"
+#include "formats/FormatRegistry.h"
+#include "formats/ImageConversion.h"
+#include "formats/JpegWriter.h"
+#include "render/Compositing.h"
+#include "render/Geometry.h"
+#include "render/Tone.h"
+
+PhotoCore::PhotoCore(QObject* parent) : QObject(parent)
+{
+    Render();
+}
+
+PhotoCore::~PhotoCore() = default;
+
+QSize PhotoCore::DisplaySize() const
+{
+    return QSize(bitmap_.width() * zoom_ / 100, bitmap_.height() * zoom_ / 100);
+}
+
+void PhotoCore::SetPhotoInfo(TPhotoInfo* info)
+{
+    info_ = info;
+    LoadSource();
+    LoadMask();
+    Render();
+}
+
+void PhotoCore::SetZoom(int percent)
+{
+    zoom_ = percent;
+    emit OnChange(this);
+}
+
+void PhotoCore::LoadSource()
+{
+    source_.reset();
+    sourceBitmap_ = QImage();
+    if (!info_)
+        return;
+    try {
+        source_ = LastDecodedPicture::take(info_->FileName);
+        sourceBitmap_ = toBgr888(source_->toImage());
+        // Keep one copy of the pixels: the 24-bit bitmap also serves as the picture.
+        if (sourceBitmap_.constBits() != source_->toImage().constBits())
+            source_ = std::make_unique<RasterPicture>(sourceBitmap_);
+    } catch (const std::exception&) {
+        // A source that cannot be read leaves the photo without a picture, silently.
+        source_.reset();
+        sourceBitmap_ = QImage();
+    }
+}
+
+void PhotoCore::LoadMask()
+{
+    mask_.reset();
+    if (!info_ || pictureExtension(info_->Mask).isEmpty())
+        return;
+    try {
+        mask_ = loadPicture(info_->Mask);
+    } catch (const std::exception&) {
+        // A mask that cannot be read is simply absent; the border is still drawn.
+        mask_.reset();
+    }
+}
+
+void PhotoCore::Render()
+{
+    if (!source_ || !info_) {
+        bitmap_ = QImage();
+    } else {
+        // A shallow copy: the first step that changes pixels works on its own copy.
+        bitmap_ = sourceBitmap_;
+        DoCrop(bitmap_, *info_);
+        DoResize(bitmap_, *info_);
+        DoRotate(bitmap_, *info_);
+        DoColorBalance(bitmap_, *info_);
+        if (info_->Optimize)
+            DoFilter(bitmap_, OptimizeKernel);
+        DoWatermark(bitmap_, *info_);
+        DoMask(bitmap_, mask_.get(), *info_);
+    }
+    emit OnChange(this);
+}
+
+void PhotoCore::SaveToFile(const QString& path) const
+{
+    writeJpeg(bitmap_, path);
+}
+
+void PhotoCore::RotateClockwise()
+{
+    info_->Rotation = (info_->Rotation + 270) % 360;
+    Render();
+}
+
+void PhotoCore::RotateCounterclockwise()
+{
+    info_->Rotation = (info_->Rotation + 90) % 360;
+    Render();
+}
+
+void PhotoCore::DoCrop(QImage& bitmap, PhotoSettings& info)
+{
+    ::DoCrop(bitmap, info);
+}
+
+void PhotoCore::DoResize(QImage& bitmap, const PhotoSettings& info)
+{
+    ::DoResize(bitmap, info);
+}
+
+void PhotoCore::DoRotate(QImage& bitmap, const PhotoSettings& info)
+{
+    ::DoRotate(bitmap, info);
+}
+
+void PhotoCore::DoColorBalance(QImage& bitmap, const PhotoSettings& info)
+{
+    ::DoColorBalance(bitmap, info);
+}
+
+void PhotoCore::DoFilter(QImage& bitmap, std::span<const int> kernel)
+{
+    ::DoFilter(bitmap, kernel);
+}
+
+void PhotoCore::DoWatermark(QImage& bitmap, const PhotoSettings& info)
+{
+    ::DoWatermark(bitmap, info);
+}
+
+void PhotoCore::DoMask(QImage& bitmap, const Picture* maskPicture, const PhotoSettings& info)
+{
+    ::DoMask(bitmap, maskPicture, info);
+}

@@ -1,0 +1,222 @@
+// lumatrim-render: renders one source file with one photo's settings through the same photo
+// core as the program and writes the result. Needs no display.
+#include "formats/ImageConversion.h"
+#include "formats/JpegWriter.h"
+#include "model/LastDecodedPicture.h"
+#include "model/PhotoCore.h"
+#include "model/ProgramFolder.h"
+
+#include <QGuiApplication>
+#include <QSaveFile>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+const char* const kUsage =
+    "usage: lumatrim-render [OPTIONS] SOURCE OUTPUT\n"
+    "  --settings FILE      key/value file to read the settings block from\n"
+    "                       (default: the program folder's lumatrim.dat, as a newly opened photo)\n"
+    "  --section NAME       section of that file (default PHOTO)\n"
+    "  --crop L,T,R,B       crop rectangle in source pixels\n"
+    "  --rotation DEG       0, 90, 180 or 270\n"
+    "  --contrast N  --brightness N  --red N  --green N  --blue N  --grayscale  --negative\n"
+    "  --decode-only        write the decoded source, converted to 24 bits, without the pipeline\n"
+    "  --thumbnail          write the 32 x 32 thumbnail instead of the rendered photo\n"
+    "OUTPUT by extension: .jpg or .jpeg (JPEG), .ppm (binary P6) or .bmp (24-bit).\n";
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct Options {
+    QString source;
+    QString output;
+    QString settingsFile;
+    QString section = QStringLiteral("PHOTO");
+    std::optional<TRect> crop;
+    std::optional<int> rotation, contrast, brightness, red, green, blue;
+    bool grayscale = false;
+    bool negative = false;
+    bool decodeOnly = false;
+    bool thumbnail = false;
+};
+
+int toInt(const char* option, const QString& text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok)
+        throw UsageError(std::string(option) + " needs a whole number, not \"" + text.toStdString() + "\"");
+    return value;
+}
+
+Options parse(const QStringList& args)
+{
+    Options o;
+    QStringList positional;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        auto value = [&]() -> QString {
+            if (i + 1 >= args.size())
+                throw UsageError(a.toStdString() + " needs a value");
+            return args[++i];
+        };
+        if (a == "--settings") o.settingsFile = value();
+        else if (a == "--section") o.section = value();
+        else if (a == "--crop") {
+            const QStringList parts = value().split(',');
+            if (parts.size() != 4)
+                throw UsageError("--crop needs L,T,R,B");
+            o.crop = TRect{toInt("--crop", parts[0]), toInt("--crop", parts[1]), toInt("--crop", parts[2]),
+                           toInt("--crop", parts[3])};
+        } else if (a == "--rotation") {
+            o.rotation = toInt("--rotation", value());
+            if (*o.rotation != 0 && *o.rotation != 90 && *o.rotation != 180 && *o.rotation != 270)
+                throw UsageError("--rotation must be 0, 90, 180 or 270");
+        } else if (a == "--contrast") o.contrast = toInt("--contrast", value());
+        else if (a == "--brightness") o.brightness = toInt("--brightness", value());
+        else if (a == "--red") o.red = toInt("--red", value());
+        else if (a == "--green") o.green = toInt("--green", value());
+        else if (a == "--blue") o.blue = toInt("--blue", value());
+        else if (a == "--grayscale") o.grayscale = true;
+        else if (a == "--negative") o.negative = true;
+        else if (a == "--decode-only") o.decodeOnly = true;
+        else if (a == "--thumbnail") o.thumbnail = true;
+        else if (a.startsWith("--")) throw UsageError("unknown option " + a.toStdString());
+        else positional << a;
+    }
+    if (positional.size() != 2)
+        throw UsageError("needs SOURCE and OUTPUT");
+    o.source = positional[0];
+    o.output = positional[1];
+    return o;
+}
+
+void commit(QSaveFile& file, const QString& path)
+{
+    if (!file.commit())
+        throw std::runtime_error(QStringLiteral("Unable to write to %1").arg(path).toStdString());
+}
+
+void writePpm(const QImage& bitmap, const QString& path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw std::runtime_error(QStringLiteral("Unable to write to %1").arg(path).toStdString());
+    file.write(QStringLiteral("P6\n%1 %2\n255\n").arg(bitmap.width()).arg(bitmap.height()).toLatin1());
+    QByteArray row(qsizetype(bitmap.width()) * 3, '\0');
+    for (int y = 0; y < bitmap.height(); ++y) {
+        const uint8_t* s = bitmap.constScanLine(y);
+        for (int x = 0; x < bitmap.width(); ++x) {
+            row[3 * x] = char(s[3 * x + 2]);
+            row[3 * x + 1] = char(s[3 * x + 1]);
+            row[3 * x + 2] = char(s[3 * x]);
+        }
+        file.write(row);
+    }
+    commit(file, path);
+}
+
+void writeBmp(const QImage& bitmap, const QString& path)
+{
+    const uint32_t stride = (uint32_t(bitmap.width()) * 3 + 3) & ~3u;
+    const uint32_t imageSize = stride * uint32_t(bitmap.height());
+    QByteArray header(54, '\0');
+    auto put32 = [&](int at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            header[at + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    header[0] = 'B';
+    header[1] = 'M';
+    put32(2, 54 + imageSize);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, uint32_t(bitmap.width()));
+    put32(22, uint32_t(bitmap.height()));
+    header[26] = 1;
+    header[28] = 24;
+    put32(34, imageSize);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw std::runtime_error(QStringLiteral("Unable to write to %1").arg(path).toStdString());
+    file.write(header);
+    QByteArray row(qsizetype(stride), '\0');
+    for (int y = bitmap.height() - 1; y >= 0; --y) {
+        std::memcpy(row.data(), bitmap.constScanLine(y), size_t(bitmap.width()) * 3);
+        file.write(row);
+    }
+    commit(file, path);
+}
+
+void writeOutput(const QImage& bitmap, const QString& path)
+{
+    const QString ext = path.section('.', -1).toLower();
+    if (ext == "jpg" || ext == "jpeg")
+        writeJpeg(bitmap, path);
+    else if (ext == "ppm")
+        writePpm(toBgr888(bitmap), path);
+    else if (ext == "bmp")
+        writeBmp(toBgr888(bitmap), path);
+    else
+        throw UsageError("OUTPUT must end in .jpg, .jpeg, .ppm or .bmp");
+}
+
+void run(const Options& o)
+{
+    TPhotoInfo info(o.source);
+    if (!o.settingsFile.isEmpty())
+        info.LoadSettings(o.settingsFile, o.section);
+    else if (o.section != QStringLiteral("PHOTO"))
+        info.LoadSettings(settingsFilePath(), o.section);
+    if (o.crop) info.CropRect = *o.crop;
+    if (o.rotation) info.Rotation = *o.rotation;
+    if (o.contrast) info.Contrast = *o.contrast;
+    if (o.brightness) info.Brightness = *o.brightness;
+    if (o.red) info.Red = *o.red;
+    if (o.green) info.Green = *o.green;
+    if (o.blue) info.Blue = *o.blue;
+    info.Grayscale = info.Grayscale || o.grayscale;
+    info.Negative = info.Negative || o.negative;
+
+    if (o.thumbnail) {
+        writeOutput(info.CreateThumbnail(32, 32), o.output);
+        return;
+    }
+    // Decode here so that a failure reports the decoder's message; the photo core then takes
+    // the decoded picture instead of decoding again.
+    LastDecodedPicture::load(o.source);
+    PhotoCore photo;
+    photo.SetPhotoInfo(&info);
+    writeOutput(o.decodeOnly ? photo.SourceBitmap() : photo.Bitmap(), o.output);
+}
+
+} // namespace
+
+// Qt's own diagnostics (missing runtime folder, font fallbacks) are not ours to print: the
+// tool writes nothing on success and one line on failure.
+void dropQtMessages(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+int main(int argc, char** argv)
+{
+    qInstallMessageHandler(dropQtMessages);
+    // No display needed, and none of the platform's plugins beyond the offscreen one.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    try {
+        run(parse(QCoreApplication::arguments()));
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "lumatrim-render: %s\n%s", e.what(), kUsage);
+        return 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
