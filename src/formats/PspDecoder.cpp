@@ -73,6 +73,10 @@ struct Channel {
     std::span<const uint8_t> data;
 };
 
+// The unpacked channels of a raster: red, green, blue, or the indexes alone; rows padded to
+// 4 bytes.
+using Planes = std::array<std::vector<uint8_t>, 3>;
+
 [[noreturn]] void damaged(const std::string& what)
 {
     throw PictureError("Paint Shop Pro file is damaged: " + what);
@@ -98,11 +102,12 @@ private:
     std::vector<QRgb> readPalette(const Block& block);
     Channel readChannel(const Block& block);
     std::vector<uint8_t> unpackChannel(const Channel& channel, const Raster& raster) const;
+    Planes unpackPlanes(const Raster& raster, const std::vector<Channel>& channels) const;
     void scanLayerBank(const Block& bank);
     void scanCompositeBank(const Block& bank);
     QImage decodeComposite();
     QImage decodeLayer();
-    void paint(QImage& canvas, int64_t left, int64_t top, const Raster& raster, const std::vector<Channel>& channels,
+    void paint(QImage& canvas, int64_t left, int64_t top, const Raster& raster, const Planes& planes,
                const std::vector<QRgb>& palette) const;
 
     ByteReader in_;
@@ -274,10 +279,22 @@ size_t inflateZlib(std::span<const uint8_t> packed, std::vector<uint8_t>& out)
 
 std::vector<uint8_t> PspFile::unpackChannel(const Channel& channel, const Raster& raster) const
 {
+    if (raster.compression != kNone && raster.compression != kRle && raster.compression != kLz77)
+        throw PictureError("Paint Shop Pro compression " + std::to_string(raster.compression) + " is not supported");
     const int bits = raster.bitDepth == 24 ? 8 : raster.bitDepth;
     const size_t tight = (checkedMul(size_t(raster.width), size_t(bits)) + 7) / 8;
     const size_t padded = (tight + 3) & ~size_t(3);
     const size_t height = size_t(raster.height);
+    // A run-length packet of n bytes gives at most 64n bytes, deflate at most 1032 bytes a
+    // byte: a channel too small for its raster is refused before its memory is taken.
+    const size_t size = channel.data.size();
+    const size_t most = raster.compression == kNone ? size
+        : raster.compression == kRle                ? checkedMul(size, 64)
+                                                    : checkedAdd(checkedMul(size, 1032), 64);
+    if (checkedMul(tight, height) > most)
+        throw PictureError("Paint Shop Pro file is truncated or damaged: a channel of " + std::to_string(size)
+                           + " bytes cannot hold " + std::to_string(raster.width) + " x " + std::to_string(raster.height)
+                           + " pixels");
     std::vector<uint8_t> out(checkedMul(padded, height));
     size_t filled = 0;
     switch (raster.compression) {
@@ -288,11 +305,9 @@ std::vector<uint8_t> PspFile::unpackChannel(const Channel& channel, const Raster
     case kRle:
         filled = unpackRle(channel.data, out);
         break;
-    case kLz77:
+    default:
         filled = inflateZlib(channel.data, out);
         break;
-    default:
-        throw PictureError("Paint Shop Pro compression " + std::to_string(raster.compression) + " is not supported");
     }
     if (filled == out.size() || tight == padded)
         ; // rows padded to 4 bytes (or no padding needed)
@@ -308,8 +323,7 @@ std::vector<uint8_t> PspFile::unpackChannel(const Channel& channel, const Raster
     return out;
 }
 
-void PspFile::paint(QImage& canvas, int64_t left, int64_t top, const Raster& raster, const std::vector<Channel>& channels,
-                    const std::vector<QRgb>& palette) const
+Planes PspFile::unpackPlanes(const Raster& raster, const std::vector<Channel>& channels) const
 {
     auto find = [&](uint16_t type) -> const Channel* {
         for (const Channel& c : channels)
@@ -317,7 +331,7 @@ void PspFile::paint(QImage& canvas, int64_t left, int64_t top, const Raster& ras
                 return &c;
         return nullptr;
     };
-    std::array<std::vector<uint8_t>, 3> planes;
+    Planes planes;
     if (raster.bitDepth == 24) {
         for (uint16_t c = 0; c < 3; ++c) {
             const Channel* channel = find(uint16_t(c + 1));
@@ -331,7 +345,12 @@ void PspFile::paint(QImage& canvas, int64_t left, int64_t top, const Raster& ras
             damaged("the picture's index channel is missing");
         planes[0] = unpackChannel(*channel, raster);
     }
+    return planes;
+}
 
+void PspFile::paint(QImage& canvas, int64_t left, int64_t top, const Raster& raster, const Planes& planes,
+                    const std::vector<QRgb>& palette) const
+{
     const int bits = raster.bitDepth == 24 ? 8 : raster.bitDepth;
     const size_t stride = (((size_t(raster.width) * size_t(bits) + 7) / 8) + 3) & ~size_t(3);
     // Only the part of the raster that lies on the canvas is painted.
@@ -504,9 +523,9 @@ QImage PspFile::decodeComposite()
     }
     if (palette.empty())
         palette = palette_.empty() ? grayRamp(r.bitDepth) : palette_;
+    const Planes planes = unpackPlanes(r, channels);
     QImage image = allocatePicture(kFormat, r.width, r.height, QImage::Format_BGR888);
-    image.fill(0);
-    paint(image, 0, 0, r, channels, palette);
+    paint(image, 0, 0, r, planes, palette);
     return image;
 }
 
@@ -536,10 +555,11 @@ QImage PspFile::decodeLayer()
     Raster r = picture;
     r.width = saved[2] - saved[0];
     r.height = saved[3] - saved[1];
-    QImage canvas = allocatePicture(kFormat, picture.width, picture.height, QImage::Format_BGR888);
-    canvas.fill(0);
-    if (r.width <= 0 || r.height <= 0)
-        return canvas; // an empty layer
+    if (r.width <= 0 || r.height <= 0) { // an empty layer
+        QImage canvas = allocatePicture(kFormat, picture.width, picture.height, QImage::Format_BGR888);
+        canvas.fill(0);
+        return canvas;
+    }
     checkPictureSize(kFormat, r.width, r.height);
 
     // After the layer information: in later versions, chunks and extension blocks in any
@@ -566,7 +586,10 @@ QImage PspFile::decodeLayer()
         }
     }
     const std::vector<QRgb> palette = palette_.empty() ? grayRamp(r.bitDepth) : palette_;
-    paint(canvas, rect[0] + saved[0], rect[1] + saved[1], r, channels, palette);
+    const Planes planes = unpackPlanes(r, channels);
+    QImage canvas = allocatePicture(kFormat, picture.width, picture.height, QImage::Format_BGR888);
+    canvas.fill(0);
+    paint(canvas, rect[0] + saved[0], rect[1] + saved[1], r, planes, palette);
     return canvas;
 }
 

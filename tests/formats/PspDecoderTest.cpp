@@ -376,6 +376,10 @@ TEST(PspDecoder, MalformedFilesFailWithAClearError)
         = w.file(w.imageBlock(3, 2, kRle, 24) + w.layerBank({w.layerBlock({0, 0, 3, 2}, {0, 0, 3, 2}, {}, 3)}));
     const QByteArray noAttributes = w.file(w.layerBank({w.layerBlock({0, 0, 3, 2}, {0, 0, 3, 2}, {})}));
     const QByteArray jpegLayers = rgbFile(w, 3, kRleRgb);
+    const QByteArray tooLittleData = w.file(w.imageBlock(60000, 6000, kRle, 24)
+                                            + w.layerBank({w.layerBlock({0, 0, 60000, 6000}, {0, 0, 60000, 6000},
+                                                                        {w.channelBlock(kRleRgb[0], 1), w.channelBlock(kRleRgb[1], 2),
+                                                                         w.channelBlock(kRleRgb[2], 3)})}));
     const QByteArray huge
         = w.file(w.imageBlock(70000, 2, kRle, 24) + w.layerBank({w.layerBlock({0, 0, 3, 2}, {0, 0, 3, 2}, {})}));
 
@@ -395,6 +399,7 @@ TEST(PspDecoder, MalformedFilesFailWithAClearError)
         {"no attributes", noAttributes, "attributes block is missing"},
         {"layer compression 3", jpegLayers, "compression 3"},
         {"oversized", huge, "too large"},
+        {"channel too small for its size", tooLittleData, "a channel of 7 bytes cannot hold 60000 x 6000 pixels"},
         {"trailing garbage", good + QByteArray("xyz"), "no block header"},
     };
     for (const auto& c : cases) {
