@@ -1,8 +1,663 @@
+// TIFF through libtiff, read from memory: the first image of the file, with every
+// compression libtiff decodes. Bilevel, gray, palette, RGB, CMYK and CIE L*a*b* images
+// are read as scanlines or tiles and converted here:
+//   - samples of fewer than 8 bits are scaled to 0..255 by bit replication (so 6-bit 0x21
+//     becomes 0x86), wider integer samples keep their high byte, signed samples are
+//     offset so that the smallest value is black, floating-point samples (and LogL
+//     luminance) are clamped to 0..1 and keep the high byte of their 16-bit value;
+//   - MinIsWhite is inverted, palettes are looked up (16-bit entries keep the high byte),
+//     CMYK becomes RGB by the plain ink formula, JPEG-compressed YCbCr is converted by
+//     libjpeg;
+//   - extra samples (alpha) are dropped as stored, never blended: associated alpha leaves
+//     the colors premultiplied, as the file holds them.
+// Other photometric interpretations (YCbCr outside JPEG, LogLuv, old-style JPEG) go
+// through libtiff's RGBA reader, which converts YCbCr with the file's coefficients. The
+// Orientation tag is not applied: rows are delivered in stored order. libtiff's warnings
+// are silenced; its errors become the message of the PictureError.
 #include "Decoders.h"
+#include "ImageConversion.h"
+#include "ImageLimits.h"
 #include "PictureError.h"
 
-// Not built yet: the format is registered, and reading it fails with a message naming it.
-QImage decodeTiff(const PictureFile&)
+#include <QtEndian>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <tiffio.h>
+
+namespace {
+
+// Pictures with more samples per pixel than this are scientific data, not photos; the
+// limit keeps row buffers small whatever the file claims.
+constexpr int kMaxSamplesPerPixel = 64;
+
+// ---- libtiff over a span of bytes --------------------------------------------------------
+
+struct TiffSource {
+    const uint8_t* data;
+    uint64_t size;
+    uint64_t pos;
+};
+
+struct TiffMessages {
+    char error[512];
+    bool dataLost; // libjpeg, inside libtiff, warned that data ended early
+};
+
+tmsize_t tiffRead(thandle_t handle, void* out, tmsize_t count)
 {
-    throw PictureError("TIFF pictures cannot be read yet");
+    auto* source = static_cast<TiffSource*>(handle);
+    if (count <= 0 || source->pos >= source->size)
+        return 0;
+    const uint64_t n = std::min<uint64_t>(uint64_t(count), source->size - source->pos);
+    std::memcpy(out, source->data + source->pos, size_t(n));
+    source->pos += n;
+    return tmsize_t(n);
+}
+
+tmsize_t tiffWrite(thandle_t, void*, tmsize_t)
+{
+    return 0;
+}
+
+toff_t tiffSeek(thandle_t handle, toff_t offset, int whence)
+{
+    auto* source = static_cast<TiffSource*>(handle);
+    uint64_t base = 0;
+    if (whence == SEEK_CUR)
+        base = source->pos;
+    else if (whence == SEEK_END)
+        base = source->size;
+    if (offset > UINT64_MAX - base)
+        return toff_t(-1);
+    source->pos = base + offset;
+    return source->pos;
+}
+
+int tiffClose(thandle_t)
+{
+    return 0;
+}
+
+toff_t tiffSize(thandle_t handle)
+{
+    return static_cast<TiffSource*>(handle)->size;
+}
+
+// The bytes are already in memory: libtiff reads them in place and never writes to them.
+int tiffMap(thandle_t handle, void** base, toff_t* size)
+{
+    auto* source = static_cast<TiffSource*>(handle);
+    *base = const_cast<uint8_t*>(source->data);
+    *size = source->size;
+    return 1;
+}
+
+void tiffUnmap(thandle_t, void*, toff_t) {}
+
+int tiffError(TIFF*, void* user, const char*, const char* format, va_list args)
+{
+    auto* messages = static_cast<TiffMessages*>(user);
+    std::vsnprintf(messages->error, sizeof messages->error, format, args);
+    return 1;
+}
+
+int tiffWarning(TIFF*, void* user, const char* module, const char* format, va_list args)
+{
+    // Warnings are silent, except libjpeg's report that a JPEG strip or tile ended before
+    // its pixels: that leaves gray blocks, which are treated as an error.
+    if (module && std::strcmp(module, "JPEGLib") == 0) {
+        char text[256];
+        std::vsnprintf(text, sizeof text, format, args);
+        if (std::strstr(text, "Premature end of JPEG") || std::strstr(text, "premature end of data segment")) {
+            auto* messages = static_cast<TiffMessages*>(user);
+            std::snprintf(messages->error, sizeof messages->error, "%s", text);
+            messages->dataLost = true;
+        }
+    }
+    return 1;
+}
+
+class TiffReader {
+public:
+    TiffReader(const PictureFile& file) : file_(file)
+    {
+        source_ = TiffSource{file.bytes.data(), file.bytes.size(), 0};
+        messages_.error[0] = 0;
+        messages_.dataLost = false;
+        TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+        if (!options)
+            throw PictureError(QStringLiteral("Not enough memory to read the TIFF picture %1").arg(file.path));
+        TIFFOpenOptionsSetErrorHandlerExtR(options, tiffError, &messages_);
+        TIFFOpenOptionsSetWarningHandlerExtR(options, tiffWarning, &messages_);
+        // No single allocation of libtiff's own may exceed what a picture within the size
+        // limits can need; lying tags fail instead of exhausting memory.
+        TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(1) << 31);
+        tiff_ = TIFFClientOpenExt("memory", "r", &source_, tiffRead, tiffWrite, tiffSeek, tiffClose, tiffSize,
+                                  tiffMap, tiffUnmap, options);
+        TIFFOpenOptionsFree(options);
+        if (!tiff_)
+            fail();
+    }
+    ~TiffReader()
+    {
+        if (tiff_)
+            TIFFClose(tiff_);
+    }
+    TiffReader(const TiffReader&) = delete;
+    TiffReader& operator=(const TiffReader&) = delete;
+
+    TIFF* tiff() const { return tiff_; }
+
+    [[noreturn]] void fail(const char* fallback = "the file is damaged") const
+    {
+        const char* reason = messages_.error[0] ? messages_.error : fallback;
+        throw PictureError(
+            QStringLiteral("Cannot read the TIFF picture %1: %2").arg(file_.path, QString::fromLocal8Bit(reason)));
+    }
+    [[noreturn]] void failWith(const QString& reason) const
+    {
+        throw PictureError(QStringLiteral("Cannot read the TIFF picture %1: %2").arg(file_.path, reason));
+    }
+    // After each read: an error from libtiff, or a warning that lost data, stops the decode.
+    void check(bool ok) const
+    {
+        if (!ok || messages_.dataLost)
+            fail("the pixel data cannot be decoded");
+    }
+
+private:
+    const PictureFile& file_;
+    TiffSource source_{};
+    TiffMessages messages_{};
+    TIFF* tiff_ = nullptr;
+};
+
+template <typename T>
+T field(TIFF* tiff, ttag_t tag, T fallback)
+{
+    T value = fallback;
+    if (!TIFFGetFieldDefaulted(tiff, tag, &value))
+        return fallback;
+    return value;
+}
+
+// ---- samples to 8 bits -------------------------------------------------------------------
+
+enum class Kind { Gray, Palette, Rgb, Cmyk, Lab };
+
+struct Layout {
+    Kind kind = Kind::Gray;
+    int channels = 1; // samples per pixel this decoder uses: 1, 3 or 4
+    int spp = 1;      // samples per pixel stored
+    int bits = 8;
+    int sampleFormat = SAMPLEFORMAT_UINT;
+    bool separate = false;
+    bool minIsWhite = false;
+    uint8_t palette[256][3] = {}; // blue, green, red
+    uint8_t scale[256] = {};      // samples of fewer than 8 bits to 0..255
+};
+
+uint8_t floatTo8(double v)
+{
+    if (!(v > 0))
+        return 0;
+    if (v >= 1)
+        return 255;
+    return uint8_t(std::lround(v * 65535.0) >> 8);
+}
+
+// Unpacks count samples of one row (packed MSB first, multi-byte samples in host order as
+// libtiff delivers them) into one byte each. Palette indexes stay raw; other samples are
+// brought to 0..255.
+void unpackSamples(const uint8_t* src, size_t count, const Layout& layout, uint8_t* dst)
+{
+    const int bits = layout.bits;
+    const bool raw = layout.kind == Kind::Palette;
+    const bool isSigned = layout.sampleFormat == SAMPLEFORMAT_INT;
+    if (layout.sampleFormat == SAMPLEFORMAT_IEEEFP) {
+        if (bits == 32) {
+            for (size_t i = 0; i < count; ++i) {
+                float v;
+                std::memcpy(&v, src + 4 * i, 4);
+                dst[i] = floatTo8(v);
+            }
+        } else {
+            for (size_t i = 0; i < count; ++i) {
+                double v;
+                std::memcpy(&v, src + 8 * i, 8);
+                dst[i] = floatTo8(v);
+            }
+        }
+        return;
+    }
+    // Signed samples are moved to unsigned by offsetting (flipping the sign bit), which
+    // maps the smallest value to 0 and the largest to the top.
+    switch (bits) {
+    case 8:
+        if (isSigned) {
+            for (size_t i = 0; i < count; ++i)
+                dst[i] = src[i] ^ 0x80;
+        } else {
+            std::memcpy(dst, src, count);
+        }
+        return;
+    case 16:
+        for (size_t i = 0; i < count; ++i) {
+            uint16_t v;
+            std::memcpy(&v, src + 2 * i, 2);
+            dst[i] = uint8_t((v >> 8) ^ (isSigned ? 0x80 : 0));
+        }
+        return;
+    case 24:
+        for (size_t i = 0; i < count; ++i) {
+            const uint8_t high = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? src[3 * i + 2] : src[3 * i];
+            dst[i] = uint8_t(high ^ (isSigned ? 0x80 : 0));
+        }
+        return;
+    case 32:
+        for (size_t i = 0; i < count; ++i) {
+            uint32_t v;
+            std::memcpy(&v, src + 4 * i, 4);
+            dst[i] = uint8_t((v >> 24) ^ (isSigned ? 0x80 : 0));
+        }
+        return;
+    default:
+        break;
+    }
+    // Bit-packed samples of 1..31 bits, most significant bit first.
+    uint64_t acc = 0;
+    int accBits = 0;
+    const uint32_t mask = bits == 32 ? 0xffffffffu : (1u << bits) - 1;
+    for (size_t i = 0; i < count; ++i) {
+        while (accBits < bits) {
+            acc = (acc << 8) | *src++;
+            accBits += 8;
+        }
+        accBits -= bits;
+        const uint32_t v = uint32_t(acc >> accBits) & mask;
+        if (raw)
+            dst[i] = uint8_t(v);
+        else if (bits < 8)
+            dst[i] = layout.scale[v];
+        else
+            dst[i] = uint8_t(v >> (bits - 8));
+    }
+}
+
+// CIE L*a*b* (L* 0..100 as 0..255, a* and b* signed) to sRGB. The white of L*a*b* is
+// taken as the display's D65 white, so neutral colors (a* = b* = 0) stay neutral: L*a*b*
+// to XYZ, then the sRGB primaries and transfer curve.
+void labToBgr(uint8_t l8, int8_t a8, int8_t b8, uint8_t* bgr)
+{
+    const double fy = (l8 * (100.0 / 255.0) + 16.0) / 116.0;
+    const double fx = fy + a8 / 500.0;
+    const double fz = fy - b8 / 200.0;
+    auto inverse = [](double f) {
+        const double cube = f * f * f;
+        return cube > 216.0 / 24389.0 ? cube : (116.0 * f - 16.0) * (27.0 / 24389.0);
+    };
+    const double x = 0.95047 * inverse(fx);
+    const double y = 1.00000 * inverse(fy);
+    const double z = 1.08883 * inverse(fz);
+    const double linear[3] = {
+        3.2404542 * x - 1.5371385 * y - 0.4985314 * z,
+        -0.9692660 * x + 1.8760108 * y + 0.0415560 * z,
+        0.0556434 * x - 0.2040259 * y + 1.0572252 * z,
+    };
+    for (int c = 0; c < 3; ++c) {
+        const double v = linear[c];
+        const double encoded = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1.0 / 2.4) - 0.055;
+        bgr[2 - c] = floatTo8(encoded);
+    }
+}
+
+// Converts count pixels whose channel c is at ch[c][i * step] to blue-green-red.
+void convertPixels(const uint8_t* const ch[4], size_t step, size_t count, const Layout& layout, uint8_t* bgr)
+{
+    switch (layout.kind) {
+    case Kind::Gray: {
+        const uint8_t flip = layout.minIsWhite ? 0xff : 0;
+        for (size_t i = 0; i < count; ++i, bgr += 3)
+            bgr[0] = bgr[1] = bgr[2] = ch[0][i * step] ^ flip;
+        return;
+    }
+    case Kind::Palette:
+        for (size_t i = 0; i < count; ++i, bgr += 3)
+            std::memcpy(bgr, layout.palette[ch[0][i * step]], 3);
+        return;
+    case Kind::Rgb:
+        for (size_t i = 0; i < count; ++i, bgr += 3) {
+            bgr[0] = ch[2][i * step];
+            bgr[1] = ch[1][i * step];
+            bgr[2] = ch[0][i * step];
+        }
+        return;
+    case Kind::Cmyk:
+        // Plain ink formula: (255 - ink) x (255 - black) / 255, truncated.
+        for (size_t i = 0; i < count; ++i, bgr += 3) {
+            const unsigned k = 255u - ch[3][i * step];
+            bgr[0] = uint8_t((255u - ch[2][i * step]) * k / 255);
+            bgr[1] = uint8_t((255u - ch[1][i * step]) * k / 255);
+            bgr[2] = uint8_t((255u - ch[0][i * step]) * k / 255);
+        }
+        return;
+    case Kind::Lab:
+        for (size_t i = 0; i < count; ++i, bgr += 3)
+            labToBgr(ch[0][i * step], int8_t(ch[1][i * step]), int8_t(ch[2][i * step]), bgr);
+        return;
+    }
+}
+
+// ---- reading -----------------------------------------------------------------------------
+
+bool isHandledHere(TIFF* tiff, int photometric, int compression)
+{
+    if (compression == COMPRESSION_OJPEG)
+        return false;
+    switch (photometric) {
+    case PHOTOMETRIC_MINISWHITE:
+    case PHOTOMETRIC_MINISBLACK:
+    case PHOTOMETRIC_PALETTE:
+    case PHOTOMETRIC_RGB:
+        return true;
+    case PHOTOMETRIC_SEPARATED:
+        return field<uint16_t>(tiff, TIFFTAG_INKSET, INKSET_CMYK) == INKSET_CMYK;
+    case PHOTOMETRIC_YCBCR:
+        // libjpeg converts JPEG-compressed YCbCr to RGB itself.
+        return compression == COMPRESSION_JPEG;
+    case PHOTOMETRIC_CIELAB:
+    case PHOTOMETRIC_LOGL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+Layout describe(const TiffReader& reader, int photometric)
+{
+    TIFF* tiff = reader.tiff();
+    Layout layout;
+    layout.spp = field<uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+    layout.bits = field<uint16_t>(tiff, TIFFTAG_BITSPERSAMPLE, 1);
+    layout.sampleFormat = field<uint16_t>(tiff, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT);
+    layout.separate = field<uint16_t>(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == PLANARCONFIG_SEPARATE;
+
+    switch (photometric) {
+    case PHOTOMETRIC_MINISWHITE:
+        layout.minIsWhite = true;
+        [[fallthrough]];
+    case PHOTOMETRIC_MINISBLACK:
+    case PHOTOMETRIC_LOGL: // luminance as floating point, see decodeTiff
+        layout.kind = Kind::Gray;
+        layout.channels = 1;
+        break;
+    case PHOTOMETRIC_PALETTE:
+        layout.kind = Kind::Palette;
+        layout.channels = 1;
+        break;
+    case PHOTOMETRIC_SEPARATED:
+        layout.kind = Kind::Cmyk;
+        layout.channels = 4;
+        break;
+    case PHOTOMETRIC_CIELAB:
+        // a* and b* are signed; their raw (high) bytes are read as two's complement.
+        layout.kind = Kind::Lab;
+        layout.channels = 3;
+        layout.sampleFormat = SAMPLEFORMAT_UINT;
+        break;
+    default: // RGB, and JPEG-compressed YCbCr delivered as RGB
+        layout.kind = Kind::Rgb;
+        layout.channels = 3;
+        break;
+    }
+    if (layout.spp < layout.channels)
+        reader.failWith(QStringLiteral("%1 samples per pixel are too few for its colors").arg(layout.spp));
+
+    const int bits = layout.bits;
+    switch (layout.sampleFormat) {
+    case SAMPLEFORMAT_UINT:
+    case SAMPLEFORMAT_VOID:
+        layout.sampleFormat = SAMPLEFORMAT_UINT;
+        if (bits < 1 || bits > 32)
+            reader.failWith(QStringLiteral("samples of %1 bits are not supported").arg(bits));
+        break;
+    case SAMPLEFORMAT_INT:
+        if (bits != 8 && bits != 16 && bits != 24 && bits != 32)
+            reader.failWith(QStringLiteral("signed samples of %1 bits are not supported").arg(bits));
+        break;
+    case SAMPLEFORMAT_IEEEFP:
+        if (bits != 32 && bits != 64)
+            reader.failWith(QStringLiteral("floating-point samples of %1 bits are not supported").arg(bits));
+        break;
+    default:
+        reader.failWith(QStringLiteral("sample format %1 is not supported").arg(layout.sampleFormat));
+    }
+
+    if (layout.kind == Kind::Palette) {
+        if (layout.sampleFormat != SAMPLEFORMAT_UINT || bits > 8)
+            reader.failWith(QStringLiteral("palette pictures of %1 bits are not supported").arg(bits));
+        uint16_t* red = nullptr;
+        uint16_t* green = nullptr;
+        uint16_t* blue = nullptr;
+        if (!TIFFGetField(tiff, TIFFTAG_COLORMAP, &red, &green, &blue) || !red || !green || !blue)
+            reader.failWith(QStringLiteral("the palette is missing"));
+        const int entries = 1 << bits;
+        // Old writers stored 8-bit entries; when no entry exceeds 255 they are taken as is,
+        // otherwise each 16-bit entry keeps its high byte.
+        bool wide = false;
+        for (int i = 0; i < entries; ++i)
+            wide = wide || red[i] > 255 || green[i] > 255 || blue[i] > 255;
+        const int shift = wide ? 8 : 0;
+        for (int i = 0; i < entries; ++i) {
+            layout.palette[i][0] = uint8_t(blue[i] >> shift);
+            layout.palette[i][1] = uint8_t(green[i] >> shift);
+            layout.palette[i][2] = uint8_t(red[i] >> shift);
+        }
+    } else if (bits < 8) {
+        // Bit replication: the sample's bits repeated until 8 are filled.
+        const int levels = 1 << bits;
+        for (int v = 0; v < levels; ++v) {
+            unsigned out = 0;
+            for (int filled = 0; filled < 8; filled += bits)
+                out = (out << bits) | unsigned(v);
+            layout.scale[v] = uint8_t(out >> ((8 + bits - 1) / bits * bits - 8));
+        }
+    }
+    return layout;
+}
+
+// Bytes of one stored sample value, for sizing the row buffers of unpacked samples.
+size_t unpackedCount(size_t pixels, const Layout& layout)
+{
+    return checkedMul(pixels, layout.separate ? 1 : size_t(layout.spp));
+}
+
+// Stripped images, read row by row.
+void readStrips(const TiffReader& reader, const Layout& layout, QImage& image)
+{
+    TIFF* tiff = reader.tiff();
+    const size_t width = size_t(image.width());
+    const int height = image.height();
+    const uint64_t rowBytes = TIFFScanlineSize64(tiff);
+    const uint64_t needed = (uint64_t(unpackedCount(width, layout)) * uint64_t(layout.bits) + 7) / 8;
+    if (rowBytes == 0 || rowBytes < needed)
+        reader.fail("the scanline size does not match the picture's width");
+    std::vector<uint8_t> row(static_cast<size_t>(rowBytes));
+    std::vector<uint8_t> samples(unpackedCount(width, layout));
+
+    if (!layout.separate) {
+        const size_t spp = size_t(layout.spp);
+        const uint8_t* ch[4];
+        for (int y = 0; y < height; ++y) {
+            reader.check(TIFFReadScanline(tiff, row.data(), uint32_t(y), 0) >= 0);
+            const uint8_t* values = row.data();
+            if (layout.bits != 8 || layout.sampleFormat != SAMPLEFORMAT_UINT) {
+                unpackSamples(row.data(), samples.size(), layout, samples.data());
+                values = samples.data();
+            }
+            for (int c = 0; c < 4; ++c)
+                ch[c] = values + std::min(c, layout.channels - 1);
+            convertPixels(ch, spp, width, layout, image.scanLine(y));
+        }
+        return;
+    }
+
+    // One plane after the other (reading them interleaved would restart each strip's
+    // decompression for every row), into planes of 8-bit values, then converted.
+    const size_t planeSize = checkedMul(width, size_t(height));
+    std::vector<uint8_t> planes(checkedMul(planeSize, size_t(layout.channels)));
+    for (int c = 0; c < layout.channels; ++c) {
+        for (int y = 0; y < height; ++y) {
+            reader.check(TIFFReadScanline(tiff, row.data(), uint32_t(y), uint16_t(c)) >= 0);
+            unpackSamples(row.data(), width, layout, planes.data() + size_t(c) * planeSize + size_t(y) * width);
+        }
+    }
+    const uint8_t* ch[4];
+    for (int y = 0; y < height; ++y) {
+        for (int c = 0; c < 4; ++c)
+            ch[c] = planes.data() + size_t(std::min(c, layout.channels - 1)) * planeSize + size_t(y) * width;
+        convertPixels(ch, 1, width, layout, image.scanLine(y));
+    }
+}
+
+// Tiled images, tile by tile.
+void readTiles(const TiffReader& reader, const Layout& layout, QImage& image)
+{
+    TIFF* tiff = reader.tiff();
+    const uint32_t tileWidth = field<uint32_t>(tiff, TIFFTAG_TILEWIDTH, 0);
+    const uint32_t tileHeight = field<uint32_t>(tiff, TIFFTAG_TILELENGTH, 0);
+    if (tileWidth == 0 || tileHeight == 0)
+        reader.fail("the tile size is missing");
+    checkPictureSize("TIFF tile", tileWidth, tileHeight);
+    const size_t width = size_t(image.width());
+    const size_t height = size_t(image.height());
+
+    // A tile far larger than the whole picture is a lie of the file, not something to
+    // allocate.
+    const uint64_t tileBytes = TIFFTileSize64(tiff);
+    const uint64_t rowBytes = TIFFTileRowSize64(tiff);
+    const uint64_t pictureBytes = uint64_t(width) * height * uint64_t(layout.spp) * ((uint64_t(layout.bits) + 7) / 8);
+    if (tileBytes == 0 || rowBytes == 0 || tileBytes > std::max<uint64_t>(2 * pictureBytes, uint64_t(64) << 20))
+        reader.fail("the tile size does not match the picture");
+    const uint64_t needed = (uint64_t(unpackedCount(tileWidth, layout)) * uint64_t(layout.bits) + 7) / 8;
+    if (rowBytes < needed || rowBytes * tileHeight > tileBytes)
+        reader.fail("the tile size does not match the picture");
+
+    std::vector<uint8_t> tile(static_cast<size_t>(tileBytes));
+    std::vector<uint8_t> samples(unpackedCount(tileWidth, layout));
+    const size_t planeSize = layout.separate ? checkedMul(width, height) : 0;
+    std::vector<uint8_t> planes(layout.separate ? checkedMul(planeSize, size_t(layout.channels)) : 0);
+    const int planesToRead = layout.separate ? layout.channels : 1;
+
+    for (size_t y0 = 0; y0 < height; y0 += tileHeight) {
+        for (size_t x0 = 0; x0 < width; x0 += tileWidth) {
+            const size_t w = std::min<size_t>(tileWidth, width - x0);
+            const size_t h = std::min<size_t>(tileHeight, height - y0);
+            for (int plane = 0; plane < planesToRead; ++plane) {
+                const uint32_t index = TIFFComputeTile(tiff, uint32_t(x0), uint32_t(y0), 0, uint16_t(plane));
+                reader.check(TIFFReadEncodedTile(tiff, index, tile.data(), tmsize_t(tileBytes)) >= 0);
+                for (size_t r = 0; r < h; ++r) {
+                    const uint8_t* src = tile.data() + r * size_t(rowBytes);
+                    unpackSamples(src, samples.size(), layout, samples.data());
+                    if (layout.separate) {
+                        std::memcpy(planes.data() + size_t(plane) * planeSize + (y0 + r) * width + x0, samples.data(), w);
+                    } else {
+                        const uint8_t* ch[4];
+                        for (int c = 0; c < 4; ++c)
+                            ch[c] = samples.data() + std::min(c, layout.channels - 1);
+                        convertPixels(ch, size_t(layout.spp), w, layout, image.scanLine(int(y0 + r)) + 3 * x0);
+                    }
+                }
+            }
+        }
+    }
+    if (layout.separate) {
+        const uint8_t* ch[4];
+        for (size_t y = 0; y < height; ++y) {
+            for (int c = 0; c < 4; ++c)
+                ch[c] = planes.data() + size_t(std::min(c, layout.channels - 1)) * planeSize + y * width;
+            convertPixels(ch, 1, width, layout, image.scanLine(int(y)));
+        }
+    }
+}
+
+// libtiff's own conversion, for the photometric interpretations not handled above. The
+// requested orientation is the file's own, so no row or column is moved.
+void readRgba(const TiffReader& reader, QImage& image)
+{
+    TIFF* tiff = reader.tiff();
+    char message[1024] = {};
+    TIFFRGBAImage rgba;
+    if (!TIFFRGBAImageOK(tiff, message) || !TIFFRGBAImageBegin(&rgba, tiff, 0, message))
+        reader.failWith(QString::fromLocal8Bit(message));
+    rgba.req_orientation = rgba.orientation;
+    const uint32_t width = uint32_t(image.width());
+    const uint32_t height = uint32_t(image.height());
+    std::vector<uint32_t> raster;
+    try {
+        raster.resize(checkedMul(width, height));
+    } catch (...) {
+        TIFFRGBAImageEnd(&rgba);
+        throw;
+    }
+    const int ok = TIFFRGBAImageGet(&rgba, raster.data(), width, height);
+    TIFFRGBAImageEnd(&rgba);
+    reader.check(ok != 0);
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint32_t* src = raster.data() + size_t(y) * width;
+        uint8_t* dst = image.scanLine(int(y));
+        for (uint32_t x = 0; x < width; ++x, dst += 3) {
+            dst[0] = uint8_t(TIFFGetB(src[x]));
+            dst[1] = uint8_t(TIFFGetG(src[x]));
+            dst[2] = uint8_t(TIFFGetR(src[x]));
+        }
+    }
+}
+
+} // namespace
+
+QImage decodeTiff(const PictureFile& file)
+{
+    TiffReader reader(file);
+    TIFF* tiff = reader.tiff();
+
+    uint32_t width = 0;
+    uint32_t height = 0;
+    if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height))
+        reader.fail("the picture size is missing");
+    checkPictureSize("TIFF", width, height);
+
+    uint16_t photometric = 0;
+    if (!TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric))
+        reader.fail("the photometric interpretation is missing");
+    const int compression = field<uint16_t>(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+
+    const int spp = field<uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+    if (spp > kMaxSamplesPerPixel)
+        reader.failWith(QStringLiteral("%1 samples per pixel are not supported").arg(spp));
+
+    QImage image = allocatePicture("TIFF", width, height, kBitmapFormat);
+    if (!isHandledHere(tiff, photometric, compression)) {
+        readRgba(reader, image);
+        return image;
+    }
+    if (photometric == PHOTOMETRIC_YCBCR && !TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB))
+        reader.fail("its JPEG data cannot be converted to RGB");
+    // LogL luminance is high dynamic range: libtiff delivers it as linear floating point,
+    // shown like any floating-point gray (0..1 to black..white).
+    if (photometric == PHOTOMETRIC_LOGL && !TIFFSetField(tiff, TIFFTAG_SGILOGDATAFMT, SGILOGDATAFMT_FLOAT))
+        reader.fail("its LogL data cannot be read");
+    const Layout layout = describe(reader, photometric);
+    if (TIFFIsTiled(tiff))
+        readTiles(reader, layout, image);
+    else
+        readStrips(reader, layout, image);
+    return image;
 }

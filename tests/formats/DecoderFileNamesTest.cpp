@@ -1,0 +1,86 @@
+#include "TestSupport.h"
+
+#include "formats/FormatRegistry.h"
+#include "formats/PictureError.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+namespace {
+
+// The extension alone picks the decoder, whatever its case and however many dots the
+// name has; the content never does.
+TEST(DecoderFileNames, ExtensionPicksTheDecoder)
+{
+    const QString folder = freshFolder("decoder-names");
+    const struct {
+        const char* sample;
+        const char* name;
+        int width;
+    } cases[] = {
+        {"jpg/libjpegturbo_testorig.jpg", "PHOTO.JPG", 227},
+        {"jpg/libjpegturbo_testorig.jpg", "photo.Jpeg", 227},
+        {"jpg/libjpegturbo_testorig.jpg", "photo.jfif", 227},
+        {"jpg/libjpegturbo_testorig.jpg", "photo.jpe", 227},
+        {"gif/pillow_hopper.gif", "archive.tar.gif", 128},
+        {"png/pngsuite_basn2c08.png", "picture.PNG", 32},
+        {"tif/pillow_hopper.tif", "scan.fax", 128},
+    };
+    for (const auto& c : cases) {
+        const QString path = folder + "/" + c.name;
+        QFile::remove(path);
+        ASSERT_TRUE(QFile::copy(corpusDir() + "/" + c.sample, path)) << c.name;
+        EXPECT_EQ(loadPicture(path)->width(), c.width) << c.name;
+    }
+}
+
+TEST(DecoderFileNames, APngFileNamedJpgFailsInTheJpegDecoder)
+{
+    const QString path = freshFolder("decoder-names-png") + "/photo.jpg";
+    ASSERT_TRUE(QFile::copy(corpusDir() + "/png/pngsuite_basn2c08.png", path));
+    try {
+        loadPicture(path);
+        ADD_FAILURE() << "a PNG file named .jpg loaded";
+    } catch (const PictureError& e) {
+        EXPECT_TRUE(e.message().startsWith("Cannot read the JPEG picture " + path + ": ")) << e.what();
+    }
+}
+
+// Empty files, headers alone, headers claiming 60000 x 60000 pixels and truncated pixel
+// data: a clear error, quickly, and nothing allocated for the claimed size.
+TEST(DecoderFileNames, DamagedFilesFailQuicklyWithAMessage)
+{
+    const struct {
+        const char* folder;
+        const char* prefix;
+    } formats[] = {
+        {"jpg", "Cannot read the JPEG picture "},
+        {"png", "Cannot read the PNG picture "},
+        {"gif", "Cannot read the GIF picture "},
+        {"tif", "Cannot read the TIFF picture "},
+    };
+    for (const auto& format : formats) {
+        const QDir dir(testDataDir() + "/corrupt/" + format.folder);
+        const QStringList files = dir.entryList(QDir::Files);
+        EXPECT_GE(files.size(), 4) << format.folder;
+        for (const QString& name : files) {
+            QElapsedTimer timer;
+            timer.start();
+            try {
+                loadPicture(dir.filePath(name));
+                ADD_FAILURE() << name.toStdString() << " decoded";
+            } catch (const PictureError& e) {
+                const bool tooLarge = e.message().contains("pixels is too large");
+                EXPECT_TRUE(tooLarge || e.message().startsWith(format.prefix + dir.filePath(name) + ": "))
+                    << e.what();
+                EXPECT_EQ(tooLarge, name.contains("claims")) << e.what();
+            }
+            EXPECT_LT(timer.elapsed(), 100) << name.toStdString();
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,301 @@
+#include "TestSupport.h"
+
+#include "formats/Decoders.h"
+#include "formats/FormatRegistry.h"
+#include "formats/ImageConversion.h"
+#include "formats/PictureError.h"
+
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <set>
+#include <vector>
+
+#include <tiffio.h>
+
+namespace {
+
+QImage decodeFile(const QString& path)
+{
+    return toBgr888(loadPicture(path)->toImage());
+}
+
+QString corpusFile(const char* name)
+{
+    return corpusDir() + "/" + name;
+}
+
+// The largest difference of any channel, or -1 when the sizes differ.
+int maxChannelDifference(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return -1;
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const uint8_t* p = a.constScanLine(y);
+        const uint8_t* q = b.constScanLine(y);
+        for (int x = 0; x < a.width() * 3; ++x)
+            worst = std::max(worst, std::abs(int(p[x]) - int(q[x])));
+    }
+    return worst;
+}
+
+// The mean difference of all channels.
+double meanChannelDifference(const QImage& a, const QImage& b)
+{
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const uint8_t* p = a.constScanLine(y);
+        const uint8_t* q = b.constScanLine(y);
+        for (int x = 0; x < a.width() * 3; ++x)
+            sum += std::abs(int(p[x]) - int(q[x]));
+    }
+    return sum / (3.0 * a.width() * a.height());
+}
+
+TIFF* openTiff(const QString& path)
+{
+    TIFFSetWarningHandler(nullptr);
+    return TIFFOpen(path.toLocal8Bit().constData(), "r");
+}
+
+struct Expectation {
+    int tolerance;
+    bool flattened; // compare with NAME.ref.png (alpha flattened on black)
+};
+
+TEST(TiffDecoder, CorpusFilesMatchTheirReferenceDecodes)
+{
+    const std::map<QString, Expectation> expectations = {
+        // Associated alpha: the stored colors are already multiplied by alpha, and
+        // dropping alpha keeps them so; that is the reference flattened on black, not the
+        // one with alpha dropped after the reference tool divided it out. (strike.tif:
+        // that division and multiplication round by up to 5.)
+        {"imagers_hpredict.tiff", {0, true}},
+        {"imagers_hpredict_packbits.tiff", {0, true}},
+        {"pillow_pil136.tiff", {0, true}},
+        {"gen_im_rgba_assoc.tiff", {0, true}},
+        {"pillow_tiff_16bit_RGBa.tiff", {0, true}},
+        {"pillow_tiff_strip_planar_16bit_RGBa.tiff", {0, true}},
+        {"libtiffpic_strike.tif", {5, true}},
+        // CMYK: the plain ink formula on 8-bit values truncates; the reference rounds at
+        // 16 bits (16-bit CMYK: the high bytes first, see DepthSeries).
+        {"libtiffpic_flower-separated-contig-08.tif", {1, false}},
+        {"libtiffpic_flower-separated-planar-08.tif", {1, false}},
+        {"libtiffpic_flower-separated-contig-16.tif", {1, false}},
+        {"gen_im_cmyk.tiff", {1, false}},
+        {"pillow_tiff_strip_cmyk_jpeg.tif", {1, false}},
+        // 32-bit samples keep their high byte; the reference rounds v x 65535 / (2^32 - 1).
+        {"libtiffpic_flower-minisblack-32.tif", {1, false}},
+        {"libtiffpic_flower-rgb-contig-32.tif", {1, false}},
+        // CIE L*a*b* by the CIE 1976 formulas with the D65 white and sRGB; the reference
+        // tool's conversion differs in dark saturated blues.
+        {"pillow_hopper.Lab.tif", {14, false}},
+    };
+    // References that are plainly wrong, checked by the other tests of this file against
+    // what the TIFF documents define.
+    const std::set<QString> checkedElsewhere = {
+        "libtiffpic_flower-minisblack-24.tif", // reference garbled by misreading 24-bit samples
+        "pillow_8bit.s.tif",                   // reference ignores SampleFormat = signed
+        "pillow_hopper2I.tif",                 // reference ignores MinIsWhite
+        "libtiffpic_off_l16.tif",              // reference is flat gray
+        "imagers_ycbcr_lzw_bt709.tif",         // reference ignores YCbCrCoefficients
+        "libtiffpic_ycbcr-cat.tif",            // reference striped: subsampling ignored
+        "libtiffpic_smallliz.tif",             // old-style JPEG: reference left unconverted
+        "libtiffpic_zackthecat.tif",
+        "pillow_old-style-jpeg-compression.tif",
+    };
+    int compared = 0;
+    for (const char* ext : {"tif", "tiff", "fax"}) {
+        for (const QString& file : corpusFiles(ext)) {
+            const QString name = QFileInfo(file).fileName();
+            if (name.startsWith("gen_trunc")) {
+                EXPECT_THROW(loadPicture(file), PictureError) << name.toStdString();
+                continue;
+            }
+            const QString reference = referenceFor(file);
+            if (reference.isEmpty()) {
+                // Fuzzing finds, a ThunderScan file cut short, lying strip counts: any
+                // outcome but a PictureError is a fault.
+                try {
+                    loadPicture(file);
+                } catch (const PictureError&) {
+                }
+                continue;
+            }
+            if (checkedElsewhere.count(name))
+                continue;
+            const auto it = expectations.find(name);
+            const Expectation expect = it != expectations.end() ? it->second : Expectation{0, false};
+            const QImage actual = decodeFile(file);
+            const QImage expected = loadReference(expect.flattened ? file + ".ref.png" : reference);
+            const int difference = maxChannelDifference(expected, actual);
+            if (difference < 0 || difference > expect.tolerance)
+                ADD_FAILURE() << name.toStdString() << ": " << bitmapDifference(expected, actual) << " (kept as "
+                              << keepMismatch(file, actual).toStdString() << ")";
+            ++compared;
+        }
+    }
+    // Among them: the first page of multi-page files, Orientation 6 delivered as stored,
+    // CCITT G3/G4 with both fill orders, LZW, Deflate, PackBits, JPEG, WebP, LZMA, tiles,
+    // separate planes, palettes, 1 to 16 bits, floating point, BigTIFF.
+    EXPECT_GE(compared, 120);
+}
+
+// The "flower" files are one picture at many depths: keeping the high byte gives the same
+// picture at every depth, give or take the rounding of the files' own samples.
+TEST(TiffDecoder, DepthSeriesDecodesToOnePicture)
+{
+    const struct {
+        const char* file;
+        const char* sameAs;
+        int tolerance;
+    } cases[] = {
+        {"tif/libtiffpic_flower-minisblack-24.tif", "tif/libtiffpic_flower-minisblack-16.tif", 1},
+        {"tif/libtiffpic_flower-minisblack-32.tif", "tif/libtiffpic_flower-minisblack-16.tif", 1},
+        {"tif/libtiffpic_flower-rgb-contig-32.tif", "tif/libtiffpic_flower-rgb-contig-16.tif", 1},
+        {"tif/libtiffpic_flower-rgb-planar-16.tif", "tif/libtiffpic_flower-rgb-contig-16.tif", 0},
+        // The ink formula turns a difference of 1 in two inks into 2.
+        {"tif/libtiffpic_flower-separated-contig-16.tif", "tif/libtiffpic_flower-separated-contig-08.tif", 2},
+    };
+    for (const auto& c : cases) {
+        const int difference = maxChannelDifference(decodeFile(corpusFile(c.sameAs)), decodeFile(corpusFile(c.file)));
+        EXPECT_TRUE(difference >= 0 && difference <= c.tolerance) << c.file << ": " << difference;
+    }
+}
+
+// TIFF 6.0: SampleFormat 2 holds two's complement values, shown from the smallest (black)
+// to the largest (white); with PhotometricInterpretation 0 (MinIsWhite) the largest value
+// is black. The reference tool ignored both, so the expected pixels are its own with the
+// sign bit flipped, and inverted.
+TEST(TiffDecoder, SignedSamplesAndMinIsWhiteFollowTheTiffDocument)
+{
+    QImage signedExpected = loadReference(corpusFile("tif/pillow_8bit.s.tif.ref.png"));
+    QImage whiteExpected = loadReference(corpusFile("tif/pillow_hopper2I.tif.ref.png"));
+    for (int y = 0; y < signedExpected.height(); ++y) {
+        for (int x = 0; x < signedExpected.width() * 3; ++x) {
+            signedExpected.scanLine(y)[x] ^= 0x80;
+            whiteExpected.scanLine(y)[x] = uint8_t(255 - whiteExpected.scanLine(y)[x]);
+        }
+    }
+    EXPECT_EQ(bitmapDifference(signedExpected, decodeFile(corpusFile("tif/pillow_8bit.s.tif"))), "");
+    EXPECT_EQ(bitmapDifference(whiteExpected, decodeFile(corpusFile("tif/pillow_hopper2I.tif"))), "");
+}
+
+// TIFF 6.0, section 21: YCbCr to RGB with the file's YCbCrCoefficients and
+// ReferenceBlackWhite, each chroma pair shared by its subsampling block. Computed here
+// from the raw samples in floating point; libtiff's fixed point may differ by 2.
+QImage ycbcrReference(const QString& path)
+{
+    TIFF* tiff = openTiff(path);
+    uint32_t width = 0, height = 0;
+    uint16_t across = 1, down = 1;
+    float* luma = nullptr;
+    float* refs = nullptr;
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_YCBCRSUBSAMPLING, &across, &down);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_YCBCRCOEFFICIENTS, &luma);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_REFERENCEBLACKWHITE, &refs);
+    std::vector<uint8_t> raw;
+    std::vector<uint8_t> strip(size_t(TIFFStripSize(tiff)));
+    for (uint32_t s = 0; s < TIFFNumberOfStrips(tiff); ++s) {
+        const tmsize_t n = TIFFReadEncodedStrip(tiff, s, strip.data(), tmsize_t(strip.size()));
+        raw.insert(raw.end(), strip.begin(), strip.begin() + std::max<tmsize_t>(n, 0));
+    }
+    const double lr = luma[0], lg = luma[1], lb = luma[2];
+    auto level = [&](int code, int i, double range) { return (code - refs[2 * i]) * range / (refs[2 * i + 1] - refs[2 * i]); };
+    auto to8 = [](double v) { return uint8_t(std::clamp(std::lround(v), 0L, 255L)); };
+    QImage out(int(width), int(height), QImage::Format_BGR888);
+    const uint32_t blocksAcross = (width + across - 1) / across;
+    const size_t unit = size_t(across * down + 2);
+    for (uint32_t by = 0; by * down < height; ++by) {
+        for (uint32_t bx = 0; bx < blocksAcross; ++bx) {
+            const uint8_t* u = raw.data() + (size_t(by) * blocksAcross + bx) * unit;
+            const double cb = level(u[unit - 2], 1, 127), cr = level(u[unit - 1], 2, 127);
+            for (uint32_t j = 0; j < down; ++j) {
+                for (uint32_t i = 0; i < across; ++i) {
+                    const uint32_t x = bx * across + i, y = by * down + j;
+                    if (x >= width || y >= height)
+                        continue;
+                    const double yy = level(u[j * across + i], 0, 255);
+                    const double r = cr * (2 - 2 * lr) + yy, b = cb * (2 - 2 * lb) + yy;
+                    uint8_t* p = out.scanLine(int(y)) + 3 * x;
+                    p[0] = to8(b);
+                    p[1] = to8((yy - lb * b - lr * r) / lg);
+                    p[2] = to8(r);
+                }
+            }
+        }
+    }
+    TIFFClose(tiff);
+    return out;
+}
+
+TEST(TiffDecoder, YCbCrUsesTheFilesCoefficientsAndSubsampling)
+{
+    for (const char* file : {"tif/imagers_ycbcr_lzw_bt709.tif", "tif/libtiffpic_ycbcr-cat.tif"}) {
+        const QImage actual = decodeFile(corpusFile(file));
+        EXPECT_LE(maxChannelDifference(ycbcrReference(corpusFile(file)), actual), 2) << file;
+    }
+}
+
+// SGI LogL: each 16-bit code Le is the luminance 2^((Le + 0.5) / 256 - 64), shown like
+// floating-point gray: clamped to 0..1, high byte of the 16-bit value.
+TEST(TiffDecoder, LogLuminanceFollowsTheLogLuvEncoding)
+{
+    const QString path = corpusFile("tif/libtiffpic_off_l16.tif");
+    TIFF* tiff = openTiff(path);
+    TIFFSetField(tiff, TIFFTAG_SGILOGDATAFMT, SGILOGDATAFMT_16BIT);
+    const QImage actual = decodeFile(path);
+    std::vector<int16_t> row(size_t(actual.width()));
+    int worst = 0;
+    for (int y = 0; y < actual.height(); ++y) {
+        ASSERT_GE(TIFFReadScanline(tiff, row.data(), uint32_t(y), 0), 0);
+        for (int x = 0; x < actual.width(); ++x) {
+            const int le = row[size_t(x)];
+            const double luminance = le <= 0 ? 0.0 : std::exp2((le + 0.5) / 256.0 - 64.0);
+            const int expected = luminance >= 1 ? 255 : int(std::lround(luminance * 65535) >> 8);
+            worst = std::max(worst, std::abs(expected - int(actual.constScanLine(y)[3 * x])));
+        }
+    }
+    TIFFClose(tiff);
+    EXPECT_LE(worst, 1);
+}
+
+// Old-style JPEG in TIFF stores YCbCr JPEG data; two of the samples also carry it as a
+// whole JPEG stream (JPEGInterchangeFormat), which the JPEG decoder reads on its own.
+// libtiff upsamples chroma without smoothing, so single pixels may differ more.
+TEST(TiffDecoder, OldStyleJpegMatchesItsEmbeddedJpegStream)
+{
+    for (const char* file : {"tif/libtiffpic_smallliz.tif", "tif/pillow_old-style-jpeg-compression.tif"}) {
+        TIFF* tiff = openTiff(corpusFile(file));
+        uint64_t offset = 0;
+        ASSERT_TRUE(TIFFGetField(tiff, TIFFTAG_JPEGIFOFFSET, &offset));
+        TIFFClose(tiff);
+        const QByteArray bytes = readFileBytes(corpusFile(file));
+        const QImage embedded = decodeJpeg(PictureFile{
+            "embedded.jpg", {reinterpret_cast<const uint8_t*>(bytes.constData()) + offset, size_t(bytes.size()) - offset}});
+        const QImage actual = decodeFile(corpusFile(file));
+        ASSERT_EQ(actual.size(), embedded.size()) << file;
+        EXPECT_LT(meanChannelDifference(actual, embedded), 2.0) << file;
+    }
+    EXPECT_EQ(decodeFile(corpusFile("tif/libtiffpic_zackthecat.tif")).size(), QSize(234, 213));
+}
+
+// A binary EPS hands over the TIFF preview inside its own bytes.
+TEST(TiffDecoder, DecodesBytesFromAnyPlaceInMemory)
+{
+    const QString path = corpusFile("tif/gen_im_lzw.tif");
+    const QByteArray file = readFileBytes(path);
+    const QByteArray padded = QByteArray(30, 'x') + file + QByteArray(11, 'y');
+    const auto* data = reinterpret_cast<const uint8_t*>(padded.constData());
+    const QImage inner = decodeTiff(PictureFile{"inner.eps", std::span<const uint8_t>(data + 30, size_t(file.size()))});
+    EXPECT_EQ(bitmapDifference(decodeFile(path), inner), "");
+}
+
+} // namespace
