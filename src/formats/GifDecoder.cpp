@@ -26,6 +26,8 @@ int readGif(GifFileType* gif, GifByteType* out, int count)
 {
     auto* source = static_cast<GifSource*>(gif->UserData);
     const size_t n = std::min(size_t(std::max(count, 0)), source->size - source->pos);
+    if (n == 0)
+        return 0; // also when there are no bytes at all (a null data pointer)
     std::memcpy(out, source->data + source->pos, n);
     source->pos += n;
     return int(n);
