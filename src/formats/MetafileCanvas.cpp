@@ -563,16 +563,34 @@ QRegion MetafileCanvas::targetRegion(const QPainterPath& target) const
 {
     // Polygons are cut to the target first, so a huge clip shape costs no more than a small one.
     const QRectF window = QRectF(targetPixels());
-    QRegion region;
     const bool winding = target.fillRule() == Qt::WindingFill;
+    std::vector<QRegion> pieces;
     for (const QPolygonF& polygon : target.toSubpathPolygons()) {
         const QPolygonF clipped = clipPolygon(polygon, window);
         if (clipped.size() < 3)
             continue;
-        const QRegion piece(clipped.toPolygon(), winding ? Qt::WindingFill : Qt::OddEvenFill);
-        region = winding ? region.united(piece) : region.xored(piece);
+        const QRectF box = clipped.boundingRect();
+        const bool rectangle = clipped.size() <= 5
+            && std::all_of(clipped.begin(), clipped.end(), [&](QPointF p) {
+                   return (p.x() == box.left() || p.x() == box.right()) && (p.y() == box.top() || p.y() == box.bottom());
+               });
+        if (rectangle)
+            pieces.emplace_back(QRect(QPoint(int(std::lround(box.left())), int(std::lround(box.top()))),
+                                      QPoint(int(std::lround(box.right())) - 1, int(std::lround(box.bottom())) - 1)));
+        else
+            pieces.emplace_back(clipped.toPolygon(), winding ? Qt::WindingFill : Qt::OddEvenFill);
     }
-    return region;
+    // Combined pairwise, so regions of thousands of rectangles stay quick.
+    while (pieces.size() > 1) {
+        std::vector<QRegion> merged;
+        merged.reserve(pieces.size() / 2 + 1);
+        for (size_t i = 0; i + 1 < pieces.size(); i += 2)
+            merged.push_back(winding ? pieces[i].united(pieces[i + 1]) : pieces[i].xored(pieces[i + 1]));
+        if (pieces.size() % 2)
+            merged.push_back(pieces.back());
+        pieces.swap(merged);
+    }
+    return pieces.empty() ? QRegion() : pieces.front();
 }
 
 void MetafileCanvas::combineClip(const QRegion& area, int mode)

@@ -6,6 +6,7 @@
 
 #include <QPainter>
 
+#include <cstring>
 #include <new>
 
 MetafilePicture::MetafilePicture(const char* format, std::span<const uint8_t> bytes, QSize size, QRectF frame,
@@ -48,7 +49,7 @@ QImage MetafilePicture::toImage() const
     // Drawn straight into the pipeline's 24-bit format: as fast to paint as 32 bits, and the
     // render step then needs no conversion.
     QImage image = allocatePicture(format_, size_.width(), size_.height(), kBitmapFormat);
-    image.fill(Qt::white);
+    std::memset(image.bits(), 0xFF, size_t(image.sizeInBytes())); // white, quicker than a 24-bit fill
     QPainter painter(&image);
     draw(painter, image.rect());
     painter.end();

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -41,8 +42,22 @@ const char* encodingForCharSet(uint8_t charSet)
     }
 }
 
+// Longer text runs are cut: more characters than any line of a picture holds.
+constexpr qsizetype kMaxTextLength = 8192;
+
 // Default font size when a font asks for none: about that of the interface's system font.
 constexpr double kDefaultFontPixels = 16;
+
+// Whether t only turns, moves and scales by a moderate, equal amount on both axes.
+bool similarity(const QTransform& t)
+{
+    const double a = t.m11(), b = t.m12(), c = t.m21(), d = t.m22();
+    const double mean = (a * a + b * b + c * c + d * d) / 2;
+    const double spread = std::hypot((a * a + b * b - c * c - d * d) / 2, a * c + b * d);
+    const double largest = std::sqrt(mean + spread);
+    const double smallest = std::sqrt(std::max(0.0, mean - spread));
+    return a * d - b * c > 0 && smallest > 0.5 && largest < 2 && largest / smallest < 1.25;
+}
 
 } // namespace
 
@@ -78,6 +93,15 @@ void MetafileCanvas::text(const TextRun& run)
     }
     if (run.text.isEmpty() || (run.options & TextGlyphIndex))
         return; // glyph indexes name glyphs of a font we do not have
+    if (run.text.size() > kMaxTextLength) {
+        TextRun shorter = run;
+        shorter.text.truncate(kMaxTextLength);
+        if (shorter.dx.size() > size_t(kMaxTextLength))
+            shorter.dx.resize(size_t(kMaxTextLength));
+        shorter.options &= ~uint32_t(TextOpaque);
+        text(shorter);
+        return;
+    }
 
     // Text space: target pixels along the logical axes, with the glyphs upright on the
     // surface even where the mapping turns the y axis upwards.
@@ -140,9 +164,9 @@ void MetafileCanvas::text(const TextRun& run)
         const QFontMetricsF probe(font, device);
         const double natural = probe.averageCharWidth();
         if (natural > 0) {
-            const int stretch = int(std::lround(100 * spec.width * sy / natural));
+            const double stretch = std::clamp(100.0 * spec.width * sy / natural, 1.0, 4000.0);
             if (std::abs(stretch - 100) > 3)
-                font.setStretch(std::clamp(stretch, 1, 4000));
+                font.setStretch(int(std::lround(stretch)));
         }
     }
     const QFontMetricsF metrics(font, device);
@@ -218,9 +242,17 @@ void MetafileCanvas::text(const TextRun& run)
         painter_->fillRect(cell, state_.backgroundColor);
     painter_->setRenderHint(QPainter::TextAntialiasing, true);
     painter_->setRenderHint(QPainter::Antialiasing, true);
-    painter_->setFont(font);
-    painter_->setPen(state_.textColor);
-    forEachPiece([&](QPointF at, const QString& piece) { painter_->drawText(at, piece); });
+    if (similarity(textTransform)) {
+        painter_->setFont(font);
+        painter_->setPen(state_.textColor);
+        forEachPiece([&](QPointF at, const QString& piece) { painter_->drawText(at, piece); });
+    } else {
+        // Stretched, sheared or mirrored text is filled as outlines: the glyph cache renders
+        // such transforms poorly, and nearly flat ones not at all.
+        QPainterPath outlines;
+        forEachPiece([&](QPointF at, const QString& piece) { outlines.addText(at, font, piece); });
+        painter_->fillPath(outlines, state_.textColor);
+    }
     painter_->restore();
 }
 

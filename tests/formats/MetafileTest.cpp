@@ -221,6 +221,8 @@ TEST(MetafileCorrupt, DamagedFilesFailWithAMessageOrDrawWhatTheyCan)
         {"emf/lying-counts.emf", nullptr},
         {"emf/extreme-transforms.emf", nullptr},
         {"emf/deep-nesting.emf", nullptr},
+        {"emf/fuzz-wide-font.emf", nullptr},       // a font 1.8 billion units wide
+        {"emf/fuzz-flattened-text.emf", nullptr}, // text squeezed to almost nothing by the device size
     };
     int seen = 0;
     for (const char* format : {"wmf", "emf"}) {
