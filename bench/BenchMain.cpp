@@ -1,3 +1,5 @@
+#include "model/BitmapMemory.h"
+
 #include <QGuiApplication>
 
 #include <benchmark/benchmark.h>
@@ -7,6 +9,7 @@
 int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    keepLargeBitmapsInHeap();
     QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

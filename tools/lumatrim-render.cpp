@@ -2,6 +2,7 @@
 // core as the program and writes the result. Needs no display.
 #include "formats/ImageConversion.h"
 #include "formats/JpegWriter.h"
+#include "model/BitmapMemory.h"
 #include "model/LastDecodedPicture.h"
 #include "model/PhotoCore.h"
 #include "model/ProgramFolder.h"
@@ -205,6 +206,7 @@ void dropQtMessages(QtMsgType, const QMessageLogContext&, const QString&) {}
 int main(int argc, char** argv)
 {
     qInstallMessageHandler(dropQtMessages);
+    keepLargeBitmapsInHeap();
     // No display needed, and none of the platform's plugins beyond the offscreen one.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
