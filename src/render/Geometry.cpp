@@ -44,8 +44,13 @@ void DoCrop(QImage& bitmap, PhotoSettings& info)
     const int h = crop.Bottom - crop.Top;
     if (w < 1 || h < 1 || (w == bitmap.width() && h == bitmap.height()))
         return;
-    // Only the kept rows and columns are read.
-    bitmap = bitmap.copy(crop.Left, crop.Top, w, h);
+    // A view into the old pixels instead of a copy: the next step usually shrinks the image
+    // and reads only the pixels it keeps. The view holds a reference to the old bitmap, and a
+    // step that writes into it gets its own copy first (a view on const data never writes).
+    auto* source = new QImage(bitmap);
+    const uchar* first = source->constBits() + qsizetype(crop.Top) * source->bytesPerLine() + qsizetype(crop.Left) * 3;
+    bitmap = QImage(first, w, h, source->bytesPerLine(), kFormat,
+                    [](void* kept) { delete static_cast<QImage*>(kept); }, source);
 }
 
 void DoResize(QImage& bitmap, const PhotoSettings& info)

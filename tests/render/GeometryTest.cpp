@@ -203,3 +203,23 @@ TEST(GeometrySteps, ZeroAndTinyImagesPassThrough)
 }
 
 } // namespace
+
+#include "render/Tone.h"
+
+namespace {
+
+TEST(DoCrop, LaterStepsNeverWriteIntoTheUncroppedBitmap)
+{
+    const QImage source = randomBitmap(40, 30, 9);
+    const QImage pristine = source.copy();
+    QImage bitmap = source;
+    PhotoSettings info;
+    info.CropRect = {5, 6, 25, 26};
+    info.Negative = true;
+    DoCrop(bitmap, info);
+    DoColorBalance(bitmap, info);
+    EXPECT_EQ(bitmapDifference(pristine, source), "");
+    EXPECT_EQ(rgbAt(bitmap, 0, 0), 0xFFFFFFu - rgbAt(source, 5, 6));
+}
+
+} // namespace
