@@ -20,7 +20,7 @@ namespace {
 using Palette = std::vector<std::array<uint8_t, 3>>;
 
 // One image on a logical screen, written with giflib's encoder.
-struct GifSpec {
+struct GifLayout {
     int screenWidth, screenHeight;
     Palette global;
     int left, top, width, height;
@@ -36,7 +36,7 @@ int appendBytes(GifFileType* gif, const GifByteType* data, int count)
     return count;
 }
 
-QByteArray makeGif(const GifSpec& spec)
+QByteArray makeGif(const GifLayout& layout)
 {
     QByteArray out;
     int error = 0;
@@ -50,29 +50,29 @@ QByteArray makeGif(const GifSpec& spec)
             entries.push_back(GifColorType{c[0], c[1], c[2]});
         return GifMakeMapObject(int(entries.size()), entries.data());
     };
-    ColorMapObject* global = makeMap(spec.global);
-    ColorMapObject* local = makeMap(spec.local);
-    EGifPutScreenDesc(gif, spec.screenWidth, spec.screenHeight, 8, 0, global);
-    if (spec.transparent >= 0) {
-        GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, spec.transparent};
+    ColorMapObject* global = makeMap(layout.global);
+    ColorMapObject* local = makeMap(layout.local);
+    EGifPutScreenDesc(gif, layout.screenWidth, layout.screenHeight, 8, 0, global);
+    if (layout.transparent >= 0) {
+        GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, layout.transparent};
         GifByteType block[4];
         EGifGCBToExtension(&control, block);
         EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, block);
     }
-    EGifPutImageDesc(gif, spec.left, spec.top, spec.width, spec.height, spec.interlaced, local);
+    EGifPutImageDesc(gif, layout.left, layout.top, layout.width, layout.height, layout.interlaced, local);
     std::vector<int> order;
-    if (spec.interlaced) {
+    if (layout.interlaced) {
         for (auto [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
-            for (int row = start; row < spec.height; row += step)
+            for (int row = start; row < layout.height; row += step)
                 order.push_back(row);
     } else {
-        for (int row = 0; row < spec.height; ++row)
+        for (int row = 0; row < layout.height; ++row)
             order.push_back(row);
     }
-    std::vector<GifPixelType> line(size_t(spec.width));
+    std::vector<GifPixelType> line(size_t(layout.width));
     for (int row : order) {
-        std::copy_n(spec.pixels.begin() + row * spec.width, spec.width, line.begin());
-        EGifPutLine(gif, line.data(), spec.width);
+        std::copy_n(layout.pixels.begin() + row * layout.width, layout.width, line.begin());
+        EGifPutLine(gif, line.data(), layout.width);
     }
     EGifCloseFile(gif, &error);
     GifFreeMapObject(global);
@@ -82,15 +82,15 @@ QByteArray makeGif(const GifSpec& spec)
 
 // The picture a GIF must give, built pixel by pixel: the logical screen in black, the
 // image at its place, clipped to the screen, transparent pixels black.
-QImage expectedScreen(const GifSpec& spec)
+QImage expectedScreen(const GifLayout& layout)
 {
-    QImage screen = solidBitmap(spec.screenWidth, spec.screenHeight, 0, 0, 0);
-    const Palette& colors = spec.local.empty() ? spec.global : spec.local;
-    for (int y = 0; y < spec.height; ++y) {
-        for (int x = 0; x < spec.width; ++x) {
-            const int sx = spec.left + x, sy = spec.top + y;
-            const int index = spec.pixels[size_t(y * spec.width + x)];
-            if (sx >= spec.screenWidth || sy >= spec.screenHeight || index == spec.transparent)
+    QImage screen = solidBitmap(layout.screenWidth, layout.screenHeight, 0, 0, 0);
+    const Palette& colors = layout.local.empty() ? layout.global : layout.local;
+    for (int y = 0; y < layout.height; ++y) {
+        for (int x = 0; x < layout.width; ++x) {
+            const int sx = layout.left + x, sy = layout.top + y;
+            const int index = layout.pixels[size_t(y * layout.width + x)];
+            if (sx >= layout.screenWidth || sy >= layout.screenHeight || index == layout.transparent)
                 continue;
             uint8_t* p = screen.scanLine(sy) + 3 * sx;
             p[0] = colors[size_t(index)][2];
@@ -115,7 +115,7 @@ TEST(GifDecoder, DeliversTheLogicalScreenWithTheFirstImageAtItsPlace)
     const Palette other = {{{1, 2, 3}}, {{90, 80, 70}}, {{255, 0, 255}}, {{0, 255, 255}}};
     const struct {
         const char* what;
-        GifSpec spec;
+        GifLayout layout;
     } cases[] = {
         {"image inside the screen", {20, 12, four, 5, 3, 9, 6, false, {}, -1, pattern(9, 6, 4)}},
         {"interlaced, local palette", {30, 25, four, 2, 1, 11, 21, true, other, -1, pattern(11, 21, 4)}},
@@ -124,10 +124,10 @@ TEST(GifDecoder, DeliversTheLogicalScreenWithTheFirstImageAtItsPlace)
         {"image wholly outside", {10, 10, four, 12, 0, 4, 4, false, {}, -1, pattern(4, 4, 4)}},
     };
     for (const auto& c : cases) {
-        const QByteArray bytes = makeGif(c.spec);
+        const QByteArray bytes = makeGif(c.layout);
         const QImage actual =
             decodeGif(PictureFile{"test.gif", {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())}});
-        EXPECT_EQ(bitmapDifference(expectedScreen(c.spec), toBgr888(actual)), "") << c.what;
+        EXPECT_EQ(bitmapDifference(expectedScreen(c.layout), toBgr888(actual)), "") << c.what;
     }
 }
 
