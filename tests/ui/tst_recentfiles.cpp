@@ -8,6 +8,7 @@
 #include "ui/main/RecentFiles.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -165,6 +166,27 @@ private slots:
         QCOMPARE(window.Photos().current()->FileName, a);
         QCOMPARE(window.Photos().current()->MaxSize, 600);
         QCOMPARE(window.Photos().current()->Rotation, 0);
+    }
+
+    void failedWriteKeepsThePhotoAndTheMenu()
+    {
+        const QString a = makePhoto(QStringLiteral("a.bmp"), 40, 30);
+        const QString b = makePhoto(QStringLiteral("b.bmp"), 40, 30);
+        FakeDesktop desktop;
+        TFormMain window(desktop);
+        window.OpenPhoto(a, false);
+        // A folder in the settings file's place makes every write fail.
+        QVERIFY(QFile::remove(settingsFilePath()));
+        QVERIFY(QDir(programFolder()).mkdir(QStringLiteral("lumatrim.dat")));
+        desktop.openAnswers = QStringList{b};
+        window.Item(QStringLiteral("MenuOpen"))->trigger();
+        QCOMPARE(desktop.errors, QStringList{"Unable to write to " + settingsFilePath()});
+        QCOMPARE(window.Photos().count(), 2);
+        QCOMPARE(window.Photos().current()->FileName, b);
+        QCOMPARE(window.windowTitle(), b + QStringLiteral(" - Lumatrim"));
+        QCOMPARE(window.Item(QStringLiteral("MenuRecent1"))->toolTip(), a);
+        QVERIFY(!window.Item(QStringLiteral("MenuRecent2"))->isVisible());
+        QVERIFY(QDir(programFolder()).rmdir(QStringLiteral("lumatrim.dat")));
     }
 
     void unreadableEntryStaysListed()

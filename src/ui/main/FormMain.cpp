@@ -4,6 +4,7 @@
 #include "ErrorReport.h"
 #include "FormAbout.h"
 #include "PageScroller.h"
+#include "PhotosToolBar.h"
 #include "Photo.h"
 #include "PhotoOutput.h"
 #include "SystemColors.h"
@@ -14,9 +15,7 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCloseEvent>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -133,20 +132,11 @@ void TFormMain::buildToolBars()
     }
     addToolBar(Qt::TopToolBarArea, buttons);
 
-    // The photos tool bar: one check-style thumbnail button per opened photo, scrolled
-    // sideways by the page scroller when the row is wider than the band.
-    toolBarPhotos_ = new QWidget;
-    toolBarPhotos_->setObjectName(QStringLiteral("ToolBarPhotos"));
-    photoRow_ = new QHBoxLayout(toolBarPhotos_);
-    photoRow_->setContentsMargins(0, 0, 0, 0);
-    photoRow_->setSpacing(0);
-    photoRow_->setSizeConstraint(QLayout::SetFixedSize);
-    photoGroup_ = new QButtonGroup(toolBarPhotos_);
-    photoGroup_->setExclusive(true);
-    pageScroller_ = new PageScroller(toolBarPhotos_);
-    pageScroller_->setMinimumHeight(38);
+    photoButtons_ = new PhotosToolBar;
+    connect(photoButtons_, &PhotosToolBar::clicked, this,
+            [this](int index) { runCommand([this, index] { SelectPhoto(index); }); });
     QToolBar* photosBand = newBand(QStringLiteral("CoolBarPhotos"), QStringLiteral("Photos"), this);
-    photosBand->addWidget(pageScroller_);
+    photosBand->addWidget(photoButtons_->scroller());
     addToolBar(Qt::TopToolBarArea, photosBand);
     addToolBarBreak();
 
@@ -249,17 +239,11 @@ void TFormMain::OpenPhoto(const QString& fileName, bool withCurrentSettings)
     auto info = std::make_unique<TPhotoInfo>(fileName);
     if (withCurrentSettings && photos_.current())
         info->AssignSettings(*photos_.current());
-    QImage thumbnail;
-    try {
-        thumbnail = info->CreateThumbnail(32, 32);
-    } catch (const std::exception& error) {
-        // Nothing is added: the list and the current photo stay as they were.
-        throw std::runtime_error(QStringLiteral("Unable to open %1\n%2")
-                                     .arg(fileName, QString::fromUtf8(error.what()))
-                                     .toStdString());
-    }
+    // A file that cannot be decoded fails here, with a message naming it: nothing is added
+    // and the current photo stays as it was.
+    const QImage thumbnail = info->CreateThumbnail(32, 32);
     photos_.append(std::move(info));
-    addPhotoButton(fileName, thumbnail);
+    photoButtons_->addButton(fileName, thumbnail);
     SelectPhoto(photos_.count() - 1);
 }
 
@@ -267,8 +251,7 @@ void TFormMain::SelectPhoto(int index)
 {
     TPhotoInfo* info = photos_.at(index);
     photos_.setCurrent(index);
-    photoButtons_[index]->setChecked(true);
-    pageScroller_->ensureVisible(photoButtons_[index]);
+    photoButtons_->press(index);
     photo_->SetPhotoInfo(info);
     try {
         recent_.Push(info->FileName);
@@ -319,7 +302,7 @@ void TFormMain::MenuCloseClick()
     }
     photos_.setCurrent(-1);
     photo_->SetPhotoInfo(nullptr);
-    removePhotoButton(index);
+    photoButtons_->removeButton(index);
     const int next = photos_.remove(index);
     if (next >= 0)
         SelectPhoto(next);
@@ -330,8 +313,8 @@ void TFormMain::MenuAllClick()
 {
     photos_.setCurrent(-1);
     photo_->SetPhotoInfo(nullptr);
-    for (int i = photoButtons_.size() - 1; i >= 0; --i)
-        removePhotoButton(i);
+    for (int i = photoButtons_->count() - 1; i >= 0; --i)
+        photoButtons_->removeButton(i);
     photos_.clear();
     UpdateControls();
 }
@@ -348,33 +331,6 @@ void TFormMain::MenuNextClick()
     const int index = photos_.nextIndex();
     if (index >= 0)
         SelectPhoto(index);
-}
-
-QToolButton* TFormMain::addPhotoButton(const QString& fileName, const QImage& thumbnail)
-{
-    auto* button = new QToolButton(toolBarPhotos_);
-    button->setObjectName(QStringLiteral("PhotoButton"));
-    button->setToolTip(fileName);
-    button->setIcon(QIcon(QPixmap::fromImage(thumbnail)));
-    button->setIconSize(QSize(32, 32));
-    button->setFixedSize(39, 38);
-    button->setAutoRaise(true);
-    button->setCheckable(true);
-    photoGroup_->addButton(button);
-    photoRow_->addWidget(button);
-    photoButtons_.append(button);
-    connect(button, &QToolButton::clicked, this, [this, button] {
-        runCommand([this, button] { SelectPhoto(int(photoButtons_.indexOf(button))); });
-    });
-    return button;
-}
-
-void TFormMain::removePhotoButton(int index)
-{
-    QToolButton* button = photoButtons_.takeAt(index);
-    photoGroup_->removeButton(button);
-    photoRow_->removeWidget(button);
-    delete button;
 }
 
 // ---- Output and rotation ------------------------------------------------------------------
@@ -507,7 +463,7 @@ void TFormMain::FormShow()
 bool TFormMain::FormCloseQuery()
 {
     if (photos_.current()) {
-        const QString question = QStringLiteral("%1 photo(s) still opened, quit Lumatrim now?").arg(photoButtons_.size());
+        const QString question = QStringLiteral("%1 photo(s) still opened, quit Lumatrim now?").arg(photoButtons_->count());
         if (desktop_.confirm(this, question))
             MenuAllClick();
     }
@@ -535,6 +491,9 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event)
             FormKeyDown(*static_cast<QKeyEvent*>(event));
     } else if (watched == scrollBox_->viewport() && event->type() == QEvent::Resize) {
         ScrollBoxResize();
+    } else if (event->type() == QEvent::ToolTip && watched->parent() == toolBarTemplates_) {
+        // The templates tool bar shows no hints.
+        return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -560,7 +519,7 @@ void TFormMain::UpdateControls()
         const QSize view = photo_->Core().DisplaySize();
         const int zoom = photo_->Zoom();
         setWindowTitle(current->FileName + QStringLiteral(" - ") + kTitle);
-        panels_[1]->setText(QStringLiteral("%1 photo(s)").arg(photoButtons_.size()));
+        panels_[1]->setText(QStringLiteral("%1 photo(s)").arg(photoButtons_->count()));
         panels_[2]->setText(QStringLiteral("%1 * %2").arg(view.width() * 100 / zoom).arg(view.height() * 100 / zoom));
         panels_[3]->setText(QStringLiteral("Zoom: %1%").arg(zoom));
     } else {

@@ -10,10 +10,8 @@
 #include <QMainWindow>
 
 class Desktop;
-class PageScroller;
+class PhotosToolBar;
 class QAction;
-class QButtonGroup;
-class QHBoxLayout;
 class QKeyEvent;
 class QLabel;
 class QScrollArea;
@@ -94,8 +92,6 @@ private:
     void LoadRecent();
     void LoadBackground();
     void SetBackground(TColor color);
-    QToolButton* addPhotoButton(const QString& fileName, const QImage& thumbnail);
-    void removePhotoButton(int index);
 
     Desktop& desktop_;
     CommandRouter router_;
@@ -107,11 +103,7 @@ private:
 
     QScrollArea* scrollBox_ = nullptr;
     TPhoto* photo_ = nullptr;
-    QWidget* toolBarPhotos_ = nullptr;
-    QHBoxLayout* photoRow_ = nullptr;
-    QButtonGroup* photoGroup_ = nullptr;
-    QList<QToolButton*> photoButtons_;
-    PageScroller* pageScroller_ = nullptr;
+    PhotosToolBar* photoButtons_ = nullptr;
     QToolBar* toolBarTemplates_ = nullptr;
     QAction* toolButtonNone_ = nullptr;
     QList<QLabel*> panels_;
