@@ -551,6 +551,33 @@ private slots:
         window.hide();
     }
 
+    void photosToolBarScrollsToTheCurrentPhoto()
+    {
+        FakeDesktop desktop;
+        TFormMain window(desktop);
+        window.resize(600, 400);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (int i = 0; i < 30; ++i)
+            window.OpenPhoto(c_, false);
+        QApplication::processEvents();
+        const QList<QToolButton*> buttons = window.findChildren<QToolButton*>(QStringLiteral("PhotoButton"));
+        QCOMPARE(buttons.size(), 30);
+        auto inView = [&](int index) {
+            QWidget* viewport = buttons[index]->parentWidget()->parentWidget();
+            const QRect place(buttons[index]->mapTo(viewport, QPoint(0, 0)), buttons[index]->size());
+            return viewport->rect().contains(place);
+        };
+        QVERIFY(inView(29));
+        QVERIFY(!inView(0));
+        window.SelectPhoto(0);
+        QApplication::processEvents();
+        QVERIFY(inView(0));
+        QVERIFY(!inView(29));
+        window.MenuAllClick();
+        window.hide();
+    }
+
     void aboutAppearsOnceAtStartAndOnRequest()
     {
         FakeDesktop desktop;

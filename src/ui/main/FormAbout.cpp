@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace {
 constexpr int kClientWidth = 391;
@@ -94,38 +95,39 @@ TFormAbout::TFormAbout(Desktop& desktop, QWidget* parent) : QDialog(parent), des
     image->setGeometry(20, 8, 117, 200);
     image->setPixmap(aboutPicture());
 
-    auto* label1 = new QLabel(QStringLiteral("Lumatrim"), upper);
+    // The text column right of the picture, top to bottom.
+    auto* column = new QWidget(upper);
+    column->setGeometry(kTextLeft, 16, kClientWidth - kTextLeft - 12, kUpperHeight - 32);
+    auto* lines = new QVBoxLayout(column);
+    lines->setContentsMargins(0, 0, 0, 0);
+    lines->setSpacing(6);
+
+    auto* label1 = new QLabel(QStringLiteral("Lumatrim"), column);
     label1->setObjectName(QStringLiteral("Label1"));
     QFont titleFont = label1->font();
     titleFont.setBold(true);
     titleFont.setPixelSize(16);
     label1->setFont(titleFont);
-    label1->move(kTextLeft, 24);
-
-    auto* label2 = new QLabel(QStringLiteral("Version 1.0, released December 2026"), upper);
+    auto* label2 = new QLabel(QStringLiteral("Version 1.0 (December 2026)"), column);
     label2->setObjectName(QStringLiteral("Label2"));
-    label2->move(kTextLeft, 56);
-
-    auto* label3 = new QLabel(QStringLiteral("\u00A9 2026 Quorvane. All rights reserved."), upper);
+    auto* label3 = new QLabel(QStringLiteral("\u00A9 2026 Quorvane. All rights reserved."), column);
     label3->setObjectName(QStringLiteral("Label3"));
-    label3->move(kTextLeft, 78);
-
-    auto* domain = new LinkLabel(homePageUrl().host(), upper);
+    auto* domain = new LinkLabel(homePageUrl().host(), column);
     domain->setObjectName(QStringLiteral("LabelDomain"));
-    domain->move(kTextLeft, 140);
     connect(domain, &LinkLabel::clicked, this, &TFormAbout::LabelDomainClick);
-
-    auto* email = new LinkLabel(QString::fromLatin1(kMakerSupportEmail), upper);
+    auto* email = new LinkLabel(QString::fromLatin1(kMakerSupportEmail), column);
     email->setObjectName(QStringLiteral("LabelEmail"));
-    email->move(kTextLeft, 162);
     connect(email, &LinkLabel::clicked, this, &TFormAbout::LabelEmailClick);
 
-    // The text column runs from kTextLeft to the right edge; longer lines wrap.
-    for (QLabel* label : {label1, label2, label3, static_cast<QLabel*>(domain), static_cast<QLabel*>(email)}) {
+    for (QLabel* label : {label1, label2, label3})
         label->setWordWrap(true);
-        label->setFixedWidth(kClientWidth - kTextLeft - 12);
-        label->adjustSize();
-    }
+    lines->addWidget(label1);
+    lines->addSpacing(4);
+    lines->addWidget(label2);
+    lines->addWidget(label3);
+    lines->addStretch(1);
+    lines->addWidget(domain, 0, Qt::AlignLeft);
+    lines->addWidget(email, 0, Qt::AlignLeft);
 
     buttonOK_ = new QPushButton(QStringLiteral("OK"), this);
     buttonOK_->setObjectName(QStringLiteral("ButtonOK"));

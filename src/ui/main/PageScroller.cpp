@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QLayout>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QToolButton>
@@ -46,12 +47,23 @@ PageScroller::PageScroller(QWidget* content, QWidget* parent) : QWidget(parent),
     connect(left_, &QToolButton::clicked, this, [this] { scrollBy(-kStep); });
     connect(right_, &QToolButton::clicked, this, [this] { scrollBy(kStep); });
     connect(area_->horizontalScrollBar(), &QScrollBar::valueChanged, this, &PageScroller::updateArrows);
-    connect(area_->horizontalScrollBar(), &QScrollBar::rangeChanged, this, &PageScroller::updateArrows);
+    connect(area_->horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this] {
+        // The row or the strip changed its width (the strip narrows when its arrows
+        // appear): keep the chosen child in view.
+        if (keepVisible_)
+            area_->ensureWidgetVisible(keepVisible_, 0, 0);
+        updateArrows();
+    });
     updateArrows();
 }
 
 void PageScroller::ensureVisible(QWidget* child)
 {
+    // A button added just now has no place in the row until the layout has run.
+    if (content_->layout())
+        content_->layout()->activate();
+    content_->resize(content_->sizeHint());
+    keepVisible_ = child;
     area_->ensureWidgetVisible(child, 0, 0);
 }
 

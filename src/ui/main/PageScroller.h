@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 class QScrollArea;
@@ -13,7 +14,8 @@ class PageScroller : public QWidget {
 public:
     explicit PageScroller(QWidget* content, QWidget* parent = nullptr);
 
-    // Scrolls so that a child of the content is in view.
+    // Scrolls so that a child of the content is in view, and keeps it there when the strip
+    // changes its width.
     void ensureVisible(QWidget* child);
     // The current horizontal offset of the row, in pixels.
     int position() const;
@@ -33,4 +35,5 @@ private:
     QWidget* content_;
     QToolButton* left_;
     QToolButton* right_;
+    QPointer<QWidget> keepVisible_;
 };

@@ -31,6 +31,8 @@ void PhotosToolBar::addButton(const QString& fileName, const QImage& thumbnail)
     button->setCheckable(true);
     group_->addButton(button);
     row_->addWidget(button);
+    // Shown at once (not when the event loop next runs) so the row has its new width now.
+    button->show();
     buttons_.append(button);
     connect(button, &QToolButton::clicked, this, [this, button] { emit clicked(int(buttons_.indexOf(button))); });
 }
