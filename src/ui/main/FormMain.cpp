@@ -92,8 +92,8 @@ TFormMain::~TFormMain()
     qApp->removeEventFilter(this);
     setErrorReporter(nullptr);
     // The view refers to a record of the list; let it go before the list frees them.
-    photo_->SetPhotoInfo(nullptr);
     disconnect(photo_, nullptr, this, nullptr);
+    photo_->SetPhotoInfo(nullptr);
 }
 
 void TFormMain::buildToolBars()
@@ -151,8 +151,6 @@ void TFormMain::buildToolBars()
     toolBarTemplates_->setMovable(false);
     toolButtonNone_ = toolBarTemplates_->addAction(toolIcon(ToolIcon::Template), QStringLiteral("None"));
     toolButtonNone_->setObjectName(QStringLiteral("ToolButtonNoneAction"));
-    toolButtonNone_->setToolTip(QString());
-    toolButtonNone_->setEnabled(false);
     toolBarTemplates_->widgetForAction(toolButtonNone_)->setObjectName(QStringLiteral("ToolButtonNone"));
     templatesBand->addWidget(toolBarTemplates_);
     addToolBar(Qt::TopToolBarArea, templatesBand);

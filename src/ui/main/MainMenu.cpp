@@ -77,13 +77,11 @@ MainMenu MainMenu::build(QWidget* owner, CommandRouter& router)
         auto* recent = new QAction(m.reopen);
         recent->setObjectName(QStringLiteral("MenuRecent%1").arg(slot));
         recent->setText(QStringLiteral("%1. ").arg(slot));
-        recent->setVisible(false);
         m.reopen->addAction(recent);
         router.addItem(recent);
         m.recent.append(recent);
     }
     m.none = addItem(m.reopen, {"MenuNone", "None", {}}, router);
-    m.none->setEnabled(false);
     addItems(file, {kSeparator,
                     {"MenuSave", "Save As...", QKeySequence(Qt::CTRL | Qt::Key_S)},
                     {"MenuEmail", "Send Email To...", QKeySequence(Qt::CTRL | Qt::Key_E)},

@@ -1,6 +1,7 @@
 #include "OpenPictureDialog.h"
 
 #include "formats/FormatRegistry.h"
+#include "model/LastDecodedPicture.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -47,9 +48,10 @@ OpenPictureDialog::OpenPictureDialog(QWidget* parent)
 
 OpenPictureDialog::Preview OpenPictureDialog::previewImage(const QString& fileName, QSize box)
 {
-    std::unique_ptr<Picture> picture;
+    const Picture* picture = nullptr;
     try {
-        picture = loadPicture(fileName);
+        // Kept after the preview: opening the file next takes it without decoding again.
+        picture = &LastDecodedPicture::load(fileName);
     } catch (const std::exception&) {
         // A file the preview cannot read simply shows no preview; opening it reports why.
         return {};
