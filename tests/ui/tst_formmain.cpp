@@ -368,6 +368,12 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         for (const QString& file : {a_, b_, c_})
             window.OpenPhoto(file, false);
+        // The key reaches the focused photo area first and then its parents; it acts once.
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto* area = window.findChild<QScrollArea*>(QStringLiteral("ScrollBox"));
+        area->setFocus();
+        QCOMPARE(QApplication::focusWidget(), area);
 
         pressKey(&window, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(window.Photos().current()->Rotation, 270);
