@@ -1,4 +1,5 @@
 // Lumatrim: prepares photos for web pages and e-mail.
+#include "model/BitmapMemory.h"
 #include "ui/main/Desktop.h"
 #include "ui/main/ErrorReport.h"
 #include "ui/main/FormMain.h"
@@ -7,6 +8,7 @@
 
 int main(int argc, char** argv)
 {
+    keepLargeBitmapsInHeap();
     LumatrimApplication app(argc, argv);
     SystemDesktop desktop;
     TFormMain window(desktop);
