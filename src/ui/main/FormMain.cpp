@@ -1,0 +1,561 @@
+#include "FormMain.h"
+
+#include "Desktop.h"
+#include "ErrorReport.h"
+#include "FormAbout.h"
+#include "PageScroller.h"
+#include "PhotosToolBar.h"
+#include "Photo.h"
+#include "PhotoOutput.h"
+#include "SystemColors.h"
+#include "ToolIcons.h"
+#include "model/ColorNames.h"
+#include "model/KeyValueFile.h"
+#include "model/ProgramFolder.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+
+#include <stdexcept>
+
+namespace {
+
+const QString kTitle = QStringLiteral("Lumatrim");
+const QString kPhotoSection = QStringLiteral("PHOTO");
+const QString kBackgroundKey = QStringLiteral("BACKGROUND");
+
+// Menus show "&" as an access-key marker; file and template names show it as it is.
+QString menuText(const QString& text)
+{
+    return QString(text).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+// The stored background text as a color: a color name or a number. Anything else (or a
+// missing key) leaves the workspace color.
+TColor backgroundFromText(const QString& text)
+{
+    if (const auto named = colorFromName(text))
+        return *named;
+    if (const auto number = parseStoredInteger(text))
+        return TColor(*number);
+    return clAppWorkSpace;
+}
+
+QToolBar* newBand(const QString& name, const QString& title, QWidget* parent)
+{
+    auto* band = new QToolBar(title, parent);
+    band->setObjectName(name);
+    band->setMovable(false);
+    band->setFloatable(false);
+    return band;
+}
+
+} // namespace
+
+TFormMain::TFormMain(Desktop& desktop, QWidget* parent)
+    : QMainWindow(parent), desktop_(desktop), recent_(settingsFilePath()), background_(clAppWorkSpace)
+{
+    setObjectName(QStringLiteral("TFormMain"));
+    setWindowTitle(kTitle);
+    resize(696, 480);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    setErrorReporter([this](const QString& message) { desktop_.showError(this, message); });
+
+    menu_ = MainMenu::build(this, router_);
+    buildToolBars();
+    buildPhotoArea();
+    buildStatusBar();
+    formAbout_ = new TFormAbout(desktop_, this);
+    connectCommands();
+    // Key preview: the window sees every key pressed in it before the focused control does.
+    qApp->installEventFilter(this);
+
+    // FormCreate
+    LoadBackground();
+    LoadRecent();
+    UpdateControls();
+}
+
+TFormMain::~TFormMain()
+{
+    qApp->removeEventFilter(this);
+    setErrorReporter(nullptr);
+    // The view refers to a record of the list; let it go before the list frees them.
+    disconnect(photo_, nullptr, this, nullptr);
+    photo_->SetPhotoInfo(nullptr);
+}
+
+void TFormMain::buildToolBars()
+{
+    QToolBar* bandMenu = newBand(QStringLiteral("ToolBarMenu"), QStringLiteral("Menu"), this);
+    bandMenu->addWidget(menu_.bar);
+    addToolBar(Qt::TopToolBarArea, bandMenu);
+    addToolBarBreak();
+
+    QToolBar* buttons = newBand(QStringLiteral("ToolBarButtons"), QStringLiteral("Buttons"), this);
+    buttons->setIconSize(QSize(32, 32));
+    struct Button {
+        const char* name;
+        const char* hint;
+        ToolIcon icon;
+        const char* item;
+    };
+    const Button rows[] = {
+        {"ToolButtonOpen", "Open", ToolIcon::Open, "MenuOpen"},
+        {"ToolButtonSave", "Save As", ToolIcon::Save, "MenuSave"},
+        {"ToolButtonResize", "Resize", ToolIcon::Resize, "MenuResize"},
+        {"ToolButtonRotate", "Rotate Clockwise", ToolIcon::Rotate, "MenuClockwise"},
+        {"ToolButtonWatermark", "Watermark", ToolIcon::Watermark, "MenuWatermark"},
+        {"ToolButtonMask", "Mask", ToolIcon::Mask, "MenuMask"},
+    };
+    for (const Button& row : rows) {
+        auto* button = new QToolButton(buttons);
+        button->setObjectName(QString::fromLatin1(row.name));
+        button->setToolTip(QString::fromLatin1(row.hint));
+        button->setIcon(toolIcon(row.icon));
+        button->setIconSize(QSize(32, 32));
+        button->setFixedSize(39, 38);
+        button->setAutoRaise(true);
+        buttons->addWidget(button);
+        router_.addTwin(button, QString::fromLatin1(row.item));
+    }
+    addToolBar(Qt::TopToolBarArea, buttons);
+
+    photoButtons_ = new PhotosToolBar;
+    connect(photoButtons_, &PhotosToolBar::clicked, this,
+            [this](int index) { runCommand([this, index] { SelectPhoto(index); }); });
+    QToolBar* photosBand = newBand(QStringLiteral("CoolBarPhotos"), QStringLiteral("Photos"), this);
+    photosBand->addWidget(photoButtons_->scroller());
+    addToolBar(Qt::TopToolBarArea, photosBand);
+    addToolBarBreak();
+
+    QToolBar* templatesBand = newBand(QStringLiteral("CoolBarTemplates"), QStringLiteral("Templates"), this);
+    auto* bandText = new QLabel(QStringLiteral("Templates"), templatesBand);
+    bandText->setContentsMargins(4, 0, 8, 0);
+    templatesBand->addWidget(bandText);
+    toolBarTemplates_ = new QToolBar(templatesBand);
+    toolBarTemplates_->setObjectName(QStringLiteral("ToolBarTemplates"));
+    toolBarTemplates_->setIconSize(QSize(16, 16));
+    toolBarTemplates_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolBarTemplates_->setMovable(false);
+    toolButtonNone_ = toolBarTemplates_->addAction(toolIcon(ToolIcon::Template), QStringLiteral("None"));
+    toolButtonNone_->setObjectName(QStringLiteral("ToolButtonNoneAction"));
+    toolBarTemplates_->widgetForAction(toolButtonNone_)->setObjectName(QStringLiteral("ToolButtonNone"));
+    templatesBand->addWidget(toolBarTemplates_);
+    addToolBar(Qt::TopToolBarArea, templatesBand);
+}
+
+void TFormMain::buildPhotoArea()
+{
+    scrollBox_ = new QScrollArea(this);
+    scrollBox_->setObjectName(QStringLiteral("ScrollBox"));
+    scrollBox_->setFrameShape(QFrame::NoFrame);
+    scrollBox_->setWidgetResizable(false);
+    // Centring: a view narrower (shorter) than the area stands at (client - view) div 2, a
+    // larger one at the origin with the scroll bars reaching the rest.
+    scrollBox_->setAlignment(Qt::AlignCenter);
+    scrollBox_->viewport()->setBackgroundRole(QPalette::Window);
+    scrollBox_->viewport()->setAutoFillBackground(true);
+    scrollBox_->viewport()->setContextMenuPolicy(Qt::CustomContextMenu);
+    scrollBox_->viewport()->installEventFilter(this);
+    connect(scrollBox_->viewport(), &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { menu_.popup->popup(scrollBox_->viewport()->mapToGlobal(pos)); });
+    setCentralWidget(scrollBox_);
+
+    photo_ = new TPhoto(scrollBox_);
+    photo_->setObjectName(QStringLiteral("Photo"));
+    scrollBox_->setWidget(photo_);
+    connect(photo_, &TPhoto::OnChange, this, [this] { PhotoChanged(); });
+}
+
+void TFormMain::buildStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    for (int i = 1; i <= 4; ++i) {
+        auto* panel = new QLabel(bar);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        // The first panel takes whatever width the other three leave.
+        if (i == 1)
+            bar->addWidget(panel, 1);
+        else {
+            panel->setFixedWidth(150);
+            bar->addWidget(panel);
+        }
+        panels_.append(panel);
+    }
+}
+
+void TFormMain::connectCommands()
+{
+    auto on = [this](const char* name, void (TFormMain::*handler)()) {
+        connect(router_.item(QString::fromLatin1(name)), &QAction::triggered, this,
+                [this, handler] { runCommand([this, handler] { (this->*handler)(); }); });
+    };
+    on("MenuOpen", &TFormMain::MenuOpenClick);
+    on("MenuCurrent", &TFormMain::MenuCurrentClick);
+    on("MenuSave", &TFormMain::MenuSaveClick);
+    on("MenuEmail", &TFormMain::MenuEmailClick);
+    on("MenuCopy", &TFormMain::MenuCopyClick);
+    on("MenuClose", &TFormMain::MenuCloseClick);
+    on("MenuAll", &TFormMain::MenuAllClick);
+    on("MenuPrevious", &TFormMain::MenuPreviousClick);
+    on("MenuNext", &TFormMain::MenuNextClick);
+    on("MenuClockwise", &TFormMain::MenuClockwiseClick);
+    on("MenuCounterclockwise", &TFormMain::MenuCounterclockwiseClick);
+    on("MenuBackground", &TFormMain::MenuBackgroundClick);
+    on("MenuIndex", &TFormMain::MenuIndexClick);
+    on("MenuHome", &TFormMain::MenuHomeClick);
+    on("MenuAbout", &TFormMain::MenuAboutClick);
+    connect(router_.item(QStringLiteral("MenuExit")), &QAction::triggered, this, &QWidget::close);
+    for (int slot = 1; slot <= RecentFiles::kSlots; ++slot)
+        connect(menu_.recent[slot - 1], &QAction::triggered, this,
+                [this, slot] { runCommand([this, slot] { MenuNoneClick(slot); }); });
+    for (const auto& [item, percent] : menu_.zoomItems)
+        connect(item, &QAction::triggered, this,
+                [this, percent = percent] { runCommand([this, percent] { MenuZoomClick(percent); }); });
+    // Resize, Crop, Color Balance, Watermark, Mask, Export, the template commands and the
+    // default settings open dialogs of their own; until those exist the items do nothing.
+}
+
+// ---- Opening, selecting and closing -------------------------------------------------------
+
+void TFormMain::OpenPhoto(const QString& fileName, bool withCurrentSettings)
+{
+    auto info = std::make_unique<TPhotoInfo>(fileName);
+    if (withCurrentSettings && photos_.current())
+        info->AssignSettings(*photos_.current());
+    // A file that cannot be decoded fails here, with a message naming it: nothing is added
+    // and the current photo stays as it was.
+    const QImage thumbnail = info->CreateThumbnail(32, 32);
+    photos_.append(std::move(info));
+    photoButtons_->addButton(fileName, thumbnail);
+    SelectPhoto(photos_.count() - 1);
+}
+
+void TFormMain::SelectPhoto(int index)
+{
+    TPhotoInfo* info = photos_.at(index);
+    photos_.setCurrent(index);
+    photoButtons_->press(index);
+    photo_->SetPhotoInfo(info);
+    try {
+        recent_.Push(info->FileName);
+        LoadRecent();
+    } catch (...) {
+        // The photo stays current and the Reopen menu keeps its previous content.
+        UpdateControls();
+        throw;
+    }
+    UpdateControls();
+}
+
+void TFormMain::MenuOpenClick()
+{
+    const QString fileName = desktop_.openPicture(this);
+    if (fileName.isEmpty())
+        return;
+    OpenPhoto(fileName, false);
+    UpdateControls();
+}
+
+void TFormMain::MenuCurrentClick()
+{
+    if (!photos_.current())
+        return;
+    const QString fileName = desktop_.openPicture(this);
+    if (fileName.isEmpty())
+        return;
+    OpenPhoto(fileName, true);
+    UpdateControls();
+}
+
+void TFormMain::MenuNoneClick(int slot)
+{
+    const QString path = recent_.path(slot);
+    if (path.isEmpty())
+        return;
+    OpenPhoto(path, false);
+    UpdateControls();
+}
+
+void TFormMain::MenuCloseClick()
+{
+    const int index = photos_.currentIndex();
+    if (index < 0) {
+        UpdateControls();
+        return;
+    }
+    photos_.setCurrent(-1);
+    photo_->SetPhotoInfo(nullptr);
+    photoButtons_->removeButton(index);
+    const int next = photos_.remove(index);
+    if (next >= 0)
+        SelectPhoto(next);
+    UpdateControls();
+}
+
+void TFormMain::MenuAllClick()
+{
+    photos_.setCurrent(-1);
+    photo_->SetPhotoInfo(nullptr);
+    for (int i = photoButtons_->count() - 1; i >= 0; --i)
+        photoButtons_->removeButton(i);
+    photos_.clear();
+    UpdateControls();
+}
+
+void TFormMain::MenuPreviousClick()
+{
+    const int index = photos_.previousIndex();
+    if (index >= 0)
+        SelectPhoto(index);
+}
+
+void TFormMain::MenuNextClick()
+{
+    const int index = photos_.nextIndex();
+    if (index >= 0)
+        SelectPhoto(index);
+}
+
+// ---- Output and rotation ------------------------------------------------------------------
+
+void TFormMain::MenuSaveClick()
+{
+    PhotoOutput::SaveAs(*photo_, desktop_, this);
+}
+
+void TFormMain::MenuEmailClick()
+{
+    PhotoOutput::SendEmail(*photo_, desktop_);
+}
+
+void TFormMain::MenuCopyClick()
+{
+    PhotoOutput::CopyToClipboard(*photo_);
+}
+
+void TFormMain::MenuClockwiseClick()
+{
+    if (photo_->Info())
+        photo_->RotateClockwise();
+}
+
+void TFormMain::MenuCounterclockwiseClick()
+{
+    if (photo_->Info())
+        photo_->RotateCounterclockwise();
+}
+
+// ---- View: zoom, background, centring -----------------------------------------------------
+
+void TFormMain::MenuZoomClick(int percent)
+{
+    photo_->SetZoom(percent);
+    UpdateControls();
+}
+
+void TFormMain::LoadBackground()
+{
+    const QString text = KeyValueFile(settingsFilePath())
+                             .readString(kPhotoSection, kBackgroundKey, QStringLiteral("clAppWorkSpace"));
+    SetBackground(backgroundFromText(text));
+}
+
+void TFormMain::SetBackground(TColor color)
+{
+    background_ = color;
+    QPalette palette = scrollBox_->viewport()->palette();
+    palette.setColor(QPalette::Window, screenColor(color, QApplication::palette()));
+    scrollBox_->viewport()->setPalette(palette);
+}
+
+QColor TFormMain::BackgroundScreenColor() const
+{
+    return scrollBox_->viewport()->palette().color(QPalette::Window);
+}
+
+void TFormMain::MenuBackgroundClick()
+{
+    const auto chosen = desktop_.chooseColor(this, BackgroundScreenColor());
+    if (!chosen)
+        return;
+    // The color stays chosen even if it cannot be stored.
+    SetBackground(colorFromQColor(*chosen));
+    KeyValueFile(settingsFilePath()).writeString(kPhotoSection, kBackgroundKey, colorToString(background_));
+}
+
+void TFormMain::ScrollBoxResize()
+{
+    scrollBox_->horizontalScrollBar()->setValue(0);
+    scrollBox_->verticalScrollBar()->setValue(0);
+}
+
+void TFormMain::PhotoChanged()
+{
+    ScrollBoxResize();
+    photo_->update();
+    UpdateControls();
+}
+
+// ---- Help and About -----------------------------------------------------------------------
+
+void TFormMain::MenuIndexClick()
+{
+    desktop_.openUrl(QUrl::fromLocalFile(programFile(QStringLiteral("Help/default.htm"))));
+}
+
+void TFormMain::MenuHomeClick()
+{
+    desktop_.openUrl(homePageUrl());
+}
+
+void TFormMain::MenuAboutClick()
+{
+    desktop_.execDialog(*formAbout_);
+}
+
+// ---- Recent files -------------------------------------------------------------------------
+
+void TFormMain::LoadRecent()
+{
+    recent_.Load();
+    for (int slot = 1; slot <= RecentFiles::kSlots; ++slot) {
+        QAction* item = menu_.recent[slot - 1];
+        item->setText(menuText(recent_.caption(slot)));
+        item->setToolTip(recent_.path(slot));
+    }
+}
+
+// ---- Window events ------------------------------------------------------------------------
+
+void TFormMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        // After the window has appeared, so the About box stands in front of it.
+        QTimer::singleShot(0, this, [this] { runCommand([this] { FormShow(); }); });
+    }
+}
+
+void TFormMain::FormShow()
+{
+    MenuAboutClick();
+    UpdateControls();
+}
+
+bool TFormMain::FormCloseQuery()
+{
+    if (photos_.current()) {
+        const QString question = QStringLiteral("%1 photo(s) still opened, quit Lumatrim now?").arg(photoButtons_->count());
+        if (desktop_.confirm(this, question))
+            MenuAllClick();
+    }
+    return photos_.current() == nullptr;
+}
+
+void TFormMain::closeEvent(QCloseEvent* event)
+{
+    bool mayClose = false;
+    runCommand([&] { mayClose = FormCloseQuery(); });
+    if (mayClose)
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        // A key travels from the focused control up through its parents; the window acts on
+        // it once, at its first receiver, and leaves it to the control afterwards.
+        QWidget* focus = QApplication::focusWidget();
+        QWidget* firstReceiver = focus && focus->window() == this ? focus : this;
+        if (watched == firstReceiver)
+            FormKeyDown(*static_cast<QKeyEvent*>(event));
+    } else if (watched == scrollBox_->viewport() && event->type() == QEvent::Resize) {
+        ScrollBoxResize();
+    } else if (event->type() == QEvent::ToolTip && watched->parent() == toolBarTemplates_) {
+        // The templates tool bar shows no hints.
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TFormMain::FormKeyDown(const QKeyEvent& event)
+{
+    runCommand([&] { router_.performKey(event.key(), event.modifiers()); });
+}
+
+// ---- UpdateControls -----------------------------------------------------------------------
+
+QString TFormMain::StatusText(int panel) const
+{
+    return panels_.at(panel - 1)->text();
+}
+
+void TFormMain::UpdateControls()
+{
+    const TPhotoInfo* current = photos_.current();
+    const bool hasPhoto = current != nullptr;
+
+    if (hasPhoto) {
+        const QSize view = photo_->Core().DisplaySize();
+        const int zoom = photo_->Zoom();
+        setWindowTitle(current->FileName + QStringLiteral(" - ") + kTitle);
+        panels_[1]->setText(QStringLiteral("%1 photo(s)").arg(photoButtons_->count()));
+        panels_[2]->setText(QStringLiteral("%1 * %2").arg(view.width() * 100 / zoom).arg(view.height() * 100 / zoom));
+        panels_[3]->setText(QStringLiteral("Zoom: %1%").arg(zoom));
+    } else {
+        setWindowTitle(kTitle);
+        panels_[1]->clear();
+        panels_[2]->clear();
+        panels_[3]->clear();
+    }
+    panels_[0]->clear();
+
+    static const char* const photoItems[] = {
+        "MenuCurrent", "MenuSave",  "MenuEmail",  "MenuCopy",      "MenuClose",
+        "MenuAll",     "MenuExport", "MenuResize", "MenuCrop",     "MenuClockwise",
+        "MenuCounterclockwise",     "MenuColor",  "MenuWatermark", "MenuMask",
+        "MenuAdd",     "MenuSet",   "MenuReload",
+    };
+    for (const char* name : photoItems)
+        Item(QString::fromLatin1(name))->setEnabled(hasPhoto);
+    Item(QStringLiteral("MenuPrevious"))->setEnabled(photos_.previousIndex() >= 0);
+    Item(QStringLiteral("MenuNext"))->setEnabled(photos_.nextIndex() >= 0);
+
+    for (int slot = 1; slot <= RecentFiles::kSlots; ++slot)
+        menu_.recent[slot - 1]->setVisible(!recent_.path(slot).isEmpty());
+    menu_.none->setVisible(recent_.isEmpty());
+    menu_.none->setEnabled(false);
+
+    for (const auto& [item, percent] : menu_.zoomItems)
+        item->setChecked(percent == photo_->Zoom());
+
+    // Templates: the items after Add, Manage and the separator, and the buttons after None.
+    const QList<QAction*> templateItems = menu_.templates->actions();
+    for (qsizetype i = 3; i < templateItems.size(); ++i)
+        templateItems[i]->setEnabled(hasPhoto);
+    const QList<QAction*> templateButtons = toolBarTemplates_->actions();
+    for (qsizetype i = 1; i < templateButtons.size(); ++i)
+        templateButtons[i]->setEnabled(hasPhoto);
+    toolButtonNone_->setEnabled(false);
+    toolButtonNone_->setVisible(templateButtons.size() < 2);
+
+    router_.copyEnabledStates();
+}

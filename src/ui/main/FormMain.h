@@ -1,0 +1,111 @@
+#pragma once
+
+#include "CommandRouter.h"
+#include "MainMenu.h"
+#include "PhotoList.h"
+#include "RecentFiles.h"
+#include "render/PhotoSettings.h"
+
+#include <QList>
+#include <QMainWindow>
+
+class Desktop;
+class PhotosToolBar;
+class QAction;
+class QKeyEvent;
+class QLabel;
+class QScrollArea;
+class QToolBar;
+class QToolButton;
+class TFormAbout;
+class TPhoto;
+
+// The program's only top-level window: the ordered list of opened photos with one of them
+// current and shown in the scrolling photo area, the menus, tool bars and status bar, and the
+// commands that open, select, close, zoom, save, mail, copy and rotate photos. Every command
+// ends in UpdateControls, the one place that sets the caption, the status bar and the
+// enabled and checked state of every item and button.
+class TFormMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TFormMain(Desktop& desktop, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // Appends a photo (its settings from the defaults, or copied from the current photo) and
+    // makes it current. Throws, adding nothing, when the file cannot be decoded.
+    void OpenPhoto(const QString& fileName, bool withCurrentSettings);
+    // Makes the photo at index current: it is loaded and rendered again from its source and
+    // goes to the head of the recent-files list.
+    void SelectPhoto(int index);
+    // The photo view has rendered or zoomed: re-centre it and refresh the controls.
+    void PhotoChanged();
+    void UpdateControls();
+
+    void MenuOpenClick();
+    void MenuCurrentClick();
+    void MenuNoneClick(int slot);
+    void MenuSaveClick();
+    void MenuEmailClick();
+    void MenuCopyClick();
+    void MenuCloseClick();
+    void MenuAllClick();
+    void MenuPreviousClick();
+    void MenuNextClick();
+    void MenuClockwiseClick();
+    void MenuCounterclockwiseClick();
+    void MenuZoomClick(int percent);
+    void MenuBackgroundClick();
+    void MenuIndexClick();
+    void MenuHomeClick();
+    void MenuAboutClick();
+    // The close query: true when the window may close (no photo is open any more).
+    bool FormCloseQuery();
+
+    const PhotoList& Photos() const { return photos_; }
+    TPhoto& Photo() const { return *photo_; }
+    const RecentFiles& Recent() const { return recent_; }
+    const CommandRouter& Router() const { return router_; }
+    // Menu items by name (MenuSave, Menu33, MenuRecent1 ...).
+    QAction* Item(const QString& name) const { return router_.item(name); }
+    // The text of status bar panel 1..4.
+    QString StatusText(int panel) const;
+    // The photo area's background color as stored, and as painted.
+    TColor BackgroundColor() const { return background_; }
+    QColor BackgroundScreenColor() const;
+    QToolBar* TemplatesToolBar() const { return toolBarTemplates_; }
+    QMenu* TemplatesMenu() const { return menu_.templates; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildToolBars();
+    void buildPhotoArea();
+    void buildStatusBar();
+    void connectCommands();
+    void FormShow();
+    void FormKeyDown(const QKeyEvent& event);
+    void ScrollBoxResize();
+    void LoadRecent();
+    void LoadBackground();
+    void SetBackground(TColor color);
+
+    Desktop& desktop_;
+    CommandRouter router_;
+    MainMenu menu_;
+    PhotoList photos_;
+    RecentFiles recent_;
+    TColor background_;
+    bool shownOnce_ = false;
+
+    QScrollArea* scrollBox_ = nullptr;
+    TPhoto* photo_ = nullptr;
+    PhotosToolBar* photoButtons_ = nullptr;
+    QToolBar* toolBarTemplates_ = nullptr;
+    QAction* toolButtonNone_ = nullptr;
+    QList<QLabel*> panels_;
+    TFormAbout* formAbout_ = nullptr;
+};

@@ -1,0 +1,99 @@
+#include "Desktop.h"
+
+#include "OpenPictureDialog.h"
+
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProcess>
+#include <QUrl>
+
+namespace {
+const QString kCaption = QStringLiteral("Lumatrim");
+}
+
+struct SystemDesktop::Dialogs {
+    QPointer<OpenPictureDialog> open;
+    QPointer<QFileDialog> save;
+};
+
+SystemDesktop::SystemDesktop() : dialogs_(new Dialogs) {}
+
+SystemDesktop::~SystemDesktop()
+{
+    delete dialogs_;
+}
+
+QString SystemDesktop::openPicture(QWidget* parent)
+{
+    if (!dialogs_->open)
+        dialogs_->open = new OpenPictureDialog(parent);
+    OpenPictureDialog& dialog = *dialogs_->open;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString SystemDesktop::savePicture(QWidget* parent, const QString& proposedName)
+{
+    if (!dialogs_->save) {
+        auto* dialog = new QFileDialog(parent, QStringLiteral("Save As"));
+        dialog->setObjectName(QStringLiteral("SavePictureDialog"));
+        dialog->setOption(QFileDialog::DontUseNativeDialog);
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setFileMode(QFileDialog::AnyFile);
+        dialog->setNameFilters({QStringLiteral("JPEG Files (*.jpg)"), QStringLiteral("JPEG Files (*.jpeg)")});
+        dialog->setDefaultSuffix(QStringLiteral("jpg"));
+        dialog->setSizeGripEnabled(true);
+        dialogs_->save = dialog;
+    }
+    QFileDialog& dialog = *dialogs_->save;
+    dialog.selectFile(proposedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QColor> SystemDesktop::chooseColor(QWidget* parent, const QColor& initial)
+{
+    QColorDialog dialog(initial, parent);
+    dialog.setObjectName(QStringLiteral("ColorDialog"));
+    dialog.setOption(QColorDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.selectedColor();
+}
+
+bool SystemDesktop::confirm(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, kCaption, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
+    return box.exec() == QMessageBox::Ok;
+}
+
+void SystemDesktop::showError(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Critical, kCaption, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+int SystemDesktop::execDialog(QDialog& dialog)
+{
+    return dialog.exec();
+}
+
+void SystemDesktop::sendMail(const QStringList& files)
+{
+    QStringList arguments;
+    for (const QString& file : files)
+        arguments << QStringLiteral("--attach") << file;
+    // Started detached and not watched: without xdg-email or a mail client nothing happens.
+    QProcess::startDetached(QStringLiteral("xdg-email"), arguments);
+}
+
+void SystemDesktop::openUrl(const QUrl& url)
+{
+    QDesktopServices::openUrl(url);
+}

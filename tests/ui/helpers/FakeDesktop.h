@@ -1,0 +1,62 @@
+#pragma once
+
+#include "ui/main/Desktop.h"
+
+#include <QDialog>
+#include <QUrl>
+
+#include <functional>
+
+// Stands in for the desktop in window tests: answers the dialogs with preset values and
+// records what the program asked for.
+class FakeDesktop : public Desktop {
+public:
+    // Answers.
+    QStringList openAnswers;          // taken one per openPicture call; empty: cancel
+    QString saveAnswer;               // empty: cancel
+    std::optional<QColor> colorAnswer;
+    bool confirmAnswer = true;
+    // Runs inside execDialog, with the dialog; the result is the dialog's result afterwards.
+    std::function<void(QDialog&)> onExec;
+
+    // Records.
+    int openCalls = 0;
+    QStringList proposedNames;
+    QList<QColor> colorInitials;
+    QStringList questions;
+    QStringList errors;
+    QStringList execDialogs; // objectName of every dialog run
+    QList<QStringList> mails;
+    QList<QUrl> urls;
+
+    QString openPicture(QWidget*) override
+    {
+        ++openCalls;
+        return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
+    }
+    QString savePicture(QWidget*, const QString& proposedName) override
+    {
+        proposedNames << proposedName;
+        return saveAnswer;
+    }
+    std::optional<QColor> chooseColor(QWidget*, const QColor& initial) override
+    {
+        colorInitials << initial;
+        return colorAnswer;
+    }
+    bool confirm(QWidget*, const QString& text) override
+    {
+        questions << text;
+        return confirmAnswer;
+    }
+    void showError(QWidget*, const QString& text) override { errors << text; }
+    int execDialog(QDialog& dialog) override
+    {
+        execDialogs << dialog.objectName();
+        if (onExec)
+            onExec(dialog);
+        return dialog.result();
+    }
+    void sendMail(const QStringList& files) override { mails << files; }
+    void openUrl(const QUrl& url) override { urls << url; }
+};

@@ -1,0 +1,63 @@
+#include "UiTestSupport.h"
+
+#include "model/ProgramFolder.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+
+QString useFreshProgramFolder()
+{
+    static QTemporaryDir home;
+    qputenv("LUMATRIM_HOME", home.path().toUtf8());
+    return home.path();
+}
+
+void clearProgramFolder()
+{
+    QDir folder(programFolder());
+    for (const QString& name : folder.entryList(QDir::Files))
+        folder.remove(name);
+}
+
+void writeSettingsFile(const QString& text)
+{
+    QFile file(settingsFilePath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    file.write(text.toUtf8());
+}
+
+QString readSettingsFile()
+{
+    QFile file(settingsFilePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+QString makePhoto(const QString& name, int width, int height, QColor color)
+{
+    QDir(programFolder()).mkpath(QStringLiteral("photos"));
+    const QString path = programFile(QStringLiteral("photos/") + name);
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(color);
+    QPainter painter(&image);
+    painter.fillRect(QRect(0, 0, width / 2, height / 2), color.darker(200));
+    painter.fillRect(QRect(width / 2, height / 2, width - width / 2, height - height / 2), Qt::white);
+    painter.end();
+    if (!image.save(path, nullptr, 100))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+void pressKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers)
+{
+    QWidget* target = QApplication::focusWidget();
+    if (!target || target->window() != window)
+        target = window;
+    QTest::keyClick(target, Qt::Key(key), modifiers);
+}

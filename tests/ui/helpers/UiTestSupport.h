@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+// Points the program folder (LUMATRIM_HOME) at a fresh temporary folder for the whole test
+// program and returns it. Call first in initTestCase, before anything reads settings.
+QString useFreshProgramFolder();
+// Removes lumatrim.dat and every other file of the program folder.
+void clearProgramFolder();
+
+// Writes the text as the settings file lumatrim.dat of the program folder.
+void writeSettingsFile(const QString& text);
+QString readSettingsFile();
+
+// A photo file of width x height in the program folder's "photos" subfolder, saved by Qt as
+// BMP (.bmp) or JPEG (.jpg) by the name's extension; pixels vary so that each is recognisable.
+QString makePhoto(const QString& name, int width, int height, QColor color = QColor(200, 120, 40));
+
+// Presses a key as the user would: at the focused control of the window, or the window.
+void pressKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
