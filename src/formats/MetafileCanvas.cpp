@@ -281,13 +281,13 @@ void MetafileCanvas::addToBounds(const QRectF& rect)
 
 QPen MetafileCanvas::makePen(const QTransform& t, bool& visible) const
 {
-    const PenSpec& spec = state_.pen;
-    const uint32_t style = spec.style & PenStyleMask;
+    const PenSpec& wanted = state_.pen;
+    const uint32_t style = wanted.style & PenStyleMask;
     visible = style != PenNull;
-    QPen pen(spec.color);
+    QPen pen(wanted.color);
     const double scale = std::sqrt(std::abs(t.determinant()));
-    const double targetWidth = spec.width * scale;
-    const bool cosmetic = !(spec.width > 0) || !(targetWidth >= 1.0);
+    const double targetWidth = wanted.width * scale;
+    const bool cosmetic = !(wanted.width > 0) || !(targetWidth >= 1.0);
     if (cosmetic) {
         pen.setWidthF(0); // one pixel whatever the transform
         pen.setCapStyle(Qt::FlatCap);
@@ -295,20 +295,20 @@ QPen MetafileCanvas::makePen(const QTransform& t, bool& visible) const
     } else {
         // Very wide pens add nothing visible beyond covering the target.
         const double maxWidth = 4 * std::max(setup_.target.width(), setup_.target.height()) + 16;
-        pen.setWidthF(targetWidth > maxWidth ? maxWidth / scale : spec.width);
-        switch (spec.style & PenEndCapMask) {
+        pen.setWidthF(targetWidth > maxWidth ? maxWidth / scale : wanted.width);
+        switch (wanted.style & PenEndCapMask) {
         case PenEndCapSquare: pen.setCapStyle(Qt::SquareCap); break;
         case PenEndCapFlat: pen.setCapStyle(Qt::FlatCap); break;
         default: pen.setCapStyle(Qt::RoundCap); break;
         }
-        switch (spec.style & PenJoinMask) {
+        switch (wanted.style & PenJoinMask) {
         case PenJoinBevel: pen.setJoinStyle(Qt::BevelJoin); break;
         case PenJoinMiter: pen.setJoinStyle(Qt::MiterJoin); break;
         default: pen.setJoinStyle(Qt::RoundJoin); break;
         }
     }
     // Pens of the 16-bit interface are dashed only when one pixel wide.
-    const bool dashed = spec.extended || cosmetic || targetWidth < 1.5;
+    const bool dashed = wanted.extended || cosmetic || targetWidth < 1.5;
     if (dashed) {
         switch (style) {
         case PenDash: pen.setDashPattern({18, 6}); break;
@@ -320,7 +320,7 @@ QPen MetafileCanvas::makePen(const QTransform& t, bool& visible) const
             // Entries are logical lengths; Qt counts them in pen widths.
             const double unit = cosmetic ? 1.0 / std::max(scale, 1e-9) : pen.widthF();
             QList<qreal> pattern;
-            for (double entry : spec.dashes)
+            for (double entry : wanted.dashes)
                 pattern << std::clamp(entry / unit, 0.5, 1e4);
             if (pattern.size() % 2)
                 pattern << pattern.back();
@@ -334,22 +334,22 @@ QPen MetafileCanvas::makePen(const QTransform& t, bool& visible) const
     return pen;
 }
 
-QBrush MetafileCanvas::makeBrush(const BrushSpec& spec, const QTransform& painterTransform) const
+QBrush MetafileCanvas::makeBrush(const BrushSpec& wanted, const QTransform& painterTransform) const
 {
-    switch (spec.kind) {
+    switch (wanted.kind) {
     case BrushSpec::Null: return QBrush(Qt::NoBrush);
-    case BrushSpec::Solid: return QBrush(spec.color);
+    case BrushSpec::Solid: return QBrush(wanted.color);
     case BrushSpec::Hatched: {
         // Hatch styles 6 to 11 are solid fills in the brush, text or background color.
-        if (spec.hatch >= 6 && spec.hatch <= 11) {
-            const int which = (spec.hatch - 6) / 2;
-            return QBrush(which == 0 ? spec.color : which == 1 ? state_.textColor : state_.backgroundColor);
+        if (wanted.hatch >= 6 && wanted.hatch <= 11) {
+            const int which = (wanted.hatch - 6) / 2;
+            return QBrush(which == 0 ? wanted.color : which == 1 ? state_.textColor : state_.backgroundColor);
         }
         // Hatches are 8 pixels apart on the surface, whatever the picture's scale.
         static const Qt::BrushStyle styles[] = {Qt::HorPattern, Qt::VerPattern, Qt::FDiagPattern,
                                                 Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
-        const Qt::BrushStyle style = spec.hatch >= 0 && spec.hatch < 6 ? styles[spec.hatch] : Qt::HorPattern;
-        QBrush brush(spec.color, style);
+        const Qt::BrushStyle style = wanted.hatch >= 0 && wanted.hatch < 6 ? styles[wanted.hatch] : Qt::HorPattern;
+        QBrush brush(wanted.color, style);
         bool invertible = false;
         const QTransform inverse = painterTransform.inverted(&invertible);
         if (invertible)
@@ -357,10 +357,10 @@ QBrush MetafileCanvas::makeBrush(const BrushSpec& spec, const QTransform& painte
         return brush;
     }
     case BrushSpec::Pattern: {
-        if (spec.pattern.isNull())
-            return QBrush(spec.color);
+        if (wanted.pattern.isNull())
+            return QBrush(wanted.color);
         // Pattern pixels are device pixels: they scale with the picture.
-        QBrush brush(spec.pattern);
+        QBrush brush(wanted.pattern);
         bool invertible = false;
         const QTransform inverse = painterTransform.inverted(&invertible);
         if (invertible)
@@ -420,10 +420,10 @@ void MetafileCanvas::paintShape(const QPainterPath& logical, const QTransform& t
         painter_->setRenderHint(QPainter::Antialiasing, false);
         if (state_.brush.kind == BrushSpec::Hatched && state_.opaqueBackground)
             painter_->fillPath(area, ropColor.isValid() ? ropColor : state_.backgroundColor);
-        BrushSpec spec = state_.brush;
+        BrushSpec wanted = state_.brush;
         if (ropColor.isValid())
-            spec = BrushSpec{BrushSpec::Solid, ropColor, 0, {}};
-        painter_->fillPath(area, makeBrush(spec, painterTransform));
+            wanted = BrushSpec{BrushSpec::Solid, ropColor, 0, {}};
+        painter_->fillPath(area, makeBrush(wanted, painterTransform));
     }
     if (stroke && penVisible) {
         QPen p = pen;

@@ -123,9 +123,9 @@ void MetafileCanvas::text(const TextRun& run)
         return;
 
     // The font, sized in text-space pixels.
-    const FontSpec& spec = state_.font;
-    double pixels = spec.height == 0 ? kDefaultFontPixels * std::sqrt(std::abs(setup_.deviceToTarget.determinant()))
-                                     : std::abs(double(spec.height)) * sy;
+    const FontSpec& wanted = state_.font;
+    double pixels = wanted.height == 0 ? kDefaultFontPixels * std::sqrt(std::abs(setup_.deviceToTarget.determinant()))
+                                     : std::abs(double(wanted.height)) * sy;
     if (!(pixels >= 0.5))
         return; // too small to show
     pixels = std::min(pixels, 4.0 * std::max(setup_.target.width(), setup_.target.height()) + 16);
@@ -137,9 +137,9 @@ void MetafileCanvas::text(const TextRun& run)
     }
     const double dpi = device->logicalDpiY() > 0 ? device->logicalDpiY() : 96;
     QFont font;
-    if (!spec.face.isEmpty())
-        font.setFamilies({spec.face});
-    switch (spec.pitchAndFamily & 0xF0) {
+    if (!wanted.face.isEmpty())
+        font.setFamilies({wanted.face});
+    switch (wanted.pitchAndFamily & 0xF0) {
     case 0x10: font.setStyleHint(QFont::Serif); break;
     case 0x20: font.setStyleHint(QFont::SansSerif); break;
     case 0x30: font.setStyleHint(QFont::Monospace); break;
@@ -147,24 +147,24 @@ void MetafileCanvas::text(const TextRun& run)
     case 0x50: font.setStyleHint(QFont::Decorative); break;
     default: break;
     }
-    font.setWeight(QFont::Weight(std::clamp(spec.weight == 0 ? 400 : spec.weight, 1, 1000)));
-    font.setItalic(spec.italic);
-    font.setUnderline(spec.underline);
-    font.setStrikeOut(spec.strikeOut);
+    font.setWeight(QFont::Weight(std::clamp(wanted.weight == 0 ? 400 : wanted.weight, 1, 1000)));
+    font.setItalic(wanted.italic);
+    font.setUnderline(wanted.underline);
+    font.setStrikeOut(wanted.strikeOut);
     font.setKerning(false);
     font.setPointSizeF(pixels * 72 / dpi);
-    if (spec.height > 0) {
+    if (wanted.height > 0) {
         // A positive height is the character cell (ascent plus descent), not the em.
         const QFontMetricsF probe(font, device);
         const double cell = probe.ascent() + probe.descent();
         if (cell > 0)
             font.setPointSizeF(std::max(0.1, pixels * pixels / cell) * 72 / dpi);
     }
-    if (spec.width > 0) {
+    if (wanted.width > 0) {
         const QFontMetricsF probe(font, device);
         const double natural = probe.averageCharWidth();
         if (natural > 0) {
-            const double stretch = std::clamp(100.0 * spec.width * sy / natural, 1.0, 4000.0);
+            const double stretch = std::clamp(100.0 * wanted.width * sy / natural, 1.0, 4000.0);
             if (std::abs(stretch - 100) > 3)
                 font.setStretch(int(std::lround(stretch)));
         }
