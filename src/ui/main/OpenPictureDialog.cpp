@@ -44,6 +44,8 @@ OpenPictureDialog::OpenPictureDialog(QWidget* parent)
         grid->addWidget(panel, 0, grid->columnCount(), grid->rowCount(), 1);
 
     connect(this, &QFileDialog::currentChanged, this, &OpenPictureDialog::showPreview);
+    // Wide enough for the file list's columns beside the preview.
+    resize(820, 460);
 }
 
 OpenPictureDialog::Preview OpenPictureDialog::previewImage(const QString& fileName, QSize box)
