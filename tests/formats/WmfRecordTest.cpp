@@ -576,7 +576,7 @@ TEST(WmfRecords, FilesThatAreNotMetafilesFailToLoad)
     };
     const Case cases[] = {
         {"empty", QByteArray(), "truncated"},
-        {"PNG signature", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x02\0\0\0", 33),
+        {"PNG signature", QByteArray::fromHex("89504e470d0a1a0a0000000d49484452000000010000000108020000000000"),
          "Not a Windows metafile"},
         {"placeable without units per inch", WmfBuilder().placeable(0, 0, 10, 10, 0).bytes(), "no units per inch"},
         {"placeable with an empty rectangle", WmfBuilder().placeable(5, 0, 5, 10, 96).bytes(), "empty picture rectangle"},
