@@ -1,3 +1,4 @@
+#include "DecoderChecks.h"
 #include "TestSupport.h"
 
 #include "formats/Decoders.h"
@@ -16,14 +17,7 @@ namespace {
 
 QImage decodeBytes(const QByteArray& bytes)
 {
-    return toBgr888(decodeCel(PictureFile{QStringLiteral("test.cel"),
-                                          std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                                                   size_t(bytes.size()))}));
-}
-
-QImage decodePath(const QString& path)
-{
-    return toBgr888(loadPicture(path)->toImage());
+    return decodeWith(decodeCel, bytes, QStringLiteral("test.cel"));
 }
 
 void append16(QByteArray& b, int v)
@@ -130,7 +124,7 @@ TEST(CelDecoder, OriginalAnimatorCorpusFilesMatchAPlainReading)
     for (const auto& c : cases) {
         const QString path = corpusDir() + QLatin1Char('/') + QLatin1String(c.file);
         QImage image;
-        ASSERT_NO_THROW(image = decodePath(path)) << c.file;
+        ASSERT_NO_THROW(image = loadBitmap(path)) << c.file;
         EXPECT_EQ(image.size(), QSize(c.width, c.height)) << c.file;
         EXPECT_EQ(bitmapDifference(plainAnimatorDecode(readFileBytes(path)), image), "") << c.file;
     }
@@ -139,18 +133,18 @@ TEST(CelDecoder, OriginalAnimatorCorpusFilesMatchAPlainReading)
 TEST(CelDecoder, AnimatorProCorpusFiles)
 {
     const QString dir = corpusDir() + QStringLiteral("/cel/");
-    const QImage logo = decodePath(dir + QStringLiteral("animatorpro_LOGO.cel"));
+    const QImage logo = loadBitmap(dir + QStringLiteral("animatorpro_LOGO.cel"));
     EXPECT_EQ(logo.size(), QSize(84, 88));
 
     // RED.cel's first line is packed as 3 x index 0, 11 x index 255, 28 x index 0; its
     // palette chunk gives index 0 as black and 255 as (252, 0, 0).
-    const QImage red = decodePath(dir + QStringLiteral("animatorpro_RED.cel"));
+    const QImage red = loadBitmap(dir + QStringLiteral("animatorpro_RED.cel"));
     ASSERT_EQ(red.size(), QSize(42, 53));
     for (int x = 0; x < 42; ++x)
         EXPECT_EQ(rgbAt(red, x, 0), x >= 3 && x < 14 ? 0xFC0000u : 0u) << x;
 
     // TEST.cel is an empty animation: no frame, no size.
-    EXPECT_THROW(decodePath(dir + QStringLiteral("animatorpro_TEST.cel")), PictureError);
+    EXPECT_THROW(loadBitmap(dir + QStringLiteral("animatorpro_TEST.cel")), PictureError);
 }
 
 TEST(CelDecoder, SixBitPaletteIsScaledByRounding)
@@ -246,17 +240,14 @@ TEST(CelDecoder, MalformedFilesFailWithAClearError)
 
     const QByteArray pro = animatorProCel(4, 2, {subChunk(13, QByteArray())});
     for (const QByteArray& file : {good, pro})
-        for (int n = 0; n < file.size(); ++n)
-            EXPECT_THROW(decodeBytes(file.left(n)), PictureError) << n << " bytes";
+        expectEveryTruncationFails(file, decodeBytes);
 }
 
 TEST(CelDecoder, KeptCorruptSamplesFailCleanly)
 {
-    const QDir dir(testDataDir() + QStringLiteral("/corrupt/cel"));
-    const QStringList files = dir.entryList(QDir::Files);
+    const QStringList files = keptCorruptSamples(QStringLiteral("cel"));
     EXPECT_FALSE(files.isEmpty());
-    for (const QString& name : files)
-        EXPECT_THROW(decodePath(dir.filePath(name)), PictureError) << name.toStdString();
+    expectEachFailsCleanly(files);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "DecoderChecks.h"
 #include "TestSupport.h"
 
 #include "formats/Decoders.h"
@@ -16,14 +17,7 @@ namespace {
 
 QImage decodeBytes(const QByteArray& bytes)
 {
-    return toBgr888(decodeCut(PictureFile{QString(),
-                                          std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                                                   size_t(bytes.size()))}));
-}
-
-QImage decodePath(const QString& path)
-{
-    return toBgr888(loadPicture(path)->toImage());
+    return decodeWith(decodeCut, bytes, QString());
 }
 
 void append16(QByteArray& b, int v)
@@ -111,7 +105,7 @@ TEST(CutDecoder, PaletteFileBesideThePictureGivesTheColors)
         const QString dir = freshFolder(QStringLiteral("cut-palette"));
         writeFileBytes(dir + QStringLiteral("/halo.cut"), kPicture);
         writeFileBytes(dir + QLatin1Char('/') + QLatin1String(palName), palette);
-        const QImage image = decodePath(dir + QStringLiteral("/halo.cut"));
+        const QImage image = loadBitmap(dir + QStringLiteral("/halo.cut"));
         ASSERT_EQ(image.size(), QSize(4, 2)) << palName;
         EXPECT_EQ(rgbAt(image, 0, 0), 0x008001u) << palName; // index 5: 0, 128, 4 * 255 / 1000 = 1.02
         EXPECT_EQ(rgbAt(image, 3, 0), 0xFF0000u) << palName; // index 7
@@ -136,7 +130,7 @@ TEST(CutDecoder, PaletteColorsAfterTheFirstBlockComeFromTheNextBlock)
     const QString dir = freshFolder(QStringLiteral("cut-blocks"));
     writeFileBytes(dir + QStringLiteral("/blocks.cut"), picture);
     writeFileBytes(dir + QStringLiteral("/blocks.pal"), palette);
-    const QImage image = decodePath(dir + QStringLiteral("/blocks.cut"));
+    const QImage image = loadBitmap(dir + QStringLiteral("/blocks.cut"));
     EXPECT_EQ(rgbAt(image, 0, 0), 0x0A141Eu);
     EXPECT_EQ(rgbAt(image, 1, 0), 0x28323Cu);
     EXPECT_EQ(rgbAt(image, 2, 0), 0xFFFFFFu);
@@ -172,8 +166,7 @@ TEST(CutDecoder, PacketsThatOvershootTheRowAreCutAndRowsEndOnAZeroCount)
 
 TEST(CutDecoder, MalformedFilesFailWithAClearError)
 {
-    for (int n = 0; n < kPicture.size(); ++n)
-        EXPECT_THROW(decodeBytes(kPicture.left(n)), PictureError) << n << " bytes";
+    expectEveryTruncationFails(kPicture, decodeBytes);
 
     const struct {
         const char* name;
@@ -198,23 +191,21 @@ TEST(CutDecoder, MalformedFilesFailWithAClearError)
     writeFileBytes(dir + QStringLiteral("/bad.cut"), kPicture);
     writeFileBytes(dir + QStringLiteral("/bad.pal"), QByteArray("JASC-PAL\r\n0100\r\n"));
     try {
-        decodePath(dir + QStringLiteral("/bad.cut"));
+        loadBitmap(dir + QStringLiteral("/bad.cut"));
         ADD_FAILURE() << "decoded with a foreign palette";
     } catch (const PictureError& e) {
         EXPECT_NE(std::string(e.what()).find("bad.pal is not a Dr. Halo palette"), std::string::npos) << e.what();
     }
     QByteArray cutShort = palFile(63, 63, 63, std::vector<std::array<int, 3>>(16, {1, 2, 3}));
     writeFileBytes(dir + QStringLiteral("/bad.pal"), cutShort.left(cutShort.size() - 1));
-    EXPECT_THROW(decodePath(dir + QStringLiteral("/bad.cut")), PictureError);
+    EXPECT_THROW(loadBitmap(dir + QStringLiteral("/bad.cut")), PictureError);
 }
 
 TEST(CutDecoder, KeptCorruptSamplesFailCleanly)
 {
-    const QDir dir(testDataDir() + QStringLiteral("/corrupt/cut"));
-    const QStringList files = dir.entryList(QDir::Files);
+    const QStringList files = keptCorruptSamples(QStringLiteral("cut"));
     EXPECT_FALSE(files.isEmpty());
-    for (const QString& name : files)
-        EXPECT_THROW(decodePath(dir.filePath(name)), PictureError) << name.toStdString();
+    expectEachFailsCleanly(files);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "DecoderChecks.h"
 #include "TestSupport.h"
 
 #include "formats/Decoders.h"
@@ -15,11 +16,6 @@
 #include <set>
 
 namespace {
-
-QImage decodeFile(const QString& path)
-{
-    return toBgr888(loadPicture(path)->toImage());
-}
 
 // The largest difference of any channel, or -1 when the sizes differ.
 int maxChannelDifference(const QImage& a, const QImage& b)
@@ -59,7 +55,7 @@ TEST(JpegDecoder, CorpusFilesMatchTheirReferenceDecodes)
             }
             const QString reference = referenceFor(file);
             ASSERT_FALSE(reference.isEmpty()) << name.toStdString();
-            const QImage actual = decodeFile(file);
+            const QImage actual = loadBitmap(file);
             const QImage expected = loadReference(reference);
             const int allowed = tolerance.count(name) ? tolerance.at(name) : 0;
             const int difference = maxChannelDifference(expected, actual);
@@ -83,7 +79,7 @@ TEST(JpegDecoder, AMissingEndMarkerAfterTheLastScanLosesNoPixel)
     ASSERT_TRUE(bytes.endsWith("\xff\xd9"));
     bytes.chop(2);
     writeFileBytes(folder + "/cut.jpg", bytes);
-    EXPECT_EQ(bitmapDifference(decodeFile(whole), decodeFile(folder + "/cut.jpg")), "");
+    EXPECT_EQ(bitmapDifference(loadBitmap(whole), loadBitmap(folder + "/cut.jpg")), "");
 }
 
 TEST(JpegDecoder, DecodesBytesFromAnyPlaceInMemory)
@@ -92,7 +88,7 @@ TEST(JpegDecoder, DecodesBytesFromAnyPlaceInMemory)
     const QByteArray padded = QByteArray(7, 'x') + file + QByteArray(5, 'y');
     const auto* data = reinterpret_cast<const uint8_t*>(padded.constData());
     const QImage inner = decodeJpeg(PictureFile{"inner.jpg", std::span<const uint8_t>(data + 7, size_t(file.size()))});
-    EXPECT_EQ(bitmapDifference(decodeFile(corpusDir() + "/jpg/libjpegturbo_testorig.jpg"), inner), "");
+    EXPECT_EQ(bitmapDifference(loadBitmap(corpusDir() + "/jpg/libjpegturbo_testorig.jpg"), inner), "");
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "DecoderChecks.h"
 #include "TestSupport.h"
 
 #include "formats/Decoders.h"
@@ -19,14 +20,7 @@ constexpr int kPackSize = kBase + 768 * 512 * 3 / 2;
 
 QImage decodeBytes(const QByteArray& bytes)
 {
-    return toBgr888(decodePcd(PictureFile{QStringLiteral("test.pcd"),
-                                          std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                                                   size_t(bytes.size()))}));
-}
-
-QImage decodePath(const QString& path)
-{
-    return toBgr888(loadPicture(path)->toImage());
+    return decodeWith(decodePcd, bytes, QStringLiteral("test.pcd"));
 }
 
 // Offsets of a Base image sample, from the layout of two luma rows then one row of each
@@ -113,7 +107,7 @@ TEST(PcdDecoder, CorpusFilesFollowThePublishedConversion)
         const QByteArray bytes = readFileBytes(file);
         if (bytes.size() < kPackSize) {
             try {
-                decodePath(file);
+                loadBitmap(file);
                 ADD_FAILURE() << file.toStdString() << " decoded";
             } catch (const PictureError& e) {
                 EXPECT_NE(std::string(e.what()).find("too short for the 768 x 512 Base image"), std::string::npos)
@@ -121,7 +115,7 @@ TEST(PcdDecoder, CorpusFilesFollowThePublishedConversion)
             }
             continue;
         }
-        const QImage image = decodePath(file);
+        const QImage image = loadBitmap(file);
         ASSERT_EQ(image.size(), QSize(768, 512)) << file.toStdString();
         auto at = [&](int offset) { return int(uint8_t(bytes[offset])); };
         int mismatches = 0;
@@ -157,11 +151,9 @@ TEST(PcdDecoder, MalformedFilesFailWithAClearError)
 
 TEST(PcdDecoder, KeptCorruptSamplesFailCleanly)
 {
-    const QDir dir(testDataDir() + QStringLiteral("/corrupt/pcd"));
-    const QStringList files = dir.entryList(QDir::Files);
+    const QStringList files = keptCorruptSamples(QStringLiteral("pcd"));
     EXPECT_FALSE(files.isEmpty());
-    for (const QString& name : files)
-        EXPECT_THROW(decodePath(dir.filePath(name)), PictureError) << name.toStdString();
+    expectEachFailsCleanly(files);
 }
 
 } // namespace

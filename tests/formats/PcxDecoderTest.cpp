@@ -1,3 +1,4 @@
+#include "DecoderChecks.h"
 #include "TestSupport.h"
 
 #include "formats/Decoders.h"
@@ -61,26 +62,7 @@ Bytes pcx(const PcxLayout& l, std::initializer_list<int> data = {}, const std::v
 
 QImage decodeBytes(const Bytes& bytes)
 {
-    return toBgr888(decodePcx(PictureFile{QStringLiteral("test.pcx"), bytes}));
-}
-
-QImage decodeFile(const QString& path)
-{
-    return toBgr888(loadPicture(path)->toImage());
-}
-
-QString corpusFile(const char* relative)
-{
-    return corpusDir() + QLatin1Char('/') + QString::fromUtf8(relative);
-}
-
-std::vector<uint32_t> pixelsOf(const QImage& image)
-{
-    std::vector<uint32_t> pixels;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            pixels.push_back(rgbAt(image, x, y));
-    return pixels;
+    return decodeWith(decodePcx, bytes, QStringLiteral("test.pcx"));
 }
 
 QImage inverted(const QImage& image)
@@ -90,7 +72,7 @@ QImage inverted(const QImage& image)
     return copy;
 }
 
-const char* const kExtensions[] = {"pcx", "pcc", "scr"};
+const QStringList kExtensions = {"pcx", "pcc", "scr"};
 
 // Files whose reference decode reads the format differently; each is settled in a test below.
 const std::set<QString> kSettledBelow = {
@@ -104,56 +86,17 @@ const std::set<QString> kSettledBelow = {
 // index 3 and the header palette's entry 3, red, as the reference has it.
 TEST(PcxDecoder, CorpusFilesMatchTheirReferences)
 {
-    int compared = 0;
-    for (const char* ext : kExtensions) {
-        for (const QString& file : corpusFiles(QString::fromLatin1(ext))) {
-            const QString reference = referenceFor(file);
-            if (reference.isEmpty() || kSettledBelow.count(QFileInfo(file).fileName()))
-                continue;
-            SCOPED_TRACE(file.toStdString());
-            QImage actual;
-            try {
-                actual = decodeFile(file);
-            } catch (const PictureError& e) {
-                ADD_FAILURE() << e.what();
-                continue;
-            }
-            const std::string difference = bitmapDifference(loadReference(reference), actual);
-            if (!difference.empty())
-                ADD_FAILURE() << difference << "; decode kept as " << keepMismatch(file, actual).toStdString();
-            ++compared;
-        }
-    }
-    EXPECT_GE(compared, 20) << "corpus not found under " << corpusDir().toStdString();
-    EXPECT_EQ(rgbAt(decodeFile(corpusFile("pcx/pillow_p_4_planes.pcx")), 0, 0), 0xff0000u);
+    EXPECT_GE(expectCorpusMatchesReferences(kExtensions, loadBitmap, kSettledBelow), 20);
+    EXPECT_EQ(rgbAt(loadBitmap(corpusFile("pcx/pillow_p_4_planes.pcx")), 0, 0), 0xff0000u);
 }
 
 // The samples without a reference are malformed or truncated, as are our own corrupt
 // samples (past fuzzer findings among them): each fails with our error.
 TEST(PcxDecoder, MalformedFilesFailCleanly)
 {
-    QStringList files;
-    for (const char* ext : kExtensions) {
-        for (const QString& file : corpusFiles(QString::fromLatin1(ext))) {
-            if (referenceFor(file).isEmpty())
-                files << file;
-        }
-    }
-    const QDir corrupt(testDataDir() + QStringLiteral("/corrupt/pcx"));
-    for (const QString& name : corrupt.entryList(QDir::Files))
-        files << corrupt.filePath(name);
+    const QStringList files = corpusFilesWithoutReference(kExtensions) + keptCorruptSamples(QStringLiteral("pcx"));
     EXPECT_GE(files.size(), 7);
-    for (const QString& file : files) {
-        SCOPED_TRACE(file.toStdString());
-        try {
-            decodeFile(file);
-            ADD_FAILURE() << "decoded";
-        } catch (const PictureError& e) {
-            if (file.contains(QLatin1String("trunc"))) {
-                EXPECT_NE(std::string(e.what()).find("truncated"), std::string::npos) << e.what();
-            }
-        }
-    }
+    expectEachFailsCleanly(files);
 }
 
 // In a 1-bit, 1-plane picture a set bit is white. Both references map it to black: the
@@ -164,10 +107,10 @@ TEST(PcxDecoder, MonochromeSetBitsAreWhite)
 {
     for (const char* name : {"pcx/kimageformats_mono.pcx", "pcx/pillow_pil184.pcx"}) {
         const QString file = corpusFile(name);
-        EXPECT_EQ(bitmapDifference(inverted(loadReference(referenceFor(file))), decodeFile(file)), "") << name;
+        EXPECT_EQ(bitmapDifference(inverted(loadReference(referenceFor(file))), loadBitmap(file)), "") << name;
     }
     // The window of pil184 starts at (1, 1): Xmax - Xmin + 1 by Ymax - Ymin + 1.
-    EXPECT_EQ(decodeFile(corpusFile("pcx/pillow_pil184.pcx")).size(), QSize(447, 144));
+    EXPECT_EQ(loadBitmap(corpusFile("pcx/pillow_pil184.pcx")).size(), QSize(447, 144));
 }
 
 // The 256-color palette is the last 769 bytes of the file (0x0C, then 768 bytes): in this
@@ -180,7 +123,7 @@ TEST(PcxDecoder, PaletteIsTakenFromTheEndOfTheFile)
     const QString file = corpusFile("pcx/kimageformats_ccbug_463951.pcx");
     const QByteArray original = readFileBytes(file);
     ASSERT_GT(original.size(), 789);
-    const QImage decoded = decodeFile(file);
+    const QImage decoded = loadBitmap(file);
     for (uint32_t pixel : pixelsOf(decoded))
         ASSERT_TRUE((pixel >> 16) == (pixel & 0xff) && ((pixel >> 8) & 0xff) == (pixel & 0xff)) << std::hex << pixel;
 

@@ -1,3 +1,4 @@
+#include "DecoderChecks.h"
 #include "TestSupport.h"
 
 #include "formats/Decoders.h"
@@ -14,8 +15,7 @@ namespace {
 
 QImage decodeBytes(const QByteArray& bytes)
 {
-    return toBgr888(decodePnm(
-        PictureFile{QStringLiteral("test.ppm"), std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()))}));
+    return decodeWith(decodePnm, bytes, QStringLiteral("test.ppm"));
 }
 
 QImage decodeFile(const QString& path)
@@ -23,39 +23,12 @@ QImage decodeFile(const QString& path)
     return decodeBytes(readFileBytes(path));
 }
 
-std::vector<uint32_t> pixelsOf(const QImage& image)
-{
-    std::vector<uint32_t> out;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            out.push_back(rgbAt(image, x, y));
-    return out;
-}
-
 // The 16-bit files gen_im_p6_16bit.ppm and gen_im_p3_16bit_plain.ppm have disputed
 // references (another decoder rounds 16-bit samples to 8 bits); the references keep the
 // high byte, which is our rule for samples of more than 8 bits, so they are compared as is.
 TEST(PnmDecoder, CorpusFilesMatchTheirReferences)
 {
-    int compared = 0;
-    for (const char* ext : {"pbm", "pgm", "ppm"}) {
-        for (const QString& file : corpusFiles(QString::fromLatin1(ext))) {
-            const QString reference = referenceFor(file);
-            if (reference.isEmpty())
-                continue;
-            SCOPED_TRACE(QFileInfo(file).fileName().toStdString());
-            try {
-                const QImage image = decodeFile(file);
-                const std::string difference = bitmapDifference(loadReference(reference), image);
-                if (!difference.empty())
-                    ADD_FAILURE() << difference << " (decode kept as " << keepMismatch(file, image).toStdString() << ")";
-                ++compared;
-            } catch (const PictureError& e) {
-                ADD_FAILURE() << "failed: " << e.what();
-            }
-        }
-    }
-    EXPECT_GE(compared, 30);
+    EXPECT_GE(expectCorpusMatchesReferences({"pbm", "pgm", "ppm"}, decodeFile), 30);
 }
 
 TEST(PnmDecoder, CorpusFilesWithoutReferenceFailCleanly)
@@ -155,11 +128,9 @@ TEST(PnmDecoder, BadInputFailsQuicklyWithoutLargeAllocations)
 
 TEST(PnmDecoder, CorruptSamplesFailCleanly)
 {
-    const QString folder = testDataDir() + QStringLiteral("/corrupt/pnm");
-    const QStringList files = QDir(folder).entryList(QDir::Files);
+    const QStringList files = keptCorruptSamples(QStringLiteral("pnm"));
     EXPECT_FALSE(files.isEmpty());
-    for (const QString& name : files)
-        EXPECT_THROW(decodeFile(folder + QLatin1Char('/') + name), PictureError) << name.toStdString();
+    expectEachFailsCleanly(files, decodeFile);
 }
 
 } // namespace

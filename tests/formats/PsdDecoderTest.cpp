@@ -1,3 +1,4 @@
+#include "DecoderChecks.h"
 #include "TestSupport.h"
 
 #include "formats/Decoders.h"
@@ -11,6 +12,7 @@
 #include <QFileInfo>
 
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,12 +22,7 @@ using Bytes = std::vector<uint8_t>;
 
 QImage decodeBytes(const Bytes& bytes, const char* name = "test.psd")
 {
-    return toBgr888(decodePsd(PictureFile{QString::fromLatin1(name), std::span<const uint8_t>(bytes)}));
-}
-
-QImage decodeCorpusFile(const QString& path)
-{
-    return toBgr888(loadPicture(path)->toImage());
+    return decodeWith(decodePsd, bytes, QString::fromLatin1(name));
 }
 
 std::string errorOf(const Bytes& bytes)
@@ -153,15 +150,6 @@ Bytes widen(const Bytes& plane)
     return out;
 }
 
-std::vector<uint32_t> pixelsOf(const QImage& image)
-{
-    std::vector<uint32_t> out;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            out.push_back(rgbAt(image, x, y));
-    return out;
-}
-
 // The channels of a file's merged image exactly as stored, read plainly and independently
 // of the decoder (8-bit samples only), so tests can see the alpha channel the decoder drops.
 struct StoredImage {
@@ -216,44 +204,16 @@ StoredImage readStoredImage(const QString& path)
 // Corpus
 
 // Files whose reference is not followed; each has a test of its own below.
-const char* const kDisputed[] = {
+const std::set<QString> kDisputed = {
     "gen_im_rgba_rle.psd",
     "oiio_psd_123.psd",
     "kimageformats_birthday.pdd",
     "oiio_psd_123_nomaxcompat.psd",
 };
 
-bool isDisputed(const QString& path)
-{
-    for (const char* name : kDisputed)
-        if (QFileInfo(path).fileName() == QLatin1String(name))
-            return true;
-    return false;
-}
-
 TEST(PsdDecoder, CorpusFilesMatchTheirReferences)
 {
-    int compared = 0;
-    for (const char* extension : {"psd", "pdd"}) {
-        for (const QString& path : corpusFiles(QString::fromLatin1(extension))) {
-            const QString reference = referenceFor(path);
-            if (reference.isEmpty() || isDisputed(path))
-                continue;
-            SCOPED_TRACE(path.toStdString());
-            QImage actual;
-            try {
-                actual = decodeCorpusFile(path);
-            } catch (const PictureError& e) {
-                ADD_FAILURE() << "failed: " << e.what();
-                continue;
-            }
-            const std::string difference = bitmapDifference(loadReference(reference), actual);
-            if (!difference.empty())
-                ADD_FAILURE() << difference << " (decode kept at " << keepMismatch(path, actual).toStdString() << ")";
-            ++compared;
-        }
-    }
-    EXPECT_GE(compared, 27);
+    EXPECT_GE(expectCorpusMatchesReferences({"psd", "pdd"}, loadBitmap, kDisputed), 27);
 }
 
 // The merged image of a picture with transparency is stored with its alpha as an extra
@@ -267,7 +227,7 @@ TEST(PsdDecoder, MergedImagesWithAlphaKeepTheirStoredColorsNotTheReferencesUnmat
     for (const char* name : {"psd/gen_im_rgba_rle.psd", "psd/oiio_psd_123.psd", "pdd/kimageformats_birthday.pdd"}) {
         SCOPED_TRACE(name);
         const QString path = corpusDir() + "/" + name;
-        const QImage actual = decodeCorpusFile(path);
+        const QImage actual = loadBitmap(path);
         const QImage reference = loadReference(referenceFor(path));
         const StoredImage stored = readStoredImage(path);
         ASSERT_EQ(stored.planes.size(), 4u);
@@ -335,7 +295,7 @@ TEST(PsdDecoder, CorpusFilesWithoutReferenceDeliverTheirStoredChannels)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         const QString path = corpusDir() + "/" + c.file;
-        const QImage actual = decodeCorpusFile(path);
+        const QImage actual = loadBitmap(path);
         const StoredImage stored = readStoredImage(path);
         ASSERT_EQ(actual.size(), QSize(stored.width, stored.height));
         for (int y = 0; y < stored.height; ++y) {
@@ -352,7 +312,7 @@ TEST(PsdDecoder, CorpusFilesWithoutReferenceDeliverTheirStoredChannels)
         }
     }
     // The palette version of a picture whose RGB version has a reference.
-    const QImage indexed = decodeCorpusFile(corpusDir() + "/psd/gen_im_indexed.psd");
+    const QImage indexed = loadBitmap(corpusDir() + "/psd/gen_im_indexed.psd");
     const QImage rgb = loadReference(corpusDir() + "/psd/gen_im_rgb_rle.psd.ref.png");
     ASSERT_EQ(indexed.size(), rgb.size());
     EXPECT_LE(meanDifference(rgb, indexed), 5.0);
@@ -401,12 +361,9 @@ TEST(PsdDecoder, MalformedAndTruncatedCorpusFilesFailCleanly)
 
 TEST(PsdDecoder, CorruptSamplesFailWithAnError)
 {
-    const QStringList files = QDir(testDataDir() + "/corrupt/psd").entryList(QDir::Files, QDir::Name);
+    const QStringList files = keptCorruptSamples(QStringLiteral("psd"));
     EXPECT_GE(files.size(), 5);
-    for (const QString& name : files) {
-        const QString path = testDataDir() + "/corrupt/psd/" + name;
-        EXPECT_THROW(loadPicture(path), PictureError) << name.toStdString();
-    }
+    expectEachFailsCleanly(files);
 }
 
 // ---------------------------------------------------------------------------------------

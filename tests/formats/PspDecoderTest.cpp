@@ -1,3 +1,4 @@
+#include "DecoderChecks.h"
 #include "TestSupport.h"
 
 #include "formats/Decoders.h"
@@ -20,14 +21,7 @@ namespace {
 
 QImage decodeBytes(const QByteArray& bytes)
 {
-    return toBgr888(decodePsp(PictureFile{QStringLiteral("test.psp"),
-                                          std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                                                   size_t(bytes.size()))}));
-}
-
-QImage decodePath(const QString& path)
-{
-    return toBgr888(loadPicture(path)->toImage());
+    return decodeWith(decodePsp, bytes, QStringLiteral("test.psp"));
 }
 
 QByteArray le(uint64_t v, int size)
@@ -217,7 +211,7 @@ TEST(PspDecoder, CorpusFileDecodes)
     const QStringList files = corpusFiles(QStringLiteral("psp"));
     ASSERT_FALSE(files.isEmpty());
     for (const QString& file : files) {
-        const QImage image = decodePath(file);
+        const QImage image = loadBitmap(file);
         EXPECT_EQ(bitmapDifference(solidBitmap(8, 8, 255, 255, 255), image), "") << file.toStdString();
     }
 }
@@ -410,17 +404,14 @@ TEST(PspDecoder, MalformedFilesFailWithAClearError)
             EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << c.name << ": " << e.what();
         }
     }
-    for (int n = 0; n < good.size(); ++n)
-        EXPECT_THROW(decodeBytes(good.left(n)), PictureError) << n << " bytes";
+    expectEveryTruncationFails(good, decodeBytes);
 }
 
 TEST(PspDecoder, KeptCorruptSamplesFailCleanly)
 {
-    const QDir dir(testDataDir() + QStringLiteral("/corrupt/psp"));
-    const QStringList files = dir.entryList(QDir::Files);
+    const QStringList files = keptCorruptSamples(QStringLiteral("psp"));
     EXPECT_FALSE(files.isEmpty());
-    for (const QString& name : files)
-        EXPECT_THROW(decodePath(dir.filePath(name)), PictureError) << name.toStdString();
+    expectEachFailsCleanly(files);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "DecoderChecks.h"
 #include "TestSupport.h"
 
 #include "formats/Decoders.h"
@@ -17,14 +18,7 @@ namespace {
 
 QImage decodeBytes(const QByteArray& bytes)
 {
-    return toBgr888(decodeRla(PictureFile{QStringLiteral("test.rla"),
-                                          std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                                                   size_t(bytes.size()))}));
-}
-
-QImage decodePath(const QString& path)
-{
-    return toBgr888(loadPicture(path)->toImage());
+    return decodeWith(decodeRla, bytes, QStringLiteral("test.rla"));
 }
 
 void put16(QByteArray& b, int offset, int v)
@@ -89,7 +83,7 @@ QByteArray bytes(std::initializer_list<int> values)
 TEST(RlaDecoder, CorpusFilesDecodeAndMatchTheirReferences)
 {
     const QString rgbFile = corpusDir() + QStringLiteral("/rla/oiio_ginsu_rgb_nc8.rla");
-    const QImage rgb = decodePath(rgbFile);
+    const QImage rgb = loadBitmap(rgbFile);
     EXPECT_EQ(bitmapDifference(loadReference(referenceFor(rgbFile)), rgb), "");
 
     const struct {
@@ -104,8 +98,8 @@ TEST(RlaDecoder, CorpusFilesDecodeAndMatchTheirReferences)
     for (const auto& c : withReference) {
         const QString file = corpusDir() + QLatin1Char('/') + QLatin1String(c.file);
         ASSERT_FALSE(referenceFor(file).isEmpty()) << c.file;
-        const QImage image = decodePath(file);
-        const QImage expected = c.sameColorsAs ? decodePath(corpusDir() + QLatin1Char('/') + QLatin1String(c.sameColorsAs))
+        const QImage image = loadBitmap(file);
+        const QImage expected = c.sameColorsAs ? loadBitmap(corpusDir() + QLatin1Char('/') + QLatin1String(c.sameColorsAs))
                                                : loadReference(referenceFor(file));
         const std::string diff = bitmapDifference(expected, image);
         if (!diff.empty())
@@ -118,11 +112,11 @@ TEST(RlaDecoder, CorpusFilesDecodeAndMatchTheirReferences)
         for (const QString& file : corpusFiles(ext)) {
             const QString name = QFileInfo(file).fileName();
             if (name.contains(QLatin1String("crash"))) {
-                EXPECT_THROW(decodePath(file), PictureError) << name.toStdString();
+                EXPECT_THROW(loadBitmap(file), PictureError) << name.toStdString();
                 continue;
             }
             QImage image;
-            ASSERT_NO_THROW(image = decodePath(file)) << name.toStdString();
+            ASSERT_NO_THROW(image = loadBitmap(file)) << name.toStdString();
             EXPECT_EQ(image.size(), QSize(512, 512)) << name.toStdString();
         }
     }
@@ -145,8 +139,8 @@ TEST(RlaDecoder, DeepCorpusFilesAgreeWithTheirEightBitTwins)
         {"oiio_ginsu_a_nc16.rla", "oiio_ginsu_a_nc8.rla"},
     };
     for (const auto& pair : pairs) {
-        const QImage deep = decodePath(dir + QLatin1String(pair.deep));
-        const QImage shallow = decodePath(dir + QLatin1String(pair.eightBit));
+        const QImage deep = loadBitmap(dir + QLatin1String(pair.deep));
+        const QImage shallow = loadBitmap(dir + QLatin1String(pair.eightBit));
         ASSERT_EQ(deep.size(), shallow.size()) << pair.deep;
         int worst = 0;
         for (int y = 0; y < deep.height(); ++y) {
@@ -249,17 +243,14 @@ TEST(RlaDecoder, MalformedFilesFailWithAClearError)
         }
     }
     // Every truncation of a valid file fails cleanly.
-    for (int n = 0; n < good.size(); ++n)
-        EXPECT_THROW(decodeBytes(good.left(n)), PictureError) << n << " bytes";
+    expectEveryTruncationFails(good, decodeBytes);
 }
 
 TEST(RlaDecoder, KeptCorruptSamplesFailCleanly)
 {
-    const QDir dir(testDataDir() + QStringLiteral("/corrupt/rla"));
-    const QStringList files = dir.entryList(QDir::Files);
+    const QStringList files = keptCorruptSamples(QStringLiteral("rla"));
     EXPECT_FALSE(files.isEmpty());
-    for (const QString& name : files)
-        EXPECT_THROW(decodePath(dir.filePath(name)), PictureError) << name.toStdString();
+    expectEachFailsCleanly(files);
 }
 
 } // namespace

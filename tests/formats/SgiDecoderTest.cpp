@@ -1,3 +1,4 @@
+#include "DecoderChecks.h"
 #include "TestSupport.h"
 
 #include "formats/Decoders.h"
@@ -85,76 +86,23 @@ Bytes runLength(SgiLayout l, const std::vector<Bytes>& rows)
 
 QImage decodeBytes(const Bytes& bytes)
 {
-    return toBgr888(decodeSgi(PictureFile{QStringLiteral("test.sgi"), bytes}));
+    return decodeWith(decodeSgi, bytes, QStringLiteral("test.sgi"));
 }
 
-QImage decodeFile(const QString& path)
-{
-    return toBgr888(loadPicture(path)->toImage());
-}
-
-std::vector<uint32_t> pixelsOf(const QImage& image)
-{
-    std::vector<uint32_t> pixels;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            pixels.push_back(rgbAt(image, x, y));
-    return pixels;
-}
-
-const char* const kExtensions[] = {"sgi", "rgb", "rgba", "bw"};
+const QStringList kExtensions = {"sgi", "rgb", "rgba", "bw"};
 
 TEST(SgiDecoder, CorpusFilesMatchTheirReferences)
 {
-    int compared = 0;
-    for (const char* ext : kExtensions) {
-        for (const QString& file : corpusFiles(QString::fromLatin1(ext))) {
-            const QString reference = referenceFor(file);
-            if (reference.isEmpty())
-                continue;
-            SCOPED_TRACE(file.toStdString());
-            QImage actual;
-            try {
-                actual = decodeFile(file);
-            } catch (const PictureError& e) {
-                ADD_FAILURE() << e.what();
-                continue;
-            }
-            const std::string difference = bitmapDifference(loadReference(reference), actual);
-            if (!difference.empty())
-                ADD_FAILURE() << difference << "; decode kept as " << keepMismatch(file, actual).toStdString();
-            ++compared;
-        }
-    }
-    EXPECT_GE(compared, 20) << "corpus not found under " << corpusDir().toStdString();
+    EXPECT_GE(expectCorpusMatchesReferences(kExtensions), 20);
 }
 
 // The samples without a reference are malformed or truncated, as are our own corrupt
 // samples (past fuzzer findings among them): each fails with our error.
 TEST(SgiDecoder, MalformedFilesFailCleanly)
 {
-    QStringList files;
-    for (const char* ext : kExtensions) {
-        for (const QString& file : corpusFiles(QString::fromLatin1(ext))) {
-            if (referenceFor(file).isEmpty())
-                files << file;
-        }
-    }
-    const QDir corrupt(testDataDir() + QStringLiteral("/corrupt/sgi"));
-    for (const QString& name : corrupt.entryList(QDir::Files))
-        files << corrupt.filePath(name);
+    const QStringList files = corpusFilesWithoutReference(kExtensions) + keptCorruptSamples(QStringLiteral("sgi"));
     EXPECT_GE(files.size(), 8);
-    for (const QString& file : files) {
-        SCOPED_TRACE(file.toStdString());
-        try {
-            decodeFile(file);
-            ADD_FAILURE() << "decoded";
-        } catch (const PictureError& e) {
-            if (file.contains(QLatin1String("trunc"))) {
-                EXPECT_NE(std::string(e.what()).find("truncated"), std::string::npos) << e.what();
-            }
-        }
-    }
+    expectEachFailsCleanly(files);
 }
 
 // Variants the corpus lacks, written from the published layout; pixels listed top row first.

@@ -1,3 +1,4 @@
+#include "DecoderChecks.h"
 #include "TestSupport.h"
 
 #include "formats/Decoders.h"
@@ -47,29 +48,10 @@ Bytes tga(int idLength, int mapType, int imageType, int mapFirst, int mapLength,
 
 QImage decodeBytes(const Bytes& bytes)
 {
-    return toBgr888(decodeTga(PictureFile{QStringLiteral("test.tga"), bytes}));
+    return decodeWith(decodeTga, bytes, QStringLiteral("test.tga"));
 }
 
-std::vector<uint32_t> pixelsOf(const QImage& image)
-{
-    std::vector<uint32_t> pixels;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            pixels.push_back(rgbAt(image, x, y));
-    return pixels;
-}
-
-QImage decodeFile(const QString& path)
-{
-    return toBgr888(loadPicture(path)->toImage());
-}
-
-QString corpusFile(const char* relative)
-{
-    return corpusDir() + QLatin1Char('/') + QString::fromUtf8(relative);
-}
-
-const char* const kExtensions[] = {"tga", "win", "vst", "vda", "icb"};
+const QStringList kExtensions = {"tga", "win", "vst", "vda", "icb"};
 
 // Files whose reference decode reads the format differently; each is settled in a test below.
 const std::set<QString> kSettledBelow = {
@@ -84,55 +66,16 @@ const std::set<QString> kSettledBelow = {
 // the references widen 5-bit channels by bit replication, as this decoder does.
 TEST(TgaDecoder, CorpusFilesMatchTheirReferences)
 {
-    int compared = 0;
-    for (const char* ext : kExtensions) {
-        for (const QString& file : corpusFiles(QString::fromLatin1(ext))) {
-            const QString reference = referenceFor(file);
-            if (reference.isEmpty() || kSettledBelow.count(QFileInfo(file).fileName()))
-                continue;
-            SCOPED_TRACE(file.toStdString());
-            QImage actual;
-            try {
-                actual = decodeFile(file);
-            } catch (const PictureError& e) {
-                ADD_FAILURE() << e.what();
-                continue;
-            }
-            const std::string difference = bitmapDifference(loadReference(reference), actual);
-            if (!difference.empty())
-                ADD_FAILURE() << difference << "; decode kept as " << keepMismatch(file, actual).toStdString();
-            ++compared;
-        }
-    }
-    EXPECT_GE(compared, 60) << "corpus not found under " << corpusDir().toStdString();
+    EXPECT_GE(expectCorpusMatchesReferences(kExtensions, loadBitmap, kSettledBelow), 60);
 }
 
 // The samples without a reference are malformed or truncated, as are our own corrupt
 // samples (past fuzzer findings among them): each fails with our error.
 TEST(TgaDecoder, MalformedFilesFailCleanly)
 {
-    QStringList files;
-    for (const char* ext : kExtensions) {
-        for (const QString& file : corpusFiles(QString::fromLatin1(ext))) {
-            if (referenceFor(file).isEmpty())
-                files << file;
-        }
-    }
-    const QDir corrupt(testDataDir() + QStringLiteral("/corrupt/tga"));
-    for (const QString& name : corrupt.entryList(QDir::Files))
-        files << corrupt.filePath(name);
+    const QStringList files = corpusFilesWithoutReference(kExtensions) + keptCorruptSamples(QStringLiteral("tga"));
     EXPECT_GE(files.size(), 12);
-    for (const QString& file : files) {
-        SCOPED_TRACE(file.toStdString());
-        try {
-            decodeFile(file);
-            ADD_FAILURE() << "decoded";
-        } catch (const PictureError& e) {
-            if (file.contains(QLatin1String("trunc"))) {
-                EXPECT_NE(std::string(e.what()).find("truncated"), std::string::npos) << e.what();
-            }
-        }
-    }
+    expectEachFailsCleanly(files);
 }
 
 // The four b5 samples hold one 4x4 picture: 16-bit pixels with and without attribute bits,
@@ -147,7 +90,7 @@ TEST(TgaDecoder, FiveBitSamplesOfOnePictureDecodeAlike)
     ASSERT_FALSE(expected.isNull());
     for (const char* name : {"imagers_b5-noattrib.tga", "imagers_b5-attrib.tga", "imagers_b5-cmap.tga",
                              "imagers_b5-unused-cmap.tga"}) {
-        EXPECT_EQ(bitmapDifference(expected, decodeFile(corpusFile((std::string("tga/") + name).c_str()))), "")
+        EXPECT_EQ(bitmapDifference(expected, loadBitmap(corpusFile((std::string("tga/") + name).c_str()))), "")
             << name;
     }
 }
@@ -161,12 +104,12 @@ TEST(TgaDecoder, GrayWithAlphaKeepsTheLowByteAsGray)
     for (const char* variant : {"bl_raw", "bl_rle", "tl_raw", "tl_rle"}) {
         const QString gray = corpusFile((std::string("tga/pillow_200x32_l_") + variant + ".tga.ref.png").c_str());
         const QString withAlpha = corpusFile((std::string("tga/pillow_200x32_la_") + variant + ".tga").c_str());
-        EXPECT_EQ(bitmapDifference(loadReference(gray), decodeFile(withAlpha)), "") << variant;
+        EXPECT_EQ(bitmapDifference(loadReference(gray), loadBitmap(withAlpha)), "") << variant;
     }
 
     // Values read from the first packets of the file by hand: a gradient from black at the
     // top left, with a white blob (fully transparent there) in the middle.
-    const QImage la = decodeFile(corpusFile("tga/pillow_la.tga"));
+    const QImage la = loadBitmap(corpusFile("tga/pillow_la.tga"));
     ASSERT_EQ(la.size(), QSize(64, 64));
     EXPECT_EQ(rgbAt(la, 0, 0), 0x000000u);
     EXPECT_EQ(rgbAt(la, 63, 0), 0x676767u);
@@ -174,7 +117,7 @@ TEST(TgaDecoder, GrayWithAlphaKeepsTheLowByteAsGray)
     EXPECT_EQ(rgbAt(la, 63, 63), 0xdbdbdbu);
 
     // Every gray byte of this sample is 0: its letter lives in the alpha bytes alone.
-    const QImage bwa = decodeFile(corpusFile("tga/kimageformats_bwa.tga"));
+    const QImage bwa = loadBitmap(corpusFile("tga/kimageformats_bwa.tga"));
     ASSERT_EQ(bwa.size(), QSize(32, 32));
     for (uint32_t pixel : pixelsOf(bwa))
         ASSERT_EQ(pixel, 0u);

@@ -1,3 +1,4 @@
+#include "DecoderChecks.h"
 #include "TestSupport.h"
 
 #include "formats/Decoders.h"
@@ -18,16 +19,6 @@
 #include <tiffio.h>
 
 namespace {
-
-QImage decodeFile(const QString& path)
-{
-    return toBgr888(loadPicture(path)->toImage());
-}
-
-QString corpusFile(const char* name)
-{
-    return corpusDir() + "/" + name;
-}
 
 // The largest difference of any channel, or -1 when the sizes differ.
 int maxChannelDifference(const QImage& a, const QImage& b)
@@ -131,7 +122,7 @@ TEST(TiffDecoder, CorpusFilesMatchTheirReferenceDecodes)
                 continue;
             const auto it = expectations.find(name);
             const Expectation expect = it != expectations.end() ? it->second : Expectation{0, false};
-            const QImage actual = decodeFile(file);
+            const QImage actual = loadBitmap(file);
             const QImage expected = loadReference(expect.flattened ? file + ".ref.png" : reference);
             const int difference = maxChannelDifference(expected, actual);
             if (difference < 0 || difference > expect.tolerance)
@@ -163,7 +154,7 @@ TEST(TiffDecoder, DepthSeriesDecodesToOnePicture)
         {"tif/libtiffpic_flower-separated-contig-16.tif", "tif/libtiffpic_flower-separated-contig-08.tif", 2},
     };
     for (const auto& c : cases) {
-        const int difference = maxChannelDifference(decodeFile(corpusFile(c.sameAs)), decodeFile(corpusFile(c.file)));
+        const int difference = maxChannelDifference(loadBitmap(corpusFile(c.sameAs)), loadBitmap(corpusFile(c.file)));
         EXPECT_TRUE(difference >= 0 && difference <= c.tolerance) << c.file << ": " << difference;
     }
 }
@@ -182,8 +173,8 @@ TEST(TiffDecoder, SignedSamplesAndMinIsWhiteFollowTheTiffDocument)
             whiteExpected.scanLine(y)[x] = uint8_t(255 - whiteExpected.scanLine(y)[x]);
         }
     }
-    EXPECT_EQ(bitmapDifference(signedExpected, decodeFile(corpusFile("tif/pillow_8bit.s.tif"))), "");
-    EXPECT_EQ(bitmapDifference(whiteExpected, decodeFile(corpusFile("tif/pillow_hopper2I.tif"))), "");
+    EXPECT_EQ(bitmapDifference(signedExpected, loadBitmap(corpusFile("tif/pillow_8bit.s.tif"))), "");
+    EXPECT_EQ(bitmapDifference(whiteExpected, loadBitmap(corpusFile("tif/pillow_hopper2I.tif"))), "");
 }
 
 // TIFF 6.0, section 21: YCbCr to RGB with the file's YCbCrCoefficients and
@@ -239,7 +230,7 @@ QImage ycbcrReference(const QString& path)
 TEST(TiffDecoder, YCbCrUsesTheFilesCoefficientsAndSubsampling)
 {
     for (const char* file : {"tif/imagers_ycbcr_lzw_bt709.tif", "tif/libtiffpic_ycbcr-cat.tif"}) {
-        const QImage actual = decodeFile(corpusFile(file));
+        const QImage actual = loadBitmap(corpusFile(file));
         EXPECT_LE(maxChannelDifference(ycbcrReference(corpusFile(file)), actual), 2) << file;
     }
 }
@@ -251,7 +242,7 @@ TEST(TiffDecoder, LogLuminanceFollowsTheLogLuvEncoding)
     const QString path = corpusFile("tif/libtiffpic_off_l16.tif");
     TIFF* tiff = openTiff(path);
     TIFFSetField(tiff, TIFFTAG_SGILOGDATAFMT, SGILOGDATAFMT_16BIT);
-    const QImage actual = decodeFile(path);
+    const QImage actual = loadBitmap(path);
     std::vector<int16_t> row(size_t(actual.width()));
     int worst = 0;
     for (int y = 0; y < actual.height(); ++y) {
@@ -280,11 +271,11 @@ TEST(TiffDecoder, OldStyleJpegMatchesItsEmbeddedJpegStream)
         const QByteArray bytes = readFileBytes(corpusFile(file));
         const QImage embedded = decodeJpeg(PictureFile{
             "embedded.jpg", {reinterpret_cast<const uint8_t*>(bytes.constData()) + offset, size_t(bytes.size()) - offset}});
-        const QImage actual = decodeFile(corpusFile(file));
+        const QImage actual = loadBitmap(corpusFile(file));
         ASSERT_EQ(actual.size(), embedded.size()) << file;
         EXPECT_LT(meanChannelDifference(actual, embedded), 2.0) << file;
     }
-    EXPECT_EQ(decodeFile(corpusFile("tif/libtiffpic_zackthecat.tif")).size(), QSize(234, 213));
+    EXPECT_EQ(loadBitmap(corpusFile("tif/libtiffpic_zackthecat.tif")).size(), QSize(234, 213));
 }
 
 // A binary EPS hands over the TIFF preview inside its own bytes.
@@ -295,7 +286,7 @@ TEST(TiffDecoder, DecodesBytesFromAnyPlaceInMemory)
     const QByteArray padded = QByteArray(30, 'x') + file + QByteArray(11, 'y');
     const auto* data = reinterpret_cast<const uint8_t*>(padded.constData());
     const QImage inner = decodeTiff(PictureFile{"inner.eps", std::span<const uint8_t>(data + 30, size_t(file.size()))});
-    EXPECT_EQ(bitmapDifference(decodeFile(path), inner), "");
+    EXPECT_EQ(bitmapDifference(loadBitmap(path), inner), "");
 }
 
 } // namespace

@@ -63,6 +63,16 @@ uint32_t rgbAt(const QImage& bitmap, int x, int y)
     return (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
 }
 
+std::vector<uint32_t> pixelsOf(const QImage& bitmap)
+{
+    std::vector<uint32_t> pixels;
+    pixels.reserve(size_t(bitmap.width()) * size_t(bitmap.height()));
+    for (int y = 0; y < bitmap.height(); ++y)
+        for (int x = 0; x < bitmap.width(); ++x)
+            pixels.push_back(rgbAt(bitmap, x, y));
+    return pixels;
+}
+
 std::string bitmapDifference(const QImage& expected, const QImage& actual)
 {
     std::ostringstream out;
@@ -103,6 +113,11 @@ void writeFileBytes(const QString& path, const QByteArray& bytes)
 }
 
 #include <QImageReader>
+
+QString corpusFile(const char* relative)
+{
+    return corpusDir() + QLatin1Char('/') + QString::fromUtf8(relative);
+}
 
 QStringList corpusFiles(const QString& extension)
 {

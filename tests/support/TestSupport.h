@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The shared sample pictures with their reference decodes.
 QString corpusDir();
@@ -22,6 +23,8 @@ QImage randomBitmap(int width, int height, uint32_t seed);
 
 // Pixel (x, y) of a 24-bit blue-green-red bitmap as 0xRRGGBB.
 uint32_t rgbAt(const QImage& bitmap, int x, int y);
+// Every pixel of a 24-bit bitmap as 0xRRGGBB, top row first.
+std::vector<uint32_t> pixelsOf(const QImage& bitmap);
 
 // An empty string when both 24-bit bitmaps have the same size and bytes, else a
 // description of the first difference.
@@ -30,6 +33,8 @@ std::string bitmapDifference(const QImage& expected, const QImage& actual);
 QByteArray readFileBytes(const QString& path);
 void writeFileBytes(const QString& path, const QByteArray& bytes);
 
+// A corpus file by its path below the corpus folder, such as "tga/sample.tga".
+QString corpusFile(const char* relative);
 // The picture files of corpus/<ext>/ (reference decodes left out), sorted by name.
 QStringList corpusFiles(const QString& extension);
 // The reference decode of a corpus file: NAME.ref-rgb.png where it exists (alpha dropped),
