@@ -2,7 +2,9 @@
 
 #include "OpenPictureDialog.h"
 
+#include <QAbstractItemView>
 #include <QColorDialog>
+#include <QCompleter>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
@@ -27,12 +29,28 @@ SystemDesktop::~SystemDesktop()
     delete dialogs_;
 }
 
+namespace {
+
+// Runs a kept file dialog. Accepting a typed name with Enter while the name completer's list
+// is open leaves that list on screen after the dialog closes, so it is closed with the dialog.
+bool runFileDialog(QFileDialog& dialog)
+{
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    for (QCompleter* completer : dialog.findChildren<QCompleter*>()) {
+        if (completer->popup()->isVisible())
+            completer->popup()->hide();
+    }
+    return accepted && !dialog.selectedFiles().isEmpty();
+}
+
+} // namespace
+
 QString SystemDesktop::openPicture(QWidget* parent)
 {
     if (!dialogs_->open)
         dialogs_->open = new OpenPictureDialog(parent);
     OpenPictureDialog& dialog = *dialogs_->open;
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (!runFileDialog(dialog))
         return {};
     return dialog.selectedFiles().constFirst();
 }
@@ -52,7 +70,7 @@ QString SystemDesktop::savePicture(QWidget* parent, const QString& proposedName)
     }
     QFileDialog& dialog = *dialogs_->save;
     dialog.selectFile(proposedName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (!runFileDialog(dialog))
         return {};
     return dialog.selectedFiles().constFirst();
 }
