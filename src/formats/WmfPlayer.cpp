@@ -330,23 +330,15 @@ void RecordPlayer::dibRecord(uint16_t function, uint32_t words, ByteReader& r)
     bool paletteIndices = false;
     bool fromBottom = false;
     switch (function) {
-    case DibBitBlt: {
-        const double ySrc = r.i16le();
-        const double xSrc = r.i16le();
-        if (withoutBitmap)
-            r.skip(2);
-        const double height = r.i16le();
-        const double width = r.i16le();
-        const QPointF at = pointYX(r);
-        source = QRectF(xSrc, ySrc, width, height);
-        dest = QRectF(at, QSizeF(width, height));
-        break;
-    }
+    case DibBitBlt:
+    case BitBlt:
     case DibStretchBlt:
-    case StretchBlt:
-    case BitBlt: {
+    case StretchBlt: {
+        // The stretching records give the source size first; the others copy at the
+        // destination's size.
+        const bool stretched = function == DibStretchBlt || function == StretchBlt;
         double srcHeight = 0, srcWidth = 0;
-        if (function != BitBlt) {
+        if (stretched) {
             srcHeight = r.i16le();
             srcWidth = r.i16le();
         }
@@ -357,7 +349,7 @@ void RecordPlayer::dibRecord(uint16_t function, uint32_t words, ByteReader& r)
         const double height = r.i16le();
         const double width = r.i16le();
         const QPointF at = pointYX(r);
-        if (function == BitBlt) {
+        if (!stretched) {
             srcWidth = width;
             srcHeight = height;
         }

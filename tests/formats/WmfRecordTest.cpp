@@ -39,6 +39,8 @@ enum : uint16_t {
     PolyPolygon = 0x0538,
     Pie = 0x081A,
     StretchDib = 0x0F43,
+    DibBitBlt = 0x0940,
+    DibStretchBlt = 0x0B41,
 };
 
 constexpr uint32_t kBlack = 0x000000;
@@ -510,6 +512,48 @@ TEST(WmfRecords, StretchDibSourceRectangleCountsFromTheBottomOfBottomUpRows)
         WmfBuilder::put16(params, uint16_t(v));
     b.raw(StretchDib, params + quadrantDib(24, false));
     EXPECT_EQ(rgbAt(render(b.bytes()), 32, 32), 0x0000FFu);
+}
+
+// The block transfers with a bitmap copy it at the destination's size (DIBBITBLT) or stretch
+// a source rectangle over the destination (DIBSTRETCHBLT); without a bitmap they paint the
+// destination by the raster operation alone.
+TEST(WmfRecords, BlockTransfersPlaceTheirBitmapOrPaintByTheRasterOperation)
+{
+    constexpr uint32_t kSrcCopy = 0x00CC0020, kBlackness = 0x00000042;
+    struct Case {
+        const char* name;
+        uint16_t function;
+        uint32_t rop;
+        std::vector<int> words; // after the raster operation, in record order
+        bool withBitmap;
+        uint32_t at16x16, at16x48, at60x60;
+    };
+    const Case cases[] = {
+        // 2 x 2 source at (0, 0) copied unscaled to (16, 16): one quadrant pixel each
+        {"DIBBITBLT", DibBitBlt, kSrcCopy, {0, 0, 2, 2, 16, 16}, true, 0xFF0000, 0xFFFFFF, 0xFFFFFF},
+        // the whole 2 x 2 source stretched over (8, 8)-(56, 56)
+        {"DIBSTRETCHBLT", DibStretchBlt, kSrcCopy, {2, 2, 0, 0, 48, 48, 8, 8}, true, 0xFF0000, 0x0000FF, 0xFFFFFF},
+        // the top-right source pixel (green) stretched over the whole picture
+        {"DIBSTRETCHBLT of one pixel", DibStretchBlt, kSrcCopy, {1, 1, 0, 1, 64, 64, 0, 0}, true, 0x00FF00,
+         0x00FF00, 0x00FF00},
+        // no bitmap: a reserved word before the size; BLACKNESS over (32, 32)-(64, 64)
+        {"DIBBITBLT without bitmap", DibBitBlt, kBlackness, {0, 0, 0, 32, 32, 32, 32}, false, 0xFFFFFF, 0xFFFFFF,
+         kBlack},
+        {"DIBSTRETCHBLT without bitmap", DibStretchBlt, kBlackness, {0, 0, 0, 0, 0, 32, 32, 32, 32}, false,
+         0xFFFFFF, 0xFFFFFF, kBlack},
+    };
+    for (const Case& c : cases) {
+        WmfBuilder b = square64();
+        QByteArray params;
+        WmfBuilder::put32(params, c.rop);
+        for (int v : c.words)
+            WmfBuilder::put16(params, uint16_t(v));
+        b.raw(c.function, c.withBitmap ? params + quadrantDib(24, true) : params);
+        const QImage image = render(b.bytes());
+        EXPECT_EQ(rgbAt(image, 16, 16), c.at16x16) << c.name;
+        EXPECT_EQ(rgbAt(image, 16, 48), c.at16x48) << c.name;
+        EXPECT_EQ(rgbAt(image, 60, 60), c.at60x60) << c.name;
+    }
 }
 
 TEST(WmfRecords, DecodingKeepsItsOwnCopyOfTheRecords)
