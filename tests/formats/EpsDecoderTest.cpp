@@ -81,12 +81,7 @@ Bytes tinyTiff()
 
 std::string errorOf(const Bytes& bytes)
 {
-    try {
-        decodeEps(PictureFile{QStringLiteral("test.eps"), std::span<const uint8_t>(bytes)});
-    } catch (const PictureError& e) {
-        return e.what();
-    }
-    return "(decoded)";
+    return decodeFailure([&] { decodeEps(PictureFile{QStringLiteral("test.eps"), std::span<const uint8_t>(bytes)}); });
 }
 
 TEST(EpsDecoder, CorpusFilesMatchTheirReferencesAndFilesWithoutBinaryHeaderFail)

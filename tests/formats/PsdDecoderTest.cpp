@@ -27,12 +27,7 @@ QImage decodeBytes(const Bytes& bytes, const char* name = "test.psd")
 
 std::string errorOf(const Bytes& bytes)
 {
-    try {
-        decodeBytes(bytes);
-    } catch (const PictureError& e) {
-        return e.what();
-    }
-    return "(decoded)";
+    return decodeFailure([&] { decodeBytes(bytes); });
 }
 
 void put16(Bytes& out, unsigned v)
@@ -350,12 +345,8 @@ TEST(PsdDecoder, MalformedAndTruncatedCorpusFilesFailCleanly)
         {"psd/gen_trunc60_im_layers_rle.psd", "Photoshop file is truncated or damaged"},
     };
     for (const auto& c : cases) {
-        try {
-            loadPicture(corpusDir() + "/" + c.file);
-            ADD_FAILURE() << c.file << " decoded";
-        } catch (const PictureError& e) {
-            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << c.file << ": " << e.what();
-        }
+        const std::string error = decodeFailure([&] { loadPicture(corpusDir() + "/" + c.file); });
+        EXPECT_NE(error.find(c.message), std::string::npos) << c.file << ": " << error;
     }
 }
 

@@ -90,6 +90,16 @@ void expectEachFailsCleanly(const QStringList& files, const PathDecode& decode)
     }
 }
 
+std::string decodeFailure(const std::function<void()>& decode)
+{
+    try {
+        decode();
+    } catch (const PictureError& e) {
+        return e.what();
+    }
+    return "(decoded)";
+}
+
 void expectEveryTruncationFails(const QByteArray& file, const std::function<QImage(const QByteArray&)>& decode)
 {
     for (int n = 0; n < file.size(); ++n)

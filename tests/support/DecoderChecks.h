@@ -11,6 +11,7 @@
 #include <functional>
 #include <set>
 #include <span>
+#include <string>
 
 // Checks every decoder test shares: the corpus against its reference decodes, and damaged
 // files that must fail with a PictureError rather than crash or decode.
@@ -35,5 +36,7 @@ QStringList corpusFilesWithoutReference(const QStringList& extensions);
 QStringList keptCorruptSamples(const QString& folder);
 // Expects each file to fail with a PictureError; a file named "...trunc..." must say "truncated".
 void expectEachFailsCleanly(const QStringList& files, const PathDecode& decode = loadBitmap);
+// What a decode says: the message of its PictureError, or "(decoded)" when it succeeds.
+std::string decodeFailure(const std::function<void()>& decode);
 // Expects every proper prefix of a valid file to fail with a PictureError.
 void expectEveryTruncationFails(const QByteArray& file, const std::function<QImage(const QByteArray&)>& decode);
