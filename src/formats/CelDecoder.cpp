@@ -131,6 +131,8 @@ QImage decodeAnimatorProCel(ByteReader& in, uint16_t magic)
         throw PictureError("Autodesk Animator Pro cel of depth " + std::to_string(depth) + " is not supported");
     checkPictureSize(kFormat, width, height);
 
+    // no sample: the older 0xAF11 flavour, first frame at offset 128;
+    // checked by CelDecoder.AnimatorProFirstFrameIsFoundInEitherFlavour
     size_t offset = 128;
     if (magic == 0xAF12) {
         in.seek(80);
@@ -147,6 +149,8 @@ QImage decodeAnimatorProCel(ByteReader& in, uint16_t magic)
             throw PictureError("Autodesk Animator Pro cel is damaged: a chunk of " + std::to_string(frameSize) + " bytes");
         if (type == 0xF1FA)
             break;
+        // no sample: prefix chunks before the first frame;
+        // checked by CelDecoder.AnimatorProFirstFrameIsFoundInEitherFlavour
         offset = checkedAdd(offset, frameSize);
     }
     if (frameSize < 16)
@@ -169,10 +173,10 @@ QImage decodeAnimatorProCel(ByteReader& in, uint16_t magic)
         ByteReader chunk(frame.bytesAt(start + 6, size - 6), kFormat);
         switch (type) {
         case 4: // 256-level palette
-        case 11: // 64-level palette
+        case 11: // 64-level palette (no sample: checked by CelDecoder.AnimatorProFirstFrameChunks)
             readPaletteChunk(chunk, colors, type == 11);
             break;
-        case 13: // black frame
+        case 13: // black frame (no sample: checked by CelDecoder.AnimatorProFirstFrameChunks)
             image.fill(0);
             havePixels = true;
             break;
@@ -180,7 +184,7 @@ QImage decodeAnimatorProCel(ByteReader& in, uint16_t magic)
             readByteRunChunk(chunk, image);
             havePixels = true;
             break;
-        case 16: { // uncompressed frame
+        case 16: { // uncompressed frame (no sample: checked by CelDecoder.AnimatorProFirstFrameChunks)
             const auto pixels = chunk.bytes(checkedMul(width, height));
             for (int y = 0; y < height; ++y)
                 std::copy_n(pixels.begin() + size_t(y) * width, width, image.scanLine(y));

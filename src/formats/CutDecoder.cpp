@@ -73,6 +73,8 @@ QList<QRgb> readPalette(const QString& path, std::span<const uint8_t> bytes)
     in.seek(kPaletteHeader);
     const unsigned count = std::min(highest + 1, 256u);
     for (unsigned i = 0; i < count; ++i) {
+        // no sample: colors past the first 512-byte block;
+        // checked by CutDecoder.PaletteColorsAfterTheFirstBlockComeFromTheNextBlock
         if (in.pos() % kPaletteBlock > kPaletteBlock - 6)
             in.seek((in.pos() / kPaletteBlock + 1) * kPaletteBlock);
         const unsigned r = in.u16le(), g = in.u16le(), b = in.u16le();
@@ -87,6 +89,7 @@ QList<QRgb> companionPalette(const QString& picturePath)
     if (picturePath.isEmpty())
         return grayRamp();
     const QFileInfo info(picturePath);
+    // no sample: either palette name; checked by CutDecoder.PaletteFileBesideThePictureGivesTheColors
     for (const char* extension : {".pal", ".PAL"}) {
         const QString path = info.dir().filePath(info.completeBaseName() + QLatin1String(extension));
         QFile file(path);
@@ -96,6 +99,7 @@ QList<QRgb> companionPalette(const QString& picturePath)
         return readPalette(path, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
                                                           size_t(bytes.size())));
     }
+    // no sample: a picture without a palette file; checked by CutDecoder.WithoutAPaletteFileIndexesAreGrayLevels
     return grayRamp();
 }
 
@@ -113,6 +117,8 @@ QImage decodeCut(const PictureFile& file)
         throw PictureError("Dr. Halo file is truncated: " + std::to_string(height) + " rows cannot fit in "
                            + std::to_string(in.size()) + " bytes");
 
+    // no sample: the corpus holds no Dr. Halo picture; run and literal packets are checked by
+    // CutDecoder.PacketsThatOvershootTheRowAreCutAndRowsEndOnAZeroCount
     QImage image = allocatePicture(kFormat, width, height, QImage::Format_Indexed8);
     image.fill(0);
     for (int y = 0; y < height; ++y) {

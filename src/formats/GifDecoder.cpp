@@ -110,6 +110,7 @@ QImage decodeGif(const PictureFile& file)
     // index, are black.
     uint8_t palette[256][3] = {};
     const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
+    // no sample and no test: an image with neither a local nor a global color map (all black)
     if (map && map->Colors) {
         const int count = std::min(map->ColorCount, 256);
         for (int i = 0; i < count; ++i) {
@@ -130,6 +131,8 @@ QImage decodeGif(const PictureFile& file)
     std::vector<GifPixelType> line(size_t(desc.Width));
     auto storeRow = [&](int row) {
         const int y = top + row;
+        // no sample: an image reaching past the logical screen;
+        // checked by GifDecoder.DeliversTheLogicalScreenWithTheFirstImageAtItsPlace
         if (y >= visibleBottom || left >= visibleRight)
             return;
         uint8_t* out = screen.scanLine(y) + 3 * left;

@@ -34,7 +34,7 @@ DibHeader readHeader(std::span<const uint8_t> info, bool paletteIndices)
     DibHeader h;
     const uint32_t size = r.u32le();
     uint32_t colorsUsed = 0;
-    if (size == 12) {
+    if (size == 12) { // no sample: checked by WmfRecords.StretchDibReadsEachHeaderLayout
         h.width = r.u16le();
         h.height = r.u16le();
         r.u16le(); // planes
@@ -49,7 +49,7 @@ DibHeader readHeader(std::span<const uint8_t> info, bool paletteIndices)
         r.skip(12); // image size, resolution
         colorsUsed = r.u32le();
         r.u32le(); // colors important
-        if (size >= 52) {
+        if (size >= 52) { // no sample: masks in the header; checked by WmfRecords.StretchDibReadsEachHeaderLayout
             h.masks[0] = r.u32le();
             h.masks[1] = r.u32le();
             h.masks[2] = r.u32le();
@@ -62,6 +62,7 @@ DibHeader readHeader(std::span<const uint8_t> info, bool paletteIndices)
     if (size > info.size())
         r.fail(0, size);
     h.tableOffset = size;
+    // no sample: masks after a 40-byte header; checked by WmfRecords.StretchDibReadsEachHeaderLayout
     if (size == 40 && (h.compression == BiBitfields || h.compression == BiAlphaBitfields)) {
         r.seek(40);
         const int count = h.compression == BiAlphaBitfields ? 4 : 3;
@@ -71,7 +72,7 @@ DibHeader readHeader(std::span<const uint8_t> info, bool paletteIndices)
     }
     h.bottomUp = h.height > 0;
     h.height = h.height < 0 ? -h.height : h.height;
-    if (paletteIndices)
+    if (paletteIndices) // no sample and no test: palette indexes (DIB_PAL_COLORS) for color entries
         h.entrySize = 2;
     if (colorsUsed > 0)
         h.tableEntries = std::min<size_t>(colorsUsed, 65536);
@@ -197,7 +198,7 @@ Dib decodeDib(std::span<const uint8_t> info, std::span<const uint8_t> bits, bool
                     ? uint32_t(row[2 * x] | (row[2 * x + 1] << 8))
                     : uint32_t(row[4 * x]) | (uint32_t(row[4 * x + 1]) << 8) | (uint32_t(row[4 * x + 2]) << 16)
                         | (uint32_t(row[4 * x + 3]) << 24);
-                if (withAlpha) {
+                if (withAlpha) { // no sample and no test: 32-bit pixels with premultiplied alpha
                     // Stored premultiplied; keep each channel within its alpha.
                     const int a = alpha(v);
                     out[x] = qRgba(std::min(red(v), a), std::min(green(v), a), std::min(blue(v), a), a);

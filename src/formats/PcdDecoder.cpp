@@ -75,6 +75,7 @@ QImage decodePcd(const PictureFile& file)
             const uint8_t b = clampChannel(l + c1, 10000);
 
             int dx = x, dy = y;
+            // no sample: stored orientations 1 to 3; checked by PcdDecoder.StoredOrientationIsApplied
             switch (rotation) {
             case 1: dx = y; dy = w - 1 - x; break;         // 90 degrees counter-clockwise
             case 2: dx = w - 1 - x; dy = h - 1 - y; break; // 180 degrees

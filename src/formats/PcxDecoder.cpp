@@ -104,7 +104,7 @@ public:
 
     void read(uint8_t* line, size_t count)
     {
-        if (!rle_) {
+        if (!rle_) { // no sample: uncompressed data (encoding 0); checked by PcxDecoder.HandMadeLayouts
             in_.read(line, count);
             return;
         }
@@ -177,16 +177,18 @@ QImage decodePcx(const PictureFile& file)
         if (dataEnd >= kHeaderBytes + kTrailerPaletteBytes && file.bytes[dataEnd - kTrailerPaletteBytes] == 0x0C) {
             dataEnd -= kTrailerPaletteBytes;
             colors = toBgrTable(file.bytes.data() + dataEnd + 1, 256);
-        } else {
+        } else { // no sample: 256 colors without a trailing palette; checked by PcxDecoder.HandMadeLayouts
             colors.resize(256 * 3);
             for (size_t i = 0; i < 256; ++i)
                 std::memset(colors.data() + i * 3, int(i), 3);
         }
     } else if (bits == 2 && planes == 1) {
+        // no sample: versions 0 and 3 (default CGA colors); checked by PcxDecoder.HandMadeLayouts
         colors = toBgrTable(hasNoPalette(h) ? kCgaDefaultPalette : h.palette.data(), 4);
     } else if (bits == 1 && planes == 1) {
         colors = {0, 0, 0, 255, 255, 255};
     } else if (!trueColor) {
+        // no sample: versions 0 and 3 (default EGA colors); checked by PcxDecoder.HandMadeLayouts
         colors = toBgrTable(hasNoPalette(h) ? kEgaPalette : h.palette.data(), 16);
     }
 

@@ -107,7 +107,7 @@ Plan planFor(const Header& h)
     case ModeGrayscale:
         needDepth8or16("grayscale");
         return {Layout::Gray, 1};
-    case ModeDuotone:
+    case ModeDuotone: // no sample: checked by PsdDecoder.ColorModesGiveThePlainConversions
         needDepth8or16("duotone");
         return {Layout::Gray, 1};
     case ModeIndexed:
@@ -334,7 +334,7 @@ void convertRow(Layout layout, const uint8_t* const* src, uint8_t* dst, int widt
     case Layout::Indexed:
         if constexpr (Step == 1) {
             std::memcpy(dst, src[0], size_t(width));
-        } else {
+        } else { // no sample: 16-bit gray; checked by PsdDecoder.ColorModesGiveThePlainConversions
             for (int x = 0; x < width; ++x)
                 dst[x] = src[0][x * Step];
         }

@@ -145,7 +145,7 @@ Block PspFile::readBlock(size_t offset, size_t parentEnd)
     in_.seek(offset + 4);
     Block block;
     block.id = in_.u16le();
-    if (twoLengths_) {
+    if (twoLengths_) { // no sample: version 3 and 4 block headers; checked by PspDecoder.ChannelCompressionsAndLayouts
         block.initialData = in_.u32le();
         const uint32_t total = in_.u32le();
         block.start = in_.pos();
@@ -298,11 +298,11 @@ std::vector<uint8_t> PspFile::unpackChannel(const Channel& channel, const Raster
     std::vector<uint8_t> out(checkedMul(padded, height));
     size_t filled = 0;
     switch (raster.compression) {
-    case kNone:
+    case kNone: // no sample: checked by PspDecoder.ChannelCompressionsAndLayouts
         filled = std::min(channel.data.size(), out.size());
         std::copy_n(channel.data.begin(), filled, out.begin());
         break;
-    case kRle:
+    case kRle: // no sample: checked by PspDecoder.ChannelCompressionsAndLayouts
         filled = unpackRle(channel.data, out);
         break;
     default:
@@ -311,7 +311,7 @@ std::vector<uint8_t> PspFile::unpackChannel(const Channel& channel, const Raster
     }
     if (filled == out.size() || tight == padded)
         ; // rows padded to 4 bytes (or no padding needed)
-    else if (filled >= tight * height) {
+    else if (filled >= tight * height) { // no sample: checked by PspDecoder.ChannelCompressionsAndLayouts
         // Unpadded rows: spread them to the padded stride the caller walks.
         for (size_t y = height; y-- > 1;)
             std::memmove(out.data() + y * padded, out.data() + y * tight, tight);
@@ -367,6 +367,7 @@ void PspFile::paint(QImage& canvas, int64_t left, int64_t top, const Raster& ras
                 p[2] = planes[0][row + size_t(x)];
                 continue;
             }
+            // no sample: 8-, 4- and 1-bit palette indexes; checked by PspDecoder.PalettedAndGreyscalePictures
             unsigned index;
             if (bits == 8)
                 index = planes[0][row + size_t(x)];
@@ -400,6 +401,7 @@ void PspFile::scanLayerBank(const Block& bank)
         const uint8_t type = in_.u8();
         // Version 3 numbers its layer types 0 (normal) and 1 (floating selection); later
         // versions 1 (raster) and 2 (floating raster selection), beside vector and other kinds.
+        // no sample: version 3 layer types; checked by PspDecoder.ChannelCompressionsAndLayouts
         const bool raster = major_ <= 3 ? type <= 1 : (type == 1 || type == 2);
         if (raster) {
             firstRasterLayer_ = layer;
@@ -430,6 +432,7 @@ void PspFile::scanCompositeBank(const Block& bank)
             if (type == 0) // the merged image; 1 is a thumbnail
                 pending = r;
         } else if (block.id == kCompositeImageBlock && pending && !composite_) {
+            // no sample: a merged composite image; checked by PspDecoder.MergedCompositeIsPreferredToTheFirstLayer
             composite_ = block;
             compositeRaster_ = *pending;
             compositeRaster_.greyscale = picture_ && picture_->greyscale;
@@ -460,7 +463,7 @@ QImage PspFile::decode()
         case kImageBlock:
             readAttributes(block);
             break;
-        case kColorBlock:
+        case kColorBlock: // no sample: checked by PspDecoder.PalettedAndGreyscalePictures
             palette_ = readPalette(block);
             break;
         case kLayerBankBlock:

@@ -126,7 +126,7 @@ QImage decodeRla(const PictureFile& file)
                     rgb[c] = uint8_t(std::min(value >> shift, 255u));
                 }
             }
-            if (channelsRead == 1)
+            if (channelsRead == 1) // no sample: one color channel; checked by RlaDecoder.DeepSamplesKeepTheirTopEightBits
                 rgb[1] = rgb[2] = rgb[0];
             dst[3 * x] = rgb[2];
             dst[3 * x + 1] = rgb[1];

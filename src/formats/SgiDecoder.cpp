@@ -66,7 +66,7 @@ SgiHeader readHeader(ByteReader& in)
     h.bytesPerSample = bpc;
     h.width = xSize;
     switch (dimension) {
-    case 1: // a single row of one channel
+    case 1: // a single row of one channel (no sample: checked by SgiDecoder.HandMadeLayouts)
         h.height = 1;
         h.channels = 1;
         break;
@@ -145,7 +145,7 @@ QImage decodeSgi(const PictureFile& file)
                 in.seek(in.u32be());
                 if (h.bytesPerSample == 1)
                     readRleRow<1>(in, out, h.width);
-                else
+                else // no sample: run-length 16-bit samples; checked by SgiDecoder.HandMadeLayouts
                     readRleRow<2>(in, out, h.width);
             } else {
                 const uint8_t* src = in.bytesAt(kHeaderBytes + c * channelBytes + y * rowBytes, rowBytes).data();

@@ -195,7 +195,7 @@ void convertRow(PixelKind kind, const uint8_t* src, uint8_t* dst, ptrdiff_t step
 {
     switch (kind) {
     case PixelKind::Mapped:
-        if (wideIndex) {
+        if (wideIndex) { // no sample: 16-bit indexes; checked by TgaDecoder.HandMadeLayouts
             for (size_t x = 0; x < width; ++x, src += 2, dst += step)
                 std::memcpy(dst, lut.data() + (size_t(src[0]) | (size_t(src[1]) << 8)) * 3, 3);
         } else {
@@ -207,7 +207,7 @@ void convertRow(PixelKind kind, const uint8_t* src, uint8_t* dst, ptrdiff_t step
         for (size_t x = 0; x < width; ++x, src += 2, dst += step)
             rgb15ToBgr(src[0], src[1], dst);
         break;
-    case PixelKind::Rgb24:
+    case PixelKind::Rgb24: // reached only right to left (no sample: checked by TgaDecoder.HandMadeLayouts)
         for (size_t x = 0; x < width; ++x, src += 3, dst += step)
             std::memcpy(dst, src, 3);
         break;

@@ -228,7 +228,7 @@ void unpackSamples(const uint8_t* src, size_t count, const Layout& layout, uint8
                 std::memcpy(&v, src + 4 * i, 4);
                 dst[i] = floatTo8(v);
             }
-        } else {
+        } else { // no sample and no test: 64-bit floating-point samples
             for (size_t i = 0; i < count; ++i) {
                 double v;
                 std::memcpy(&v, src + 8 * i, 8);
@@ -265,7 +265,7 @@ void unpackSamples(const uint8_t* src, size_t count, const Layout& layout, uint8
         for (size_t i = 0; i < count; ++i) {
             uint32_t v;
             std::memcpy(&v, src + 4 * i, 4);
-            dst[i] = uint8_t((v >> 24) ^ (isSigned ? 0x80 : 0));
+            dst[i] = uint8_t((v >> 24) ^ (isSigned ? 0x80 : 0)); // no sample and no test: signed 32-bit
         }
         return;
     default:
@@ -375,7 +375,7 @@ bool isHandledHere(TIFF* tiff, int photometric, int compression)
     case PHOTOMETRIC_CIELAB:
     case PHOTOMETRIC_LOGL:
         return true;
-    default:
+    default: // no sample and no test: other interpretations (LogLuv, ICC Lab) go through the RGBA reader
         return false;
     }
 }
@@ -454,7 +454,7 @@ Layout describe(const TiffReader& reader, int photometric)
         bool wide = false;
         for (int i = 0; i < entries; ++i)
             wide = wide || red[i] > 255 || green[i] > 255 || blue[i] > 255;
-        const int shift = wide ? 8 : 0;
+        const int shift = wide ? 8 : 0; // no sample and no test: 8-bit color map entries
         for (int i = 0; i < entries; ++i) {
             layout.palette[i][0] = uint8_t(blue[i] >> shift);
             layout.palette[i][1] = uint8_t(green[i] >> shift);

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -193,6 +194,42 @@ TEST(CelDecoder, AnimatorProFirstFrameChunks)
         for (int x = 0; x < 4; ++x) {
             EXPECT_EQ(rgbAt(image, x, 0), c.row0[size_t(x)]) << c.name << " x " << x;
             EXPECT_EQ(rgbAt(image, x, 1), c.row1[size_t(x)]) << c.name << " x " << x;
+        }
+    }
+}
+
+// The older 320 x 200 flavour (magic 0xAF11) keeps its first frame at offset 128 without a
+// pointer to it; chunks that are not frames (cel data, settings) may come before that frame.
+TEST(CelDecoder, AnimatorProFirstFrameIsFoundInEitherFlavour)
+{
+    const QByteArray copy = bytes({2, 2, 1, 1, 0, 0, 0, 2});
+    QByteArray palette;
+    append16(palette, 1);
+    palette += bytes({1, 2, 10, 20, 30, 200, 100, 0});
+    const QByteArray plain = animatorProCel(4, 2, {subChunk(4, palette), subChunk(16, copy)});
+
+    QByteArray oldFlavour = plain;
+    oldFlavour[4] = char(0x11);
+    oldFlavour[80] = char(0x55); // the frame pointer field is not read in this flavour
+
+    // The header's frame pointer (128) now names a 12-byte prefix chunk; the frame follows it.
+    QByteArray prefix;
+    append32(prefix, 12);
+    append16(prefix, 0xF100);
+    prefix += QByteArray(6, '\0');
+    QByteArray prefixed = plain;
+    prefixed.insert(128, prefix);
+    prefixed[0] = char(prefixed.size() & 0xFF); // file size, low byte (the file is under 256 bytes)
+
+    for (const auto& [name, file] : {std::pair{"0xAF11", oldFlavour}, std::pair{"prefix chunk", prefixed}}) {
+        QImage image;
+        ASSERT_NO_THROW(image = decodeBytes(file)) << name;
+        ASSERT_EQ(image.size(), QSize(4, 2)) << name;
+        const uint32_t row0[4] = {0xC86400u, 0xC86400u, 0x0A141Eu, 0x0A141Eu};
+        const uint32_t row1[4] = {0u, 0u, 0u, 0xC86400u};
+        for (int x = 0; x < 4; ++x) {
+            EXPECT_EQ(rgbAt(image, x, 0), row0[x]) << name << " x " << x;
+            EXPECT_EQ(rgbAt(image, x, 1), row1[x]) << name << " x " << x;
         }
     }
 }

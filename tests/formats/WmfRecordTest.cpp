@@ -9,6 +9,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <vector>
@@ -513,6 +514,70 @@ TEST(WmfRecords, StretchDibSourceRectangleCountsFromTheBottomOfBottomUpRows)
         WmfBuilder::put16(params, uint16_t(v));
     b.raw(StretchDib, params + quadrantDib(24, false));
     EXPECT_EQ(rgbAt(render(b.bytes()), 32, 32), 0x0000FFu);
+}
+
+// The same 2 x 2 quadrant picture under the other header layouts a metafile may carry: the
+// 12-byte core header with 3-byte palette entries, a 40-byte header followed by 5-6-5 bit
+// masks, and a 108-byte header holding the masks itself (here in an unusual channel order).
+QByteArray coreHeaderDib()
+{
+    QByteArray dib;
+    WmfBuilder::put32(dib, 12);
+    for (int v : {2, 2, 1, 8})
+        WmfBuilder::put16(dib, uint16_t(v));
+    const char palette[] = {0, 0, '\xFF', 0, '\xFF', 0, '\xFF', 0, 0, '\xFF', '\xFF', '\xFF'};
+    dib += QByteArray(palette, sizeof palette) + QByteArray(3 * 252, '\0');
+    return dib + QByteArray("\x02\x03\0\0\x00\x01\0\0", 8); // bottom row first
+}
+
+QByteArray bitFieldDib(uint32_t headerSize, int bits, std::initializer_list<uint32_t> masks,
+                       std::initializer_list<uint32_t> pixels)
+{
+    QByteArray dib;
+    WmfBuilder::put32(dib, headerSize);
+    WmfBuilder::put32(dib, 2);
+    WmfBuilder::put32(dib, uint32_t(-2)); // top-down
+    WmfBuilder::put16(dib, 1);
+    WmfBuilder::put16(dib, uint16_t(bits));
+    WmfBuilder::put32(dib, 3); // bit fields
+    for (int i = 0; i < 5; ++i)
+        WmfBuilder::put32(dib, 0);
+    for (uint32_t m : masks)
+        WmfBuilder::put32(dib, m);
+    dib.resize(qsizetype(std::max<uint32_t>(headerSize, uint32_t(dib.size()))), '\0');
+    for (uint32_t v : pixels) {
+        if (bits == 16)
+            WmfBuilder::put16(dib, uint16_t(v));
+        else
+            WmfBuilder::put32(dib, v);
+    }
+    return dib;
+}
+
+TEST(WmfRecords, StretchDibReadsEachHeaderLayout)
+{
+    const struct {
+        const char* name;
+        QByteArray dib;
+    } cases[] = {
+        {"12-byte core header", coreHeaderDib()},
+        {"40-byte header, 5-6-5 masks after it", bitFieldDib(40, 16, {0xF800, 0x07E0, 0x001F}, {0xF800, 0x07E0, 0x001F, 0xFFFF})},
+        {"108-byte header holding its masks",
+         bitFieldDib(108, 32, {0x000000FF, 0x0000FF00, 0x00FF0000, 0}, {0xFF, 0xFF00, 0xFF0000, 0xFFFFFF})},
+    };
+    const QPoint at[4] = {{16, 16}, {48, 16}, {16, 48}, {48, 48}};
+    const uint32_t expected[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+    for (const auto& c : cases) {
+        WmfBuilder b = square64();
+        QByteArray params;
+        WmfBuilder::put32(params, 0x00CC0020);
+        for (int v : {0, 2, 2, 0, 0, 64, 64, 0, 0})
+            WmfBuilder::put16(params, uint16_t(v));
+        b.raw(StretchDib, params + c.dib);
+        const QImage image = render(b.bytes());
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(rgbAt(image, at[i].x(), at[i].y()), expected[i]) << c.name << ", quadrant " << i;
+    }
 }
 
 // The block transfers with a bitmap copy it at the destination's size (DIBBITBLT) or stretch
