@@ -11,7 +11,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
@@ -19,7 +18,6 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace {
 
@@ -140,17 +138,3 @@ void BM_NextPhoto(benchmark::State& state)
 
 BENCHMARK(BM_OpenTwentyPhotos)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_NextPhoto)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
-
-int main(int argc, char** argv)
-{
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QTemporaryDir home;
-    qputenv("LUMATRIM_HOME", home.path().toUtf8());
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
