@@ -110,7 +110,8 @@ QImage decodeGif(const PictureFile& file)
     // index, are black.
     uint8_t palette[256][3] = {};
     const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
-    // no sample and no test: an image with neither a local nor a global color map (all black)
+    // no sample: an image with neither a local nor a global color map (all black);
+    // checked by GifDecoder.AnImageWithoutAnyColorTableIsBlack
     if (map && map->Colors) {
         const int count = std::min(map->ColorCount, 256);
         for (int i = 0; i < count; ++i) {

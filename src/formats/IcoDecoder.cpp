@@ -119,7 +119,8 @@ QImage decodeIco(const PictureFile& file)
             }
         } else if (bytes.size() >= 16) {
             ByteReader dib(bytes, kFormat);
-            const bool core = dib.u32le() == 12; // no sample and no test: an entry with a 12-byte core header
+            // no sample: an entry with a 12-byte core header; checked by IcoDecoder.EntryWithACoreHeader
+            const bool core = dib.u32le() == 12;
             const int64_t width = core ? dib.u16le() : dib.i32le();
             const int64_t height = core ? dib.u16le() : std::abs(int64_t(dib.i32le()));
             e.width = bitmapSide(width, e.directoryWidth);

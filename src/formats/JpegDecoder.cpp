@@ -113,7 +113,8 @@ bool readJpegHeader(JpegJob& job, const uint8_t* data, size_t size)
 // (255 - ink) x (255 - black) / 255, truncated.
 void cmykRowToBgr(const JSAMPLE* cmyk, uint8_t* bgr, JDIMENSION width, bool inverted)
 {
-    // no sample and no test: CMYK or YCCK without an Adobe marker, whose inks are stored uninverted
+    // no sample: CMYK without an Adobe marker, whose inks are stored uninverted;
+    // checked by JpegDecoder.CmykInksAreInvertedOnlyUnderTheAdobeMarker
     const unsigned flip = inverted ? 0 : 255;
     for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
         const unsigned c = cmyk[0] ^ flip, m = cmyk[1] ^ flip, y = cmyk[2] ^ flip, k = cmyk[3] ^ flip;

@@ -72,7 +72,9 @@ DibHeader readHeader(std::span<const uint8_t> info, bool paletteIndices)
     }
     h.bottomUp = h.height > 0;
     h.height = h.height < 0 ? -h.height : h.height;
-    if (paletteIndices) // no sample and no test: palette indexes (DIB_PAL_COLORS) for color entries
+    // no sample: palette indexes (DIB_PAL_COLORS) for color entries;
+    // checked by WmfRecords.StretchDibShowsPaletteIndexesAsGrays
+    if (paletteIndices)
         h.entrySize = 2;
     if (colorsUsed > 0)
         h.tableEntries = std::min<size_t>(colorsUsed, 65536);
@@ -198,7 +200,9 @@ Dib decodeDib(std::span<const uint8_t> info, std::span<const uint8_t> bits, bool
                     ? uint32_t(row[2 * x] | (row[2 * x + 1] << 8))
                     : uint32_t(row[4 * x]) | (uint32_t(row[4 * x + 1]) << 8) | (uint32_t(row[4 * x + 2]) << 16)
                         | (uint32_t(row[4 * x + 3]) << 24);
-                if (withAlpha) { // no sample and no test: 32-bit pixels with premultiplied alpha
+                // no sample: 32-bit pixels with premultiplied alpha;
+                // checked by EmfRecords.AlphaBlendUsesThePremultipliedAlphaOfItsPixels
+                if (withAlpha) {
                     // Stored premultiplied; keep each channel within its alpha.
                     const int a = alpha(v);
                     out[x] = qRgba(std::min(red(v), a), std::min(green(v), a), std::min(blue(v), a), a);

@@ -228,7 +228,9 @@ void unpackSamples(const uint8_t* src, size_t count, const Layout& layout, uint8
                 std::memcpy(&v, src + 4 * i, 4);
                 dst[i] = floatTo8(v);
             }
-        } else { // no sample and no test: 64-bit floating-point samples
+        } else {
+            // no sample: 64-bit floating-point samples;
+            // checked by TiffDecoder.WideFloatingPointAndSignedSamplesKeepTheirHighByte
             for (size_t i = 0; i < count; ++i) {
                 double v;
                 std::memcpy(&v, src + 8 * i, 8);
@@ -265,7 +267,8 @@ void unpackSamples(const uint8_t* src, size_t count, const Layout& layout, uint8
         for (size_t i = 0; i < count; ++i) {
             uint32_t v;
             std::memcpy(&v, src + 4 * i, 4);
-            dst[i] = uint8_t((v >> 24) ^ (isSigned ? 0x80 : 0)); // no sample and no test: signed 32-bit
+            // no sample: signed 32-bit; checked by TiffDecoder.WideFloatingPointAndSignedSamplesKeepTheirHighByte
+            dst[i] = uint8_t((v >> 24) ^ (isSigned ? 0x80 : 0));
         }
         return;
     default:
@@ -375,7 +378,9 @@ bool isHandledHere(TIFF* tiff, int photometric, int compression)
     case PHOTOMETRIC_CIELAB:
     case PHOTOMETRIC_LOGL:
         return true;
-    default: // no sample and no test: other interpretations (LogLuv, ICC Lab) go through the RGBA reader
+    // no sample: other interpretations (LogLuv, ICC Lab) go through the RGBA reader;
+    // checked by TiffDecoder.OtherInterpretationsGoThroughLibtiffsRgbaReader
+    default:
         return false;
     }
 }
@@ -454,7 +459,8 @@ Layout describe(const TiffReader& reader, int photometric)
         bool wide = false;
         for (int i = 0; i < entries; ++i)
             wide = wide || red[i] > 255 || green[i] > 255 || blue[i] > 255;
-        const int shift = wide ? 8 : 0; // no sample and no test: 8-bit color map entries
+        // no sample: 8-bit color map entries; checked by TiffDecoder.ColorMapEntriesOfEightOrSixteenBits
+        const int shift = wide ? 8 : 0;
         for (int i = 0; i < entries; ++i) {
             layout.palette[i][0] = uint8_t(blue[i] >> shift);
             layout.palette[i][1] = uint8_t(green[i] >> shift);

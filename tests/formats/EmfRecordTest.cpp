@@ -48,6 +48,7 @@ enum : uint32_t {
     ExtTextOutW = 84,
     Polygon16 = 86,
     PolyPolygon16 = 91,
+    AlphaBlend = 114,
 };
 
 constexpr uint32_t kBlackBrush = 0x80000004;
@@ -375,6 +376,57 @@ TEST(EmfRecords, StretchDiBitsDrawsTheBitmapOverItsDestination)
     EmfBuilder d;
     d.record(StretchDiBits, damaged.left(payload.size() - 8)).fillOnly().rectangle(0, 0, 48, 48);
     EXPECT_EQ(quadrants(render(d.bytes())), "X...");
+}
+
+// ALPHABLEND of a 2 x 2 32-bit DIB (rows bottom-up, bytes blue, green, red, alpha) over
+// the whole picture, with constant alpha 255. With AC_SRC_ALPHA the fourth byte is
+// premultiplied alpha: each pixel is color + background x (255 - alpha) / 255, and a
+// channel stored above its alpha counts as the alpha. Without it the pixels are opaque.
+TEST(EmfRecords, AlphaBlendUsesThePremultipliedAlphaOfItsPixels)
+{
+    // Top row: half-covered red (0x80, 0, 0, alpha 0x80), nothing (alpha 0); bottom row:
+    // opaque blue, and (0xFF, 0x20, 0xFF) over alpha 0x40, which counts as (0x40, 0x20, 0x40).
+    QByteArray info;
+    for (uint32_t v : {40u, 2u, 2u})
+        put32(info, v);
+    put16(info, 1);
+    put16(info, 32);
+    for (int i = 0; i < 6; ++i)
+        put32(info, 0);
+    const QByteArray bits = QByteArray::fromHex("ff0000ff" "ff20ff40"   // bottom row
+                                                "00008080" "00000000"); // top row
+    const struct {
+        const char* name;
+        uint32_t background;
+        uint8_t alphaFormat;
+        uint32_t expected[4];
+    } cases[] = {
+        // 0x80 + 0xFF x 0x7F / 0xFF = 0xFF; 0x20 + 0xBF = 0xDF.
+        {"over white", kWhite, 1, {0xFF7F7F, kWhite, 0x0000FF, 0xFFDFFF}},
+        {"over black", kBlack, 1, {0x800000, kBlack, 0x0000FF, 0x402040}},
+        {"alpha byte ignored", kWhite, 0, {0x800000, kBlack, 0x0000FF, 0xFF20FF}},
+    };
+    for (const auto& c : cases) {
+        QByteArray payload;
+        for (uint32_t v : {0u, 0u, 0u, 0u, 0u, 0u, 96u, 96u}) // bounds, destination
+            put32(payload, v);
+        put32(payload, uint32_t(c.alphaFormat) << 24 | 0xFFu << 16); // blend: constant alpha 255
+        put32(payload, 0);                                               // source origin
+        put32(payload, 0);
+        payload += fields({f32(1), 0, 0, f32(1), 0, 0}); // source transform
+        const uint32_t offBmi = 8 + 100;
+        for (uint32_t v : {0u, 0u, offBmi, uint32_t(info.size()), offBmi + uint32_t(info.size()), uint32_t(bits.size()),
+                           2u, 2u})
+            put32(payload, v); // background color, usage, bitmap, source size
+        payload += info + bits;
+        EmfBuilder b;
+        b.brush(1, c.background).select(1).select(kNullPen).rectangle(0, 0, 97, 97);
+        b.record(AlphaBlend, payload);
+        const QImage image = render(b.bytes());
+        const QPoint at[4] = {{24, 24}, {72, 24}, {24, 72}, {72, 72}};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(rgbAt(image, at[i].x(), at[i].y()), c.expected[i]) << c.name << ", quadrant " << i;
+    }
 }
 
 TEST(EmfRecords, BitBltWithoutBitmapFillsWithTheBrush)

@@ -1,3 +1,4 @@
+#include "DecoderChecks.h"
 #include "TestSupport.h"
 
 #include "formats/Decoders.h"
@@ -128,6 +129,34 @@ TEST(GifDecoder, DeliversTheLogicalScreenWithTheFirstImageAtItsPlace)
         const QImage actual =
             decodeGif(PictureFile{"test.gif", {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())}});
         EXPECT_EQ(bitmapDifference(expectedScreen(c.layout), toBgr888(actual)), "") << c.what;
+    }
+}
+
+// GIF89a written byte by byte: a 4 x 3 screen without a global color table, and a 2 x 2
+// image at (1, 1). Its LZW data (minimum code size 2: clear code 4, end code 5, codes of
+// 3 bits until entry 7 is made, then 4 bits) is clear, four literal codes of index 1, end,
+// packed from the low bit: 100 001 001 001 0001 0101 = 4C 12 05. Without a local color
+// table either, index 1 has no color and the image is black like the rest of the screen;
+// the same data under a local table of two colors shows where the image lies.
+TEST(GifDecoder, AnImageWithoutAnyColorTableIsBlack)
+{
+    const struct {
+        const char* name;
+        QByteArray imageFlagsAndTable;
+        uint32_t inside; // color of the image's four pixels
+    } cases[] = {
+        {"no color table anywhere", QByteArray::fromHex("00"), 0x000000},
+        {"local table: black, orange", QByteArray::fromHex("80" "000000" "ff8000"), 0xFF8000},
+    };
+    for (const auto& c : cases) {
+        QByteArray gif("GIF89a");
+        gif += QByteArray::fromHex("0400" "0300" "00" "00" "00");    // screen 4 x 3, no global table
+        gif += QByteArray::fromHex("2c" "0100" "0100" "0200" "0200"); // image 2 x 2 at (1, 1)
+        gif += c.imageFlagsAndTable;
+        gif += QByteArray::fromHex("02" "03" "4c1205" "00" "3b");    // LZW code size 2, one 3-byte block, end
+        const QImage image = decodeWith(decodeGif, gif, QStringLiteral("test.gif"));
+        const uint32_t o = 0x000000, i = c.inside;
+        EXPECT_EQ(pixelsOf(image), (std::vector<uint32_t>{o, o, o, o, o, i, i, o, o, i, i, o})) << c.name;
     }
 }
 

@@ -165,6 +165,46 @@ TEST(IcoDecoder, PicksTheLargestThenTheDeepestThenTheFirstEntry)
     EXPECT_EQ(rgbAt(paletted, 0, 0), 0x00FF00u);
 }
 
+// A 2 x 2 1-bit entry with the 12-byte core header: 16-bit width and height (the height
+// counting the AND mask), planes, bit count, then 3-byte palette entries (blue, green, red)
+// and rows of 4 bytes from the bottom. Top row: index 0, 1; bottom row: 1, 0.
+QByteArray coreHeaderEntry()
+{
+    Bytes b;
+    b.u32(12).u16(2).u16(4).u16(1).u16(1);
+    b.u8(0x30).u8(0x20).u8(0x10).u8(0x40).u8(0x80).u8(0xFF); // 0x102030, 0xFF8040
+    b.u32(0x80).u32(0x40);                                   // bottom row 1 0, top row 0 1
+    b.u32(0).u32(0);                                         // AND mask
+    return b.data;
+}
+
+// The entry's size and depth for the choice come from the core header's 16-bit fields; read
+// as a 40-byte header they would give a side of 2 + 4 x 65536 and win every comparison.
+TEST(IcoDecoder, EntryWithACoreHeader)
+{
+    const std::vector<uint32_t> core = {0x102030, 0xFF8040, 0xFF8040, 0x102030};
+    const struct {
+        const char* name;
+        std::vector<IconImage> images;
+        std::vector<uint32_t> expected;
+    } cases[] = {
+        {"alone, directory sizes 0", {{0, 0, 0, coreHeaderEntry()}}, core},
+        {"beside a smaller entry", {{0, 0, 0, bitmapEntry(1, 0xABCDEF)}, {0, 0, 0, coreHeaderEntry()}}, core},
+        {"beside a larger entry", {{0, 0, 0, coreHeaderEntry()}, {0, 0, 0, bitmapEntry(3, 0xABCDEF)}},
+         std::vector<uint32_t>(9, 0xABCDEF)},
+        {"beside a deeper entry of its size", {{0, 0, 0, coreHeaderEntry()}, {0, 0, 0, bitmapEntry(2, 0x123456)}},
+         std::vector<uint32_t>(4, 0x123456)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            EXPECT_EQ(pixelsOf(decodeBytes(iconFile(c.images))), c.expected);
+        } catch (const PictureError& e) {
+            ADD_FAILURE() << e.what();
+        }
+    }
+}
+
 TEST(IcoDecoder, BadInputFailsQuicklyWithoutLargeAllocations)
 {
     QByteArray outside = iconFile({{16, 16, 24, bitmapEntry(16, 0)}});

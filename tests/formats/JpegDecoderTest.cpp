@@ -11,9 +11,14 @@
 
 #include <QFileInfo>
 
+#include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <set>
+#include <vector>
+
+#include <jpeglib.h>
 
 namespace {
 
@@ -80,6 +85,66 @@ TEST(JpegDecoder, AMissingEndMarkerAfterTheLastScanLosesNoPixel)
     bytes.chop(2);
     writeFileBytes(folder + "/cut.jpg", bytes);
     EXPECT_EQ(bitmapDifference(loadBitmap(whole), loadBitmap(folder + "/cut.jpg")), "");
+}
+
+// A four-component JPEG written with libjpeg at quality 100, with or without the Adobe
+// marker: 24 x 8 pixels, three flat 8 x 8 blocks of the stored samples given. At quality
+// 100 (every quantizer 1) a flat block keeps its samples exactly, so no tolerance is needed.
+QByteArray cmykJpeg(const std::array<std::array<uint8_t, 4>, 3>& blocks, bool adobeMarker)
+{
+    jpeg_compress_struct info{};
+    jpeg_error_mgr error{};
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = 24;
+    info.image_height = 8;
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    jpeg_set_colorspace(&info, JCS_CMYK);
+    jpeg_set_quality(&info, 100, TRUE);
+    info.write_Adobe_marker = adobeMarker ? TRUE : FALSE;
+    jpeg_start_compress(&info, TRUE);
+    std::vector<uint8_t> row;
+    for (int x = 0; x < 24; ++x)
+        row.insert(row.end(), blocks[size_t(x / 8)].begin(), blocks[size_t(x / 8)].end());
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    const QByteArray bytes(reinterpret_cast<const char*>(buffer), qsizetype(size));
+    std::free(buffer);
+    return bytes;
+}
+
+// Without the Adobe marker the four samples are ink amounts (0 is no ink); with it they are
+// stored inverted, as Adobe's writers do (255 is no ink). Each color is the plain ink formula
+// (255 - ink) x (255 - black) / 255, truncated: inks 64, 128, 0 with black 51 give
+// 191 x 204 / 255 = 152, 127 x 204 / 255 = 101 and 204; read as inverted they give
+// 64 x 51 / 255 = 12, 128 x 51 / 255 = 25 and 0.
+TEST(JpegDecoder, CmykInksAreInvertedOnlyUnderTheAdobeMarker)
+{
+    const std::array<std::array<uint8_t, 4>, 3> blocks = {{{0, 255, 255, 0}, {0, 0, 0, 0}, {64, 128, 0, 51}}};
+    const struct {
+        bool adobeMarker;
+        uint32_t expected[3];
+    } cases[] = {
+        {false, {0xFF0000, 0xFFFFFF, 0x9865CC}},
+        {true, {0x000000, 0x000000, 0x0C1900}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.adobeMarker ? "with the Adobe marker" : "without the Adobe marker");
+        const QImage image = decodeWith(decodeJpeg, cmykJpeg(blocks, c.adobeMarker), QStringLiteral("cmyk.jpg"));
+        ASSERT_EQ(image.size(), QSize(24, 8));
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 24; ++x)
+                ASSERT_EQ(rgbAt(image, x, y), c.expected[x / 8]) << "at " << x << ", " << y;
+    }
 }
 
 TEST(JpegDecoder, DecodesBytesFromAnyPlaceInMemory)

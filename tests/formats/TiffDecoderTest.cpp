@@ -10,8 +10,11 @@
 
 #include <QFileInfo>
 
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <set>
 #include <vector>
@@ -276,6 +279,128 @@ TEST(TiffDecoder, OldStyleJpegMatchesItsEmbeddedJpegStream)
         EXPECT_LT(meanChannelDifference(actual, embedded), 2.0) << file;
     }
     EXPECT_EQ(loadBitmap(corpusFile("tif/libtiffpic_zackthecat.tif")).size(), QSize(234, 213));
+}
+
+// A picture written with libtiff's own encoder into a file of its own: one row of raw
+// samples (host byte order, as libtiff takes them), the tags common to every case, and
+// whatever `more` sets besides.
+struct WrittenTiff {
+    const char* name;
+    uint16_t photometric;
+    uint16_t samplesPerPixel;
+    uint16_t bitsPerSample;
+    uint16_t sampleFormat;
+    uint32_t width;
+    QByteArray row;
+};
+
+QString writeTiff(const WrittenTiff& t, const std::function<void(TIFF*)>& more = {})
+{
+    const QString path = freshFolder(QStringLiteral("tiff-%1").arg(t.name)) + "/picture.tif";
+    TIFF* tiff = TIFFOpen(path.toLocal8Bit().constData(), "w");
+    EXPECT_NE(tiff, nullptr) << t.name;
+    if (!tiff)
+        return path;
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, t.width);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, 1u);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, t.photometric);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, t.samplesPerPixel);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, t.bitsPerSample);
+    TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, t.sampleFormat);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 1u);
+    if (more)
+        more(tiff);
+    QByteArray row = t.row;
+    EXPECT_EQ(TIFFWriteScanline(tiff, row.data(), 0, 0), 1) << t.name;
+    TIFFClose(tiff);
+    return path;
+}
+
+template <typename T>
+QByteArray samples(std::initializer_list<T> values)
+{
+    QByteArray bytes;
+    for (T v : values)
+        bytes.append(reinterpret_cast<const char*>(&v), sizeof v);
+    return bytes;
+}
+
+// Floating-point samples are clamped to 0..1 and keep the high byte of their 16-bit value
+// (0.2 x 65535 = 13107 = 0x3333, 0.75 x 65535 = 49151.25, whose high byte is 0xBF); signed
+// samples are offset so that the smallest value is black (the high byte with its top bit
+// flipped: -1 = 0xFFFFFFFF gives 0x7F, 0x12345678 gives 0x92).
+TEST(TiffDecoder, WideFloatingPointAndSignedSamplesKeepTheirHighByte)
+{
+    const struct {
+        WrittenTiff tiff;
+        std::vector<uint32_t> expected;
+    } cases[] = {
+        {{"double-gray", PHOTOMETRIC_MINISBLACK, 1, 64, SAMPLEFORMAT_IEEEFP, 7,
+          samples<double>({-0.5, 0.0, 0.2, 0.6, 0.75, 1.0, 3.0})},
+         {0x000000, 0x000000, 0x333333, 0x999999, 0xBFBFBF, 0xFFFFFF, 0xFFFFFF}},
+        // Red, green and blue in their stored order.
+        {{"double-rgb", PHOTOMETRIC_RGB, 3, 64, SAMPLEFORMAT_IEEEFP, 2, samples<double>({0.2, 0.6, 1.5, 0.75, -1.0, 0.0})},
+         {0x3399FF, 0xBF0000}},
+        {{"int32-gray", PHOTOMETRIC_MINISBLACK, 1, 32, SAMPLEFORMAT_INT, 5,
+          samples<int32_t>({INT32_MIN, -1, 0, 0x12345678, INT32_MAX})},
+         {0x000000, 0x7F7F7F, 0x808080, 0x929292, 0xFFFFFF}},
+        {{"int32-rgb", PHOTOMETRIC_RGB, 3, 32, SAMPLEFORMAT_INT, 1, samples<int32_t>({INT32_MIN, -0x10000000, 0x40000000})},
+         {0x0070C0}},
+    };
+    for (const auto& c : cases) {
+        const QImage image = loadBitmap(writeTiff(c.tiff));
+        EXPECT_EQ(image.size(), QSize(int(c.tiff.width), 1)) << c.tiff.name;
+        EXPECT_EQ(pixelsOf(image), c.expected) << c.tiff.name;
+    }
+}
+
+// Old writers stored 8-bit color map entries in the 16-bit fields: when no entry exceeds
+// 255 they are the colors themselves; as soon as one does, every entry keeps its high
+// byte (0x00FF then is black). Both tables below describe the same four colors, indexed by
+// the 2-bit row 0, 1, 2, 3 (0x1B).
+TEST(TiffDecoder, ColorMapEntriesOfEightOrSixteenBits)
+{
+    const struct {
+        const char* name;
+        std::array<uint16_t, 4> red, green, blue;
+    } cases[] = {
+        {"map8", {0, 255, 16, 200}, {0, 128, 32, 100}, {0, 64, 48, 255}},
+        {"map16", {0x0000, 0xFFFF, 0x10FF, 0xC800}, {0x00FF, 0x8000, 0x2080, 0x6400}, {0x00FF, 0x4000, 0x3000, 0xFF00}},
+    };
+    for (const auto& c : cases) {
+        const WrittenTiff tiff{c.name, PHOTOMETRIC_PALETTE, 1, 2, SAMPLEFORMAT_UINT, 4, QByteArray(1, '\x1B')};
+        const QString path = writeTiff(tiff, [&](TIFF* t) {
+            TIFFSetField(t, TIFFTAG_COLORMAP, c.red.data(), c.green.data(), c.blue.data());
+        });
+        EXPECT_EQ(pixelsOf(loadBitmap(path)), (std::vector<uint32_t>{0x000000, 0xFF8040, 0x102030, 0xC864FF})) << c.name;
+    }
+}
+
+// Interpretations this decoder does not convert itself go to libtiff's RGBA reader. LogLuv
+// (CIE XYZ in logarithmic luminance and 8-bit u'v' chroma) comes out of it as RGB with a
+// square-root curve: XYZ (0.25, 0.25, 0.25), the equal-energy white that its matrix maps to
+// R = G = B = 0.25, becomes 256 x sqrt(0.25) = 128; the 8-bit chroma code moves it by up to 2.
+// ICC L*a*b* is refused by that reader, and its message is the error.
+TEST(TiffDecoder, OtherInterpretationsGoThroughLibtiffsRgbaReader)
+{
+    const WrittenTiff logLuv{"logluv", PHOTOMETRIC_LOGLUV, 3, 32, SAMPLEFORMAT_IEEEFP, 3,
+                             samples<float>({0.0f, 0.0f, 0.0f, 0.25f, 0.25f, 0.25f, 4.0f, 4.0f, 4.0f})};
+    const QImage image = loadBitmap(writeTiff(logLuv, [](TIFF* t) {
+        TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_SGILOG);
+        TIFFSetField(t, TIFFTAG_SGILOGDATAFMT, SGILOGDATAFMT_FLOAT);
+    }));
+    ASSERT_EQ(image.size(), QSize(3, 1));
+    EXPECT_EQ(rgbAt(image, 0, 0), 0x000000u);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(image.constScanLine(0)[3 + c], 128, 2) << "channel " << c;
+    EXPECT_EQ(rgbAt(image, 2, 0), 0xFFFFFFu);
+
+    const WrittenTiff iccLab{"icclab", PHOTOMETRIC_ICCLAB, 3, 8, SAMPLEFORMAT_UINT, 1, QByteArray(3, '\x80')};
+    const QString path = writeTiff(iccLab);
+    EXPECT_EQ(decodeFailure([&] { loadBitmap(path); }),
+              "Cannot read the TIFF picture " + path.toStdString()
+                  + ": Sorry, can not handle image with PhotometricInterpretation=9");
 }
 
 // A binary EPS hands over the TIFF preview inside its own bytes.

@@ -580,6 +580,65 @@ TEST(WmfRecords, StretchDibReadsEachHeaderLayout)
     }
 }
 
+// A 2 x 2 DIB whose color table holds 16-bit palette indexes (DIB_PAL_COLORS) instead of
+// colors; pixels are table positions, top row first, stored bottom-up.
+QByteArray paletteIndexDib(int bits, uint32_t colorsUsed, std::initializer_list<uint16_t> table,
+                           const uint8_t (&pixels)[4])
+{
+    QByteArray dib;
+    WmfBuilder::put32(dib, 40);
+    WmfBuilder::put32(dib, 2);
+    WmfBuilder::put32(dib, 2);
+    WmfBuilder::put16(dib, 1);
+    WmfBuilder::put16(dib, uint16_t(bits));
+    for (uint32_t v : {0u, 0u, 0u, 0u, colorsUsed, 0u})
+        WmfBuilder::put32(dib, v);
+    for (uint16_t index : table)
+        WmfBuilder::put16(dib, index);
+    for (int row : {1, 0}) {
+        const uint8_t left = pixels[2 * row], right = pixels[2 * row + 1];
+        uint32_t line = 0;
+        switch (bits) {
+        case 1: line = uint32_t(left << 7 | right << 6); break;
+        case 4: line = uint32_t(left << 4 | right); break;
+        case 8: line = uint32_t(left | right << 8); break;
+        }
+        WmfBuilder::put32(dib, line);
+    }
+    return dib;
+}
+
+// Logical palettes are not tracked, so palette indexes are shown as an even gray ramp over
+// the table's entries: entry value v of n entries is min(v, n - 1) x 255 / (n - 1).
+TEST(WmfRecords, StretchDibShowsPaletteIndexesAsGrays)
+{
+    const struct {
+        const char* name;
+        QByteArray dib;
+        uint32_t expected[4];
+    } cases[] = {
+        // Four entries: 0, 85, 170, 255; index 9 is past the last and counts as 3.
+        {"8 bits, 4 entries", paletteIndexDib(8, 4, {3, 0, 2, 9}, {0, 1, 2, 3}), {0xFFFFFF, 0x000000, 0xAAAAAA, 0xFFFFFF}},
+        // Two entries (the full table of 1 bit): black and white.
+        {"1 bit, 2 entries", paletteIndexDib(1, 0, {1, 0}, {0, 1, 1, 0}), {0xFFFFFF, 0x000000, 0x000000, 0xFFFFFF}},
+        // Six entries: steps of 51.
+        {"4 bits, 6 entries", paletteIndexDib(4, 6, {0, 1, 2, 3, 4, 5}, {1, 2, 4, 5}), {0x333333, 0x666666, 0xCCCCCC, 0xFFFFFF}},
+    };
+    const QPoint at[4] = {{16, 16}, {48, 16}, {16, 48}, {48, 48}};
+    for (const auto& c : cases) {
+        WmfBuilder b = square64();
+        // rop SRCCOPY, usage 1 (palette indexes), source 2 x 2 at (0, 0), destination 64 x 64
+        QByteArray params;
+        WmfBuilder::put32(params, 0x00CC0020);
+        for (int v : {1, 2, 2, 0, 0, 64, 64, 0, 0})
+            WmfBuilder::put16(params, uint16_t(v));
+        b.raw(StretchDib, params + c.dib);
+        const QImage image = render(b.bytes());
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(rgbAt(image, at[i].x(), at[i].y()), c.expected[i]) << c.name << ", quadrant " << i;
+    }
+}
+
 // The block transfers with a bitmap copy it at the destination's size (DIBBITBLT) or stretch
 // a source rectangle over the destination (DIBSTRETCHBLT); without a bitmap they paint the
 // destination by the raster operation alone.
