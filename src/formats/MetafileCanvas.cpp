@@ -429,7 +429,8 @@ void MetafileCanvas::paintShape(const QPainterPath& logical, const QTransform& t
         QPen p = pen;
         if (ropColor.isValid())
             p.setColor(ropColor);
-        painter_->setRenderHint(QPainter::Antialiasing, plainRop);
+        const double reach = pen.widthF() * std::sqrt(std::abs(t.determinant())) * std::max(1.0, pen.miterLimit());
+        painter_->setRenderHint(QPainter::Antialiasing, plainRop && smoothAt(box.adjusted(-reach, -reach, reach, reach)));
         if (p.style() == Qt::CustomDashLine && state_.opaqueBackground) {
             QPen gap = p;
             gap.setStyle(Qt::SolidLine);
@@ -438,6 +439,12 @@ void MetafileCanvas::paintShape(const QPainterPath& logical, const QTransform& t
         }
         painter_->strokePath(logical, p);
     }
+}
+
+bool MetafileCanvas::smoothAt(const QRectF& targetBox) const
+{
+    const QRectF& t = setup_.target;
+    return t.adjusted(-t.width(), -t.height(), t.width(), t.height()).contains(targetBox);
 }
 
 void MetafileCanvas::drawShape(const QPainterPath& logical, bool fill, bool stroke)

@@ -278,6 +278,10 @@ private:
     bool applyRop2(QColor* overrideColor);
     void pathLineTo(QPointF target);
     QRect targetPixels() const;
+    // Antialiased filling walks every row and column a shape spans, those far outside the
+    // target too; a shape reaching beyond the target by more than its own size is drawn
+    // aliased, which clips to the target first.
+    bool smoothAt(const QRectF& targetBox) const;
 
     QPainter* painter_;
     CanvasSetup setup_;

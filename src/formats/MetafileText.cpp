@@ -227,7 +227,8 @@ void MetafileCanvas::text(const TextRun& run)
         addToBounds(textTransform.mapRect(cell));
         return;
     }
-    if (!withinReach(textTransform.mapRect(cell)))
+    const QRectF cellBox = textTransform.mapRect(cell);
+    if (!withinReach(cellBox))
         return;
 
     painter_->save();
@@ -240,8 +241,9 @@ void MetafileCanvas::text(const TextRun& run)
     painter_->setRenderHint(QPainter::Antialiasing, false);
     if (state_.opaqueBackground && !(run.rect && (run.options & TextOpaque)))
         painter_->fillRect(cell, state_.backgroundColor);
-    painter_->setRenderHint(QPainter::TextAntialiasing, true);
-    painter_->setRenderHint(QPainter::Antialiasing, true);
+    const bool smooth = smoothAt(cellBox);
+    painter_->setRenderHint(QPainter::TextAntialiasing, smooth);
+    painter_->setRenderHint(QPainter::Antialiasing, smooth);
     if (similarity(textTransform)) {
         painter_->setFont(font);
         painter_->setPen(state_.textColor);

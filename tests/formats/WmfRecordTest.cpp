@@ -681,6 +681,32 @@ TEST(WmfRecords, BlockTransfersPlaceTheirBitmapOrPaintByTheRasterOperation)
     }
 }
 
+// Lines are antialiased. One reaching far beyond the picture (here 500 times its size) is
+// drawn aliased, since antialiased filling walks every row and column a shape spans, those
+// outside the picture too; its visible part is drawn all the same.
+TEST(WmfRecords, LinesReachingFarBeyondThePictureAreDrawnWithoutSmoothing)
+{
+    const struct {
+        const char* name;
+        int endX, endY; // from (4, 4), both with a slope of 36 / 56
+        bool smooth;
+    } cases[] = {
+        {"inside", 60, 40, true},
+        {"far beyond", 32000, 20574, false},
+    };
+    for (const auto& c : cases) {
+        WmfBuilder b = square64();
+        b.pen(0, 3, kBlack).select(0).record(MoveTo, {4, 4}).record(LineTo, {c.endY, c.endX});
+        const QImage image = render(b.bytes());
+        EXPECT_EQ(rgbAt(image, 32, 22), kBlack) << c.name; // on the line: 4 + 28 * 36 / 56 = 22
+        EXPECT_EQ(rgbAt(image, 32, 40), kWhite) << c.name;
+        int grays = 0;
+        for (uint32_t pixel : pixelsOf(image))
+            grays += pixel != kBlack && pixel != kWhite;
+        EXPECT_EQ(grays > 0, c.smooth) << c.name << ": " << grays << " smoothed pixels";
+    }
+}
+
 TEST(WmfRecords, DecodingKeepsItsOwnCopyOfTheRecords)
 {
     WmfBuilder b;
