@@ -10,6 +10,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <initializer_list>
 #include <vector>
@@ -475,6 +476,21 @@ QByteArray quadrantDib(int bits, bool topDown)
     return dib;
 }
 
+// A 2 x 2 DIB stretched over the whole 64 x 64 picture by a StretchDIB record (SRCCOPY;
+// usage 0: colors, 1: palette indexes); the colors at the centres of the four quadrants,
+// top row first.
+std::array<uint32_t, 4> quadrantsOfStretchedDib(const QByteArray& dib, int usage = 0)
+{
+    WmfBuilder b = square64();
+    QByteArray params;
+    WmfBuilder::put32(params, 0x00CC0020);
+    for (int v : {usage, 2, 2, 0, 0, 64, 64, 0, 0})
+        WmfBuilder::put16(params, uint16_t(v));
+    b.raw(StretchDib, params + dib);
+    const QImage image = render(b.bytes());
+    return {rgbAt(image, 16, 16), rgbAt(image, 48, 16), rgbAt(image, 16, 48), rgbAt(image, 48, 48)};
+}
+
 TEST(WmfRecords, StretchDibDrawsEachDepthStretchedOverItsDestination)
 {
     struct Case {
@@ -490,17 +506,9 @@ TEST(WmfRecords, StretchDibDrawsEachDepthStretchedOverItsDestination)
         {32, true, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}},
     };
     for (const Case& c : cases) {
-        WmfBuilder b = square64();
-        // rop SRCCOPY, usage RGB, source 2 x 2 at (0, 0), destination 64 x 64 at (0, 0)
-        QByteArray params;
-        WmfBuilder::put32(params, 0x00CC0020);
-        for (int v : {0, 2, 2, 0, 0, 64, 64, 0, 0})
-            WmfBuilder::put16(params, uint16_t(v));
-        b.raw(StretchDib, params + quadrantDib(c.bits, c.topDown));
-        const QImage image = render(b.bytes());
-        const QPoint at[4] = {{16, 16}, {48, 16}, {16, 48}, {48, 48}};
+        const auto quadrants = quadrantsOfStretchedDib(quadrantDib(c.bits, c.topDown));
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(rgbAt(image, at[i].x(), at[i].y()), c.expected[i]) << c.bits << " bits, quadrant " << i;
+            EXPECT_EQ(quadrants[size_t(i)], c.expected[i]) << c.bits << " bits, quadrant " << i;
     }
 }
 
@@ -565,19 +573,9 @@ TEST(WmfRecords, StretchDibReadsEachHeaderLayout)
         {"108-byte header holding its masks",
          bitFieldDib(108, 32, {0x000000FF, 0x0000FF00, 0x00FF0000, 0}, {0xFF, 0xFF00, 0xFF0000, 0xFFFFFF})},
     };
-    const QPoint at[4] = {{16, 16}, {48, 16}, {16, 48}, {48, 48}};
-    const uint32_t expected[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
-    for (const auto& c : cases) {
-        WmfBuilder b = square64();
-        QByteArray params;
-        WmfBuilder::put32(params, 0x00CC0020);
-        for (int v : {0, 2, 2, 0, 0, 64, 64, 0, 0})
-            WmfBuilder::put16(params, uint16_t(v));
-        b.raw(StretchDib, params + c.dib);
-        const QImage image = render(b.bytes());
-        for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(rgbAt(image, at[i].x(), at[i].y()), expected[i]) << c.name << ", quadrant " << i;
-    }
+    const std::array<uint32_t, 4> expected = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+    for (const auto& c : cases)
+        EXPECT_EQ(quadrantsOfStretchedDib(c.dib), expected) << c.name;
 }
 
 // A 2 x 2 DIB whose color table holds 16-bit palette indexes (DIB_PAL_COLORS) instead of
@@ -624,18 +622,10 @@ TEST(WmfRecords, StretchDibShowsPaletteIndexesAsGrays)
         // Six entries: steps of 51.
         {"4 bits, 6 entries", paletteIndexDib(4, 6, {0, 1, 2, 3, 4, 5}, {1, 2, 4, 5}), {0x333333, 0x666666, 0xCCCCCC, 0xFFFFFF}},
     };
-    const QPoint at[4] = {{16, 16}, {48, 16}, {16, 48}, {48, 48}};
     for (const auto& c : cases) {
-        WmfBuilder b = square64();
-        // rop SRCCOPY, usage 1 (palette indexes), source 2 x 2 at (0, 0), destination 64 x 64
-        QByteArray params;
-        WmfBuilder::put32(params, 0x00CC0020);
-        for (int v : {1, 2, 2, 0, 0, 64, 64, 0, 0})
-            WmfBuilder::put16(params, uint16_t(v));
-        b.raw(StretchDib, params + c.dib);
-        const QImage image = render(b.bytes());
+        const auto quadrants = quadrantsOfStretchedDib(c.dib, 1);
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(rgbAt(image, at[i].x(), at[i].y()), c.expected[i]) << c.name << ", quadrant " << i;
+            EXPECT_EQ(quadrants[size_t(i)], c.expected[i]) << c.name << ", quadrant " << i;
     }
 }
 
