@@ -7,9 +7,13 @@
 #include "ui/main/OpenPictureDialog.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -136,6 +140,35 @@ private slots:
         cancel.expect([](QWidget* modal) { modal->close(); });
         QCOMPARE(desktop.savePicture(&parent, proposed), QString());
         QVERIFY(cancel.seen);
+    }
+
+    // The open dialog is kept between uses. Accepting a typed name while the name
+    // completer's list is showing must not leave that list on screen after the dialog.
+    void openDialogClosesItsNameListWithIt()
+    {
+        SystemDesktop desktop;
+        QWidget parent;
+        const QString photo = makePhoto(QStringLiteral("listed.bmp"), 20, 10, QColor(0, 200, 0));
+        QAbstractItemView* list = nullptr;
+        bool listShown = false;
+        ModalDriver driver;
+        driver.expect([&](QWidget* modal) {
+            // The name typed in full, its completion list showing, then accepted.
+            if (auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                edit->setText(photo);
+            if (auto* completer = modal->findChild<QCompleter*>()) {
+                list = completer->popup();
+                list->show();
+                listShown = list->isVisible();
+            }
+            static_cast<QDialog*>(modal)->accept();
+            if (modal->isVisible())
+                static_cast<QDialog*>(modal)->reject(); // never leave the test waiting
+        });
+        QCOMPARE(desktop.openPicture(&parent), photo);
+        QVERIFY(driver.seen);
+        QVERIFY(list && listShown);
+        QVERIFY(!list->isVisible());
     }
 
     void questionAndErrorBoxesAreCaptionedLumatrim()
