@@ -22,21 +22,6 @@
 
 namespace {
 
-// The largest difference of any channel, or -1 when the sizes differ.
-int maxChannelDifference(const QImage& a, const QImage& b)
-{
-    if (a.size() != b.size())
-        return -1;
-    int worst = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        const uint8_t* p = a.constScanLine(y);
-        const uint8_t* q = b.constScanLine(y);
-        for (int x = 0; x < a.width() * 3; ++x)
-            worst = std::max(worst, std::abs(int(p[x]) - int(q[x])));
-    }
-    return worst;
-}
-
 TEST(JpegDecoder, CorpusFilesMatchTheirReferenceDecodes)
 {
     // Damaged files fail instead of showing gray blocks where data is missing. The

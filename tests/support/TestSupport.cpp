@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <sstream>
@@ -61,6 +63,20 @@ uint32_t rgbAt(const QImage& bitmap, int x, int y)
 {
     const uint8_t* p = bitmap.constScanLine(y) + 3 * x;
     return (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+}
+
+int maxChannelDifference(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return -1;
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const uint8_t* p = a.constScanLine(y);
+        const uint8_t* q = b.constScanLine(y);
+        for (int x = 0; x < a.width() * 3; ++x)
+            worst = std::max(worst, std::abs(int(p[x]) - int(q[x])));
+    }
+    return worst;
 }
 
 std::vector<uint32_t> pixelsOf(const QImage& bitmap)

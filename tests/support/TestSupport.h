@@ -21,6 +21,9 @@ QImage solidBitmap(int width, int height, uint8_t r, uint8_t g, uint8_t b);
 // A 24-bit bitmap of pseudo-random pixels, the same for the same seed.
 QImage randomBitmap(int width, int height, uint32_t seed);
 
+// The largest difference of any channel between two 24-bit bitmaps, or -1 when their sizes
+// differ.
+int maxChannelDifference(const QImage& a, const QImage& b);
 // Pixel (x, y) of a 24-bit blue-green-red bitmap as 0xRRGGBB.
 uint32_t rgbAt(const QImage& bitmap, int x, int y);
 // Every pixel of a 24-bit bitmap as 0xRRGGBB, top row first.
