@@ -1,7 +1,7 @@
 #include "Decoders.h"
-#include "EmfPlayer.h"
+#include "metafile/EmfPlayer.h"
 #include "ImageLimits.h"
-#include "MetafilePicture.h"
+#include "metafile/MetafilePicture.h"
 #include "PictureError.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "Decoders.h"
 #include "ImageLimits.h"
-#include "MetafilePicture.h"
+#include "metafile/MetafilePicture.h"
 #include "PictureError.h"
-#include "WmfPlayer.h"
+#include "metafile/WmfPlayer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
 #include "EmfPlayer.h"
 
-#include "ByteReader.h"
+#include "formats/ByteReader.h"
 #include "MetafileCanvas.h"
 #include "MetafileDib.h"
-#include "PictureError.h"
+#include "formats/PictureError.h"
 
 #include <bit>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "MetafileCanvas.h"
-#include "Picture.h"
+#include "formats/Picture.h"
 
 #include <QByteArray>
 #include <QRectF>

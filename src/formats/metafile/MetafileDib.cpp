@@ -1,8 +1,8 @@
 #include "MetafileDib.h"
 
-#include "ByteReader.h"
-#include "ImageLimits.h"
-#include "PictureError.h"
+#include "formats/ByteReader.h"
+#include "formats/ImageLimits.h"
+#include "formats/PictureError.h"
 
 #include <algorithm>
 #include <bit>

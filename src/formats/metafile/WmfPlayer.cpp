@@ -1,9 +1,9 @@
 #include "WmfPlayer.h"
 
-#include "ByteReader.h"
+#include "formats/ByteReader.h"
 #include "MetafileCanvas.h"
 #include "MetafileDib.h"
-#include "PictureError.h"
+#include "formats/PictureError.h"
 
 #include <string>
 #include <vector>

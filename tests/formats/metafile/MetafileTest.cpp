@@ -1,5 +1,5 @@
 // Metafile samples written by other programs, and damaged metafiles.
-#include "formats/EmfPlayer.h"
+#include "formats/metafile/EmfPlayer.h"
 #include "formats/FormatRegistry.h"
 #include "formats/ImageConversion.h"
 #include "formats/PictureError.h"

@@ -1,8 +1,8 @@
 #include "MetafilePicture.h"
 
-#include "ImageConversion.h"
-#include "ImageLimits.h"
-#include "PictureError.h"
+#include "formats/ImageConversion.h"
+#include "formats/ImageLimits.h"
+#include "formats/PictureError.h"
 
 #include <QPainter>
 
