@@ -26,6 +26,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+#include <QWindow>
 
 #include <stdexcept>
 
@@ -167,10 +168,6 @@ void TFormMain::buildPhotoArea()
     scrollBox_->setAlignment(Qt::AlignCenter);
     scrollBox_->viewport()->setBackgroundRole(QPalette::Window);
     scrollBox_->viewport()->setAutoFillBackground(true);
-    scrollBox_->viewport()->setContextMenuPolicy(Qt::CustomContextMenu);
-    scrollBox_->viewport()->installEventFilter(this);
-    connect(scrollBox_->viewport(), &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { menu_.popup->popup(scrollBox_->viewport()->mapToGlobal(pos)); });
     setCentralWidget(scrollBox_);
 
     photo_ = new TPhoto(scrollBox_);
@@ -480,13 +477,14 @@ void TFormMain::closeEvent(QCloseEvent* event)
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
-        // A key travels from the focused control up through its parents; the window acts on
-        // it once, at its first receiver, and leaves it to the control afterwards.
-        QWidget* focus = QApplication::focusWidget();
-        QWidget* firstReceiver = focus && focus->window() == this ? focus : this;
-        if (watched == firstReceiver)
-            FormKeyDown(*static_cast<QKeyEvent*>(event));
+    if (event->type() == QEvent::KeyPress && windowHandle() && watched == static_cast<QObject*>(windowHandle())) {
+        // Key preview: every key pressed in this window reaches its native window once, before
+        // any control sees it. Acting there, and only there, performs each key exactly once,
+        // whatever a dialog opened by the key does to the focus before the key moves on.
+        FormKeyDown(*static_cast<QKeyEvent*>(event));
+    } else if (event->type() == QEvent::ContextMenu && isPhotoArea(watched)) {
+        PopupMenuScrollBoxShow(*static_cast<QContextMenuEvent*>(event));
+        return true;
     } else if (watched == scrollBox_->viewport() && event->type() == QEvent::Resize) {
         ScrollBoxResize();
     } else if (event->type() == QEvent::ToolTip && watched->parent() == toolBarTemplates_) {
@@ -494,6 +492,21 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool TFormMain::isPhotoArea(const QObject* object) const
+{
+    return object == photo_ || object == scrollBox_ || object == scrollBox_->viewport();
+}
+
+void TFormMain::PopupMenuScrollBoxShow(const QContextMenuEvent& event)
+{
+    QWidget* viewport = scrollBox_->viewport();
+    // The Menu key pops the menu up in the middle of the visible area, a click where it was.
+    const QPoint at = event.reason() == QContextMenuEvent::Mouse
+                          ? event.globalPos()
+                          : viewport->mapToGlobal(viewport->rect().center());
+    menu_.popup->popup(at);
 }
 
 void TFormMain::FormKeyDown(const QKeyEvent& event)

@@ -12,6 +12,7 @@
 class Desktop;
 class PhotosToolBar;
 class QAction;
+class QContextMenuEvent;
 class QKeyEvent;
 class QLabel;
 class QScrollArea;
@@ -75,6 +76,7 @@ public:
     QColor BackgroundScreenColor() const;
     QToolBar* TemplatesToolBar() const { return toolBarTemplates_; }
     QMenu* TemplatesMenu() const { return menu_.templates; }
+    QMenu* PopupMenu() const { return menu_.popup; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -88,6 +90,9 @@ private:
     void connectCommands();
     void FormShow();
     void FormKeyDown(const QKeyEvent& event);
+    // The photo view, its scrolling area or the area's viewport: where the pop-up menu opens.
+    bool isPhotoArea(const QObject* object) const;
+    void PopupMenuScrollBoxShow(const QContextMenuEvent& event);
     void ScrollBoxResize();
     void LoadRecent();
     void LoadBackground();

@@ -4,7 +4,36 @@
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QToolButton>
+
+namespace {
+
+// A photo button: the thumbnail, and while it is the current photo's a frame in the
+// palette's highlight color, so the current photo stands out among many thumbnails.
+class PhotoButton : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QToolButton::paintEvent(event);
+        if (!isChecked())
+            return;
+        QPainter painter(this);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(palette().color(QPalette::Highlight));
+        const QRect r = rect();
+        const int t = PhotosToolBar::kCurrentFrameWidth;
+        painter.drawRect(0, 0, r.width(), t);
+        painter.drawRect(0, r.height() - t, r.width(), t);
+        painter.drawRect(0, t, t, r.height() - 2 * t);
+        painter.drawRect(r.width() - t, t, t, r.height() - 2 * t);
+    }
+};
+
+} // namespace
 
 PhotosToolBar::PhotosToolBar()
 {
@@ -21,7 +50,7 @@ PhotosToolBar::PhotosToolBar()
 
 void PhotosToolBar::addButton(const QString& fileName, const QImage& thumbnail)
 {
-    auto* button = new QToolButton(this);
+    auto* button = new PhotoButton(this);
     button->setObjectName(QStringLiteral("PhotoButton"));
     button->setToolTip(fileName);
     button->setIcon(QIcon(QPixmap::fromImage(thumbnail)));

@@ -10,12 +10,15 @@ class QToolButton;
 
 // The photos tool bar: one check-style 39 x 38 button per opened photo, in the order of the
 // photo list, with the photo's 32 x 32 thumbnail and its full path as hint. Exactly one button
-// is pressed, the current photo's. The row lives in a page scroller that scrolls it sideways
-// when it is wider than its band.
+// is pressed, the current photo's, and framed in the highlight color. The row lives in a
+// page scroller that scrolls it sideways when it is wider than its band.
 class PhotosToolBar : public QWidget {
     Q_OBJECT
 
 public:
+    // The width of the highlight frame around the current photo's button.
+    static constexpr int kCurrentFrameWidth = 3;
+
     PhotosToolBar();
 
     // The page scroller holding the bar, to be placed in a band.

@@ -18,6 +18,8 @@ public:
     bool confirmAnswer = true;
     // Runs inside execDialog, with the dialog; the result is the dialog's result afterwards.
     std::function<void(QDialog&)> onExec;
+    // Runs inside openPicture and savePicture, with their parent (a real modal dialog, say).
+    std::function<void(QWidget*)> duringFileDialog;
 
     // Records.
     int openCalls = 0;
@@ -29,14 +31,18 @@ public:
     QList<QStringList> mails;
     QList<QUrl> urls;
 
-    QString openPicture(QWidget*) override
+    QString openPicture(QWidget* parent) override
     {
         ++openCalls;
+        if (duringFileDialog)
+            duringFileDialog(parent);
         return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
     }
-    QString savePicture(QWidget*, const QString& proposedName) override
+    QString savePicture(QWidget* parent, const QString& proposedName) override
     {
         proposedNames << proposedName;
+        if (duringFileDialog)
+            duringFileDialog(parent);
         return saveAnswer;
     }
     std::optional<QColor> chooseColor(QWidget*, const QColor& initial) override

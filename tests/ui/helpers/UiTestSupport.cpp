@@ -56,8 +56,9 @@ QString makePhoto(const QString& name, int width, int height, QColor color)
 
 void pressKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers)
 {
-    QWidget* target = QApplication::focusWidget();
-    if (!target || target->window() != window)
-        target = window;
-    QTest::keyClick(target, Qt::Key(key), modifiers);
+    // Through the native window, as the platform delivers keys: the window's key preview sees
+    // the key there, then the focused control gets it.
+    if (!window->windowHandle())
+        qFatal("pressKey: the window must be shown");
+    QTest::keyClick(window->windowHandle(), Qt::Key(key), modifiers);
 }

@@ -21,5 +21,5 @@ QString readSettingsFile();
 // BMP (.bmp) or JPEG (.jpg) by the name's extension; pixels vary so that each is recognisable.
 QString makePhoto(const QString& name, int width, int height, QColor color = QColor(200, 120, 40));
 
-// Presses a key as the user would: at the focused control of the window, or the window.
+// Presses a key as the user would, through the shown window's native window.
 void pressKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
