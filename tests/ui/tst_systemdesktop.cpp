@@ -16,37 +16,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
-#include <QTimer>
-#include <QElapsedTimer>
-
-#include <functional>
 
 namespace {
-
-// Calls inspect with the next modal dialog that appears (within five seconds); inspect must
-// close it. A dialog that never appears fails the test when the caller checks `seen`.
-struct ModalDriver {
-    bool seen = false;
-    void expect(std::function<void(QWidget*)> inspect)
-    {
-        auto* timer = new QTimer;
-        auto started = std::make_shared<QElapsedTimer>();
-        started->start();
-        QObject::connect(timer, &QTimer::timeout, [this, timer, inspect, started] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal && modal->isVisible()) {
-                timer->stop();
-                timer->deleteLater();
-                seen = true;
-                inspect(modal);
-            } else if (started->elapsed() > 5000) {
-                timer->stop();
-                timer->deleteLater();
-            }
-        });
-        timer->start(10);
-    }
-};
 
 QPixmap labelPixmap(const QLabel* label)
 {

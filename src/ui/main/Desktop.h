@@ -31,15 +31,16 @@ public:
     virtual void showError(QWidget* parent, const QString& text) = 0;
     // Shows a dialog modally and returns its result.
     virtual int execDialog(QDialog& dialog) = 0;
-    // Opens a new message of the desktop's mail client with the files attached. Nothing is
-    // reported when there is no mail client or the hand-over fails.
+    // Opens a new message of the desktop's mail client with the files attached. When no
+    // e-mail program can be started, the user is told so and where the files were saved.
     virtual void sendMail(const QStringList& files) = 0;
-    // The shell's "Open" of a page, file or mailto: URL. Failures are not reported.
+    // The shell's "Open" of a page, file or mailto: URL. When nothing can open it, the user
+    // is told so.
     virtual void openUrl(const QUrl& url) = 0;
 };
 
-// The real desktop: Qt's dialogs and message boxes, xdg-email started detached, and
-// QDesktopServices for URLs. The open and save dialogs are created once and kept, so each
+// The real desktop: Qt's dialogs and message boxes, and xdg-email and xdg-open started
+// without waiting for them. The open and save dialogs are created once and kept, so each
 // remembers its folder and chosen filter for the rest of the run.
 class SystemDesktop final : public Desktop {
 public:

@@ -1,16 +1,16 @@
 #include "Desktop.h"
 
+#include "DesktopLaunch.h"
 #include "OpenPictureDialog.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QColorDialog>
 #include <QCompleter>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
-#include <QProcess>
 #include <QUrl>
 
 namespace {
@@ -91,10 +91,17 @@ bool SystemDesktop::confirm(QWidget* parent, const QString& text)
     return box.exec() == QMessageBox::Ok;
 }
 
-void SystemDesktop::showError(QWidget* parent, const QString& text)
+namespace {
+void showErrorBox(QWidget* parent, const QString& text)
 {
     QMessageBox box(QMessageBox::Critical, kCaption, text, QMessageBox::Ok, parent);
     box.exec();
+}
+}
+
+void SystemDesktop::showError(QWidget* parent, const QString& text)
+{
+    showErrorBox(parent, text);
 }
 
 int SystemDesktop::execDialog(QDialog& dialog)
@@ -107,11 +114,12 @@ void SystemDesktop::sendMail(const QStringList& files)
     QStringList arguments;
     for (const QString& file : files)
         arguments << QStringLiteral("--attach") << file;
-    // Started detached and not watched: without xdg-email or a mail client nothing happens.
-    QProcess::startDetached(QStringLiteral("xdg-email"), arguments);
+    launchDesktopHelper(QStringLiteral("xdg-email"), arguments,
+                        [files] { showErrorBox(QApplication::activeWindow(), mailFailureText(files)); });
 }
 
 void SystemDesktop::openUrl(const QUrl& url)
 {
-    QDesktopServices::openUrl(url);
+    launchDesktopHelper(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)},
+                        [url] { showErrorBox(QApplication::activeWindow(), openFailureText(url)); });
 }

@@ -4,10 +4,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 QString useFreshProgramFolder()
 {
@@ -61,4 +63,24 @@ void pressKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers)
     if (!window->windowHandle())
         qFatal("pressKey: the window must be shown");
     QTest::keyClick(window->windowHandle(), Qt::Key(key), modifiers);
+}
+
+void ModalDriver::expect(std::function<void(QWidget*)> inspect)
+{
+    auto* timer = new QTimer;
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    QObject::connect(timer, &QTimer::timeout, [this, timer, inspect, started] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            seen = true;
+            inspect(modal);
+        } else if (started->elapsed() > 5000) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start(10);
 }

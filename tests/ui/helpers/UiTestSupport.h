@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QWidget;
 
 // Points the program folder (LUMATRIM_HOME) at a fresh temporary folder for the whole test
@@ -23,3 +25,10 @@ QString makePhoto(const QString& name, int width, int height, QColor color = QCo
 
 // Presses a key as the user would, through the shown window's native window.
 void pressKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+
+// Calls inspect with the next modal dialog that appears within five seconds; inspect must
+// close it. A dialog that never appears leaves `seen` false, which the caller checks.
+struct ModalDriver {
+    bool seen = false;
+    void expect(std::function<void(QWidget*)> inspect);
+};
