@@ -9,6 +9,7 @@
 #include "PhotoOutput.h"
 #include "SystemColors.h"
 #include "ToolIcons.h"
+#include "ui/dialogs/FormResize.h"
 #include "model/ColorNames.h"
 #include "model/KeyValueFile.h"
 #include "model/ProgramFolder.h"
@@ -76,8 +77,8 @@ TFormMain::TFormMain(Desktop& desktop, QWidget* parent)
     menu_ = MainMenu::build(this, router_);
     buildToolBars();
     buildPhotoArea();
+    edits_ = std::make_unique<EditCommands>(*photo_, photos_);
     buildStatusBar();
-    formAbout_ = new TFormAbout(desktop_, this);
     connectCommands();
     // Key preview: the window sees every key pressed in it before the focused control does.
     qApp->installEventFilter(this);
@@ -86,6 +87,15 @@ TFormMain::TFormMain(Desktop& desktop, QWidget* parent)
     LoadBackground();
     LoadRecent();
     UpdateControls();
+    createDialogs();
+}
+
+void TFormMain::createDialogs()
+{
+    // Once, in this order, each kept with its control values for the whole run.
+    auto* formResize = new TFormResize(*photo_, this);
+    formAbout_ = new TFormAbout(desktop_, this);
+    photo_->SetEditDialogs({.resize = formResize}, [this](QDialog& dialog) { return desktop_.execDialog(dialog); });
 }
 
 TFormMain::~TFormMain()
@@ -210,12 +220,21 @@ void TFormMain::connectCommands()
     on("MenuAll", &TFormMain::MenuAllClick);
     on("MenuPrevious", &TFormMain::MenuPreviousClick);
     on("MenuNext", &TFormMain::MenuNextClick);
-    on("MenuClockwise", &TFormMain::MenuClockwiseClick);
-    on("MenuCounterclockwise", &TFormMain::MenuCounterclockwiseClick);
     on("MenuBackground", &TFormMain::MenuBackgroundClick);
     on("MenuIndex", &TFormMain::MenuIndexClick);
     on("MenuHome", &TFormMain::MenuHomeClick);
     on("MenuAbout", &TFormMain::MenuAboutClick);
+    auto edit = [this](const char* name, void (EditCommands::*handler)()) {
+        connect(router_.item(QString::fromLatin1(name)), &QAction::triggered, this,
+                [this, handler] { runCommand([this, handler] { ((*edits_).*handler)(); }); });
+    };
+    edit("MenuResize", &EditCommands::MenuResizeClick);
+    edit("MenuCrop", &EditCommands::MenuCropClick);
+    edit("MenuClockwise", &EditCommands::MenuClockwiseClick);
+    edit("MenuCounterclockwise", &EditCommands::MenuCounterclockwiseClick);
+    edit("MenuColor", &EditCommands::MenuColorClick);
+    edit("MenuWatermark", &EditCommands::MenuWatermarkClick);
+    edit("MenuMask", &EditCommands::MenuMaskClick);
     connect(router_.item(QStringLiteral("MenuExit")), &QAction::triggered, this, &QWidget::close);
     for (int slot = 1; slot <= RecentFiles::kSlots; ++slot)
         connect(menu_.recent[slot - 1], &QAction::triggered, this,
@@ -223,8 +242,8 @@ void TFormMain::connectCommands()
     for (const auto& [item, percent] : menu_.zoomItems)
         connect(item, &QAction::triggered, this,
                 [this, percent = percent] { runCommand([this, percent] { MenuZoomClick(percent); }); });
-    // Resize, Crop, Color Balance, Watermark, Mask, Export, the template commands and the
-    // default settings open dialogs of their own; until those exist the items do nothing.
+    // Export, the template commands and the default settings open dialogs of their own;
+    // until those exist the items do nothing.
 }
 
 // ---- Opening, selecting and closing -------------------------------------------------------
@@ -328,7 +347,7 @@ void TFormMain::MenuNextClick()
         SelectPhoto(index);
 }
 
-// ---- Output and rotation ------------------------------------------------------------------
+// ---- Output ------------------------------------------------------------------------
 
 void TFormMain::MenuSaveClick()
 {
@@ -343,18 +362,6 @@ void TFormMain::MenuEmailClick()
 void TFormMain::MenuCopyClick()
 {
     PhotoOutput::CopyToClipboard(*photo_);
-}
-
-void TFormMain::MenuClockwiseClick()
-{
-    if (photo_->Info())
-        photo_->RotateClockwise();
-}
-
-void TFormMain::MenuCounterclockwiseClick()
-{
-    if (photo_->Info())
-        photo_->RotateCounterclockwise();
 }
 
 // ---- View: zoom, background, centring -----------------------------------------------------

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommandRouter.h"
+#include "EditCommands.h"
 #include "MainMenu.h"
 #include "PhotoList.h"
 #include "RecentFiles.h"
@@ -8,6 +9,8 @@
 
 #include <QList>
 #include <QMainWindow>
+
+#include <memory>
 
 class Desktop;
 class PhotosToolBar;
@@ -53,8 +56,6 @@ public:
     void MenuAllClick();
     void MenuPreviousClick();
     void MenuNextClick();
-    void MenuClockwiseClick();
-    void MenuCounterclockwiseClick();
     void MenuZoomClick(int percent);
     void MenuBackgroundClick();
     void MenuIndexClick();
@@ -88,6 +89,7 @@ private:
     void buildPhotoArea();
     void buildStatusBar();
     void connectCommands();
+    void createDialogs();
     void FormShow();
     void FormKeyDown(const QKeyEvent& event);
     // The photo view, its scrolling area or the area's viewport: where the pop-up menu opens.
@@ -102,6 +104,7 @@ private:
     CommandRouter router_;
     MainMenu menu_;
     PhotoList photos_;
+    std::unique_ptr<EditCommands> edits_;
     RecentFiles recent_;
     TColor background_;
     bool shownOnce_ = false;

@@ -1,5 +1,7 @@
 #include "Photo.h"
 
+#include "ui/dialogs/EditDialog.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QPaintEvent>
@@ -34,4 +36,42 @@ void TPhoto::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(QRect(QPoint(0, 0), core_.DisplaySize()), bitmap);
+}
+
+void TPhoto::SetEditDialogs(const EditDialogs& dialogs, std::function<int(QDialog&)> runModal)
+{
+    dialogs_ = dialogs;
+    runModal_ = std::move(runModal);
+}
+
+int TPhoto::showDialog(TEditDialog* dialog)
+{
+    if (!Source() || !dialog || !runModal_)
+        return mrCancel;
+    return runModal_(*dialog);
+}
+
+int TPhoto::ShowResize()
+{
+    return showDialog(dialogs_.resize);
+}
+
+void TPhoto::ShowCrop()
+{
+    showDialog(dialogs_.crop);
+}
+
+void TPhoto::ShowColorBalance()
+{
+    showDialog(dialogs_.color);
+}
+
+int TPhoto::ShowWatermark()
+{
+    return showDialog(dialogs_.watermark);
+}
+
+int TPhoto::ShowMask()
+{
+    return showDialog(dialogs_.mask);
 }

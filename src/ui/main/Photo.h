@@ -4,6 +4,21 @@
 
 #include <QWidget>
 
+#include <functional>
+
+class QDialog;
+class TEditDialog;
+
+// The edit dialogs the photo view shows, created once by the main window. A dialog that is
+// not there is never shown.
+struct EditDialogs {
+    TEditDialog* resize = nullptr;
+    TEditDialog* crop = nullptr;
+    TEditDialog* color = nullptr;
+    TEditDialog* watermark = nullptr;
+    TEditDialog* mask = nullptr;
+};
+
 // The one photo view on screen: a lightweight control that paints the rendered bitmap of its
 // PhotoCore stretched over its own area (no averaging) and sizes itself to the rendered size
 // times the zoom. Everything about loading and rendering lives in the core.
@@ -34,6 +49,16 @@ public:
     // Puts the rendered pixels on the clipboard as a bitmap image.
     void CopyToClipboard() const;
 
+    // The dialogs, and how a modal dialog is run (its result returned).
+    void SetEditDialogs(const EditDialogs& dialogs, std::function<int(QDialog&)> runModal);
+    // Each shows its dialog modally while the source picture is loaded. Without a source the
+    // Resize, Watermark and Mask dialogs give the Cancel result (2) without showing anything.
+    int ShowResize();
+    void ShowCrop();
+    void ShowColorBalance();
+    int ShowWatermark();
+    int ShowMask();
+
 signals:
     // After every render and zoom change, with this view as sender.
     void OnChange(QObject* sender);
@@ -43,6 +68,9 @@ protected:
 
 private:
     void coreChanged();
+    int showDialog(TEditDialog* dialog);
 
     PhotoCore core_;
+    EditDialogs dialogs_;
+    std::function<int(QDialog&)> runModal_;
 };

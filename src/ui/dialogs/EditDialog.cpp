@@ -1,0 +1,116 @@
+#include "EditDialog.h"
+
+#include "LeaveRule.h"
+#include "ui/main/Photo.h"
+
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QScreen>
+
+TEditDialog::TEditDialog(TPhoto& photo, SettingsGroup group, QWidget* parent)
+    : QDialog(parent), photo_(photo), group_(group)
+{
+    // FormCreate: SavedInfo lives as long as the dialog.
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setModal(true);
+}
+
+QBoxLayout* TEditDialog::protocolButtons(bool withAll)
+{
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    auto add = [this, row](const char* name, const char* caption, void (TEditDialog::*handler)()) {
+        auto* button = new QPushButton(QString::fromLatin1(caption), this);
+        button->setObjectName(QString::fromLatin1(name));
+        row->addWidget(button);
+        connect(button, &QPushButton::clicked, this, handler);
+        return button;
+    };
+    ButtonOK = add("ButtonOK", "OK", &TEditDialog::ButtonOKClick);
+    ButtonOK->setDefault(true);
+    if (withAll)
+        ButtonAll = add("ButtonAll", "OK for All", &TEditDialog::ButtonAllClick);
+    ButtonCancel = add("ButtonCancel", "Cancel", &TEditDialog::ButtonCancelClick);
+    ButtonApply = add("ButtonApply", "Apply", &TEditDialog::ButtonApplyClick);
+    return row;
+}
+
+void TEditDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TEditDialog::FormShow()
+{
+    if (const QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    if (TPhotoInfo* info = photo_.Info())
+        savedInfo_.AssignSettings(*info);
+    SetControls(savedInfo_);
+    BuildPreview();
+    if (QWidget* first = FirstControl())
+        first->setFocus();
+}
+
+void TEditDialog::renderPhoto()
+{
+    if (group_ == SettingsGroup::Mask)
+        photo_.LoadMask();
+    photo_.Render();
+}
+
+void TEditDialog::writeGroup()
+{
+    // A box being edited takes its number before anything is read.
+    QWidget* editing = focusWidget();
+    ButtonOK->setFocus();
+    commitBoxOf(editing);
+    if (TPhotoInfo* info = photo_.Info()) {
+        ReadControls(*info);
+        renderPhoto();
+    }
+}
+
+void TEditDialog::ButtonOKClick()
+{
+    writeGroup();
+    done(mrOk);
+}
+
+void TEditDialog::ButtonApplyClick()
+{
+    writeGroup();
+}
+
+void TEditDialog::ButtonAllClick()
+{
+    writeGroup();
+    done(mrAll);
+}
+
+void TEditDialog::ButtonCancelClick()
+{
+    if (TPhotoInfo* info = photo_.Info()) {
+        CopyGroup(group_, savedInfo_, *info);
+        renderPhoto();
+    }
+    done(mrCancel);
+}
+
+void TEditDialog::reject()
+{
+    done(mrCancel);
+}
+
+void TEditDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        ButtonCancel->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
