@@ -384,8 +384,7 @@ TEST(TiffDecoder, OtherInterpretationsGoThroughLibtiffsRgbaReader)
     const WrittenTiff iccLab{"icclab", PHOTOMETRIC_ICCLAB, 3, 8, SAMPLEFORMAT_UINT, 1, QByteArray(3, '\x80')};
     const QString path = writeTiff(iccLab);
     EXPECT_EQ(decodeFailure([&] { loadBitmap(path); }),
-              "Cannot read the TIFF picture " + path.toStdString()
-                  + ": Sorry, can not handle image with PhotometricInterpretation=9");
+              "Cannot open " + path.toStdString() + ". TIFF pictures with ICC L*a*b* colors are not supported.");
 }
 
 // A binary EPS hands over the TIFF preview inside its own bytes.

@@ -115,9 +115,11 @@ TEST(RenderTool, ErrorsAreTheProgramsMessages)
         int exitCode;
         QString message; // the whole of standard error, or its start with a trailing "*"
     } cases[] = {
-        {{folder + "/photo.webp", folder + "/o.ppm"}, 1, "Unknown picture file extension (.webp)"},
-        {{folder + "/photo", folder + "/o.ppm"}, 1, "Unknown picture file extension (.)"},
-        {{folder + "/missing.png", folder + "/o.ppm"}, 1, "Cannot open " + folder + "/missing.png*"},
+        {{folder + "/photo.webp", folder + "/o.ppm"}, 1,
+         "Cannot open " + folder + "/photo.webp. Unknown picture file extension (.webp)."},
+        {{folder + "/photo", folder + "/o.ppm"}, 1, "Cannot open " + folder + "/photo. Unknown picture file extension (.)."},
+        {{folder + "/missing.png", folder + "/o.ppm"}, 1, "Cannot open " + folder + "/missing.png. The file does not exist."},
+        {{folder + "/empty.png", folder + "/o.ppm"}, 1, "Cannot open " + folder + "/empty.png. The file is empty."},
         {{folder + "/ok.png", folder + "/nofolder/o.ppm"}, 1, "Unable to write to " + folder + "/nofolder/o.ppm"},
         {{folder + "/ok.png"}, 2, "lumatrim-render: needs SOURCE and OUTPUT*"},
         {{"--rotation", "45", folder + "/ok.png", folder + "/o.ppm"}, 2, "lumatrim-render: --rotation must be*"},
@@ -131,7 +133,6 @@ TEST(RenderTool, ErrorsAreTheProgramsMessages)
         else
             EXPECT_EQ(run.errors, c.message);
     }
-    EXPECT_NE(render({folder + "/empty.png", folder + "/o.ppm"}).exitCode, 0);
 }
 
 } // namespace
