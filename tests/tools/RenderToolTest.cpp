@@ -4,10 +4,14 @@
 #include "render/Geometry.h"
 #include "render/Tone.h"
 
+#include "DecoderChecks.h"
 #include "TestSupport.h"
+
+#include "formats/FormatRegistry.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QImageReader>
 #include <QProcess>
 
@@ -132,6 +136,33 @@ TEST(RenderTool, ErrorsAreTheProgramsMessages)
             EXPECT_TRUE(run.errors.startsWith(c.message.chopped(1))) << run.errors.toStdString();
         else
             EXPECT_EQ(run.errors, c.message);
+    }
+}
+
+// A file that cannot be opened gives on standard error exactly the line the program shows,
+// whether the tool renders the photo or its thumbnail.
+TEST(RenderTool, PrintsTheProgramsOneLineForFilesThatCannotBeOpened)
+{
+    const QString folder = freshFolder("tool-damaged");
+    QDir(folder).mkpath("album.jpg");
+    writeFileBytes(folder + "/note.tif", "not a picture");
+    const QStringList sources = {
+        testDataDir() + "/corrupt/jpg/truncated-scan.jpg",
+        testDataDir() + "/corrupt/png/bad-ihdr-crc.png",
+        testDataDir() + "/corrupt/gif/truncated-image.gif",
+        testDataDir() + "/corrupt/sgi/bad_magic.sgi",
+        folder + "/note.tif",
+        folder + "/album.jpg",
+        folder + "/gone.png",
+    };
+    for (const QString& source : sources) {
+        const QString expected = QString::fromStdString(decodeFailure([&] { loadPicture(source); }));
+        ASSERT_TRUE(expected.startsWith("Cannot open " + source + ". ")) << expected.toStdString();
+        for (const QStringList& mode : {QStringList{}, QStringList{"--thumbnail"}}) {
+            const RunResult run = render(QStringList(mode) << source << folder + "/o.ppm");
+            EXPECT_EQ(run.exitCode, 1) << source.toStdString();
+            EXPECT_EQ(run.errors, expected) << mode.join(' ').toStdString();
+        }
     }
 }
 
