@@ -32,7 +32,7 @@ TEST(DecoderFileNames, ExtensionPicksTheDecoder)
     for (const auto& c : cases) {
         const QString path = folder + "/" + c.name;
         QFile::remove(path);
-        ASSERT_TRUE(QFile::copy(corpusDir() + "/" + c.sample, path)) << c.name;
+        ASSERT_TRUE(QFile::copy(corpusFile(c.sample), path)) << c.name;
         EXPECT_EQ(loadPicture(path)->width(), c.width) << c.name;
     }
 }
@@ -40,7 +40,7 @@ TEST(DecoderFileNames, ExtensionPicksTheDecoder)
 TEST(DecoderFileNames, APngFileNamedJpgFailsInTheJpegDecoder)
 {
     const QString path = freshFolder("decoder-names-png") + "/photo.jpg";
-    ASSERT_TRUE(QFile::copy(corpusDir() + "/png/pngsuite_basn2c08.png", path));
+    ASSERT_TRUE(QFile::copy(corpusFile("png/pngsuite_basn2c08.png"), path));
     try {
         loadPicture(path);
         ADD_FAILURE() << "a PNG file named .jpg loaded";

@@ -85,7 +85,7 @@ TEST(MetafileCorpus, WmfDrawsCloseToItsReference)
     for (const QString& name : {QStringLiteral("imagemagick_clock.wmf"), QStringLiteral("imagemagick_wizard.wmf")}) {
         const QString file = corpusDir() + QStringLiteral("/wmf/") + name;
         const QImage reference = loadReference(referenceFor(file));
-        ASSERT_FALSE(reference.isNull()) << name.toStdString();
+        ASSERT_FALSE(reference.isNull()) << "no reference decode for " << file.toStdString();
         const auto picture = loadPicture(file);
         const QSize own(picture->width(), picture->height());
         const QRect ownInk = inkBox(drawInto(*picture, own * 3, QRect(QPoint(own.width(), own.height()), own)))
