@@ -5,7 +5,6 @@
 #include "PictureError.h"
 
 #include <algorithm>
-#include <string>
 
 // Windows bitmaps (.bmp, .rle, .dib): a 14-byte file header ("BM", file size, two reserved
 // words, offset of the pixel data) and a device-independent bitmap, or, in headerless .dib
@@ -13,10 +12,9 @@
 // as an embedded JPEG or PNG stream are decoded by the JPEG and PNG decoders.
 QImage decodeBmp(const PictureFile& file)
 {
-    static const char* const kFormat = "Windows bitmap";
-    ByteReader reader(file.bytes, kFormat);
+    ByteReader reader(file.bytes);
     if (reader.size() < 2)
-        throw PictureError("Windows bitmap file is empty or truncated");
+        throw PictureError(PictureReason::kTruncated);
 
     const bool hasFileHeader = file.bytes[0] == 'B' && file.bytes[1] == 'M';
     size_t pixelOffset = 0;
@@ -30,13 +28,13 @@ QImage decodeBmp(const PictureFile& file)
             ? uint32_t(size[0]) | (uint32_t(size[1]) << 8) | (uint32_t(size[2]) << 16) | (uint32_t(size[3]) << 24)
             : 0;
         if (headerSize != 12 && (headerSize < 16 || headerSize > 124))
-            throw PictureError("Not a Windows bitmap file: it starts with neither \"BM\" nor a bitmap header");
+            throw PictureError("The file is not a Windows bitmap.");
     }
 
-    DibInfo info = readDibHeader(reader, kFormat);
+    DibInfo info = readDibHeader(reader);
     const bool embedded = info.coding == DibInfo::Coding::Jpeg || info.coding == DibInfo::Coding::Png;
     if (!embedded)
-        checkPictureSize(kFormat, info.width, info.height);
+        checkPictureSize(info.width, info.height);
     // The file header's offset wins where it points past the header, and the palette stops
     // there; a missing or impossible offset means the pixels follow the palette.
     const bool offsetValid = hasFileHeader && pixelOffset >= info.paletteOffset;
@@ -44,8 +42,7 @@ QImage decodeBmp(const PictureFile& file)
     if (!offsetValid)
         pixelOffset = paletteEnd;
     if (pixelOffset > reader.size())
-        throw PictureError("Windows bitmap file is truncated: its pixel data would start at offset "
-                           + std::to_string(pixelOffset) + " of a file of " + std::to_string(reader.size()) + " bytes");
+        throw PictureError(PictureReason::kTruncated);
 
     if (embedded) {
         size_t length = reader.size() - pixelOffset;
@@ -54,5 +51,5 @@ QImage decodeBmp(const PictureFile& file)
         const PictureFile stream{file.path, reader.bytesAt(pixelOffset, length)};
         return info.coding == DibInfo::Coding::Jpeg ? decodeJpeg(stream) : decodePng(stream);
     }
-    return decodeDibPixels(reader, info, pixelOffset, kFormat);
+    return decodeDibPixels(reader, info, pixelOffset);
 }

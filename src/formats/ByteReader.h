@@ -9,10 +9,10 @@
 #include <string>
 
 // Bounds-checked reading of a file's bytes. Every read that would pass the end throws a
-// PictureError naming the format, so a truncated or lying file fails cleanly.
+// PictureError, so a truncated or lying file fails cleanly.
 class ByteReader {
 public:
-    ByteReader(std::span<const uint8_t> data, const char* format) : data_(data), format_(format) {}
+    explicit ByteReader(std::span<const uint8_t> data) : data_(data) {}
 
     size_t size() const { return data_.size(); }
     size_t pos() const { return pos_; }
@@ -23,7 +23,7 @@ public:
     void seek(size_t offset)
     {
         if (offset > data_.size())
-            fail(offset, 0);
+            fail();
         pos_ = offset;
     }
     void skip(size_t count) { seek(checkedEnd(count)); }
@@ -88,31 +88,27 @@ public:
     std::span<const uint8_t> bytesAt(size_t offset, size_t count) const
     {
         if (offset > data_.size() || count > data_.size() - offset)
-            fail(offset, count);
+            fail();
         return data_.subspan(offset, count);
     }
 
-    [[noreturn]] void fail(size_t offset, size_t count) const
-    {
-        throw PictureError(std::string(format_) + " file is truncated or damaged: " + std::to_string(count)
-                           + " bytes needed at offset " + std::to_string(offset) + " of a file of "
-                           + std::to_string(data_.size()) + " bytes");
-    }
+    // A read would pass the end. A lying offset or count looks the same as a cut file; the
+    // user hears the likelier cause.
+    [[noreturn]] void fail() const { throw PictureError(PictureReason::kTruncated); }
 
 private:
     void require(size_t count) const
     {
         if (count > data_.size() - pos_)
-            fail(pos_, count);
+            fail();
     }
     size_t checkedEnd(size_t count) const
     {
         if (count > data_.size() - pos_)
-            fail(pos_, count);
+            fail();
         return pos_ + count;
     }
 
     std::span<const uint8_t> data_;
     size_t pos_ = 0;
-    const char* format_;
 };

@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr const char* kFormat = "Autodesk Animator";
-
 // 6-bit VGA levels to 0..255, rounded to nearest: v * 255 / 63 (no ties occur). Values
 // above 63 break the format and are taken as full intensity.
 uint8_t scale6(uint8_t v)
@@ -31,7 +29,7 @@ uint8_t scale6(uint8_t v)
 
 QImage indexedPicture(int64_t width, int64_t height)
 {
-    QImage image = allocatePicture(kFormat, width, height, QImage::Format_Indexed8);
+    QImage image = allocatePicture(width, height, QImage::Format_Indexed8);
     QList<QRgb> gray(256);
     for (int i = 0; i < 256; ++i)
         gray[i] = qRgb(i, i, i);
@@ -48,11 +46,11 @@ QImage decodeAnimatorCel(ByteReader& in)
     const uint8_t depth = in.u8();
     const uint8_t compression = in.u8();
     if (depth != 8)
-        throw PictureError("Autodesk Animator picture of depth " + std::to_string(depth) + " is not supported");
+        throw PictureError("Autodesk Animator pictures of depth " + std::to_string(depth) + " are not supported.");
     if (compression != 0)
-        throw PictureError("Autodesk Animator picture with compression " + std::to_string(compression)
-                           + " is not supported");
-    checkPictureSize(kFormat, width, height);
+        throw PictureError("Autodesk Animator pictures with compression " + std::to_string(compression)
+                           + " are not supported.");
+    checkPictureSize(width, height);
     in.seek(32);
     const auto palette = in.bytes(768);
     const auto pixels = in.bytes(checkedMul(width, height));
@@ -78,7 +76,7 @@ void readPaletteChunk(ByteReader& in, QList<QRgb>& colors, bool sixBit)
         if (count == 0)
             count = 256;
         if (index + count > 256)
-            throw PictureError("Autodesk Animator palette chunk is damaged: it runs past color 255");
+            throw PictureError("The picture data is damaged: its palette runs past color 255.");
         for (size_t i = 0; i < count; ++i, ++index) {
             uint8_t r = in.u8(), g = in.u8(), b = in.u8();
             if (sixBit) {
@@ -126,10 +124,10 @@ QImage decodeAnimatorProCel(ByteReader& in, uint16_t magic)
     const uint16_t height = in.u16le();
     const uint16_t depth = in.u16le();
     if (frames == 0)
-        throw PictureError("Autodesk Animator Pro cel holds no frame");
+        throw PictureError("The file holds no picture.");
     if (depth != 8 && depth != 0)
-        throw PictureError("Autodesk Animator Pro cel of depth " + std::to_string(depth) + " is not supported");
-    checkPictureSize(kFormat, width, height);
+        throw PictureError("Autodesk Animator Pro cels of depth " + std::to_string(depth) + " are not supported.");
+    checkPictureSize(width, height);
 
     // no sample: the older 0xAF11 flavour, first frame at offset 128;
     // checked by CelDecoder.AnimatorProFirstFrameIsFoundInEitherFlavour
@@ -146,7 +144,8 @@ QImage decodeAnimatorProCel(ByteReader& in, uint16_t magic)
         frameSize = in.u32le();
         const uint16_t type = in.u16le();
         if (frameSize < 6)
-            throw PictureError("Autodesk Animator Pro cel is damaged: a chunk of " + std::to_string(frameSize) + " bytes");
+            throw PictureError("The picture data is damaged: it holds a chunk of " + std::to_string(frameSize)
+                               + " bytes.");
         if (type == 0xF1FA)
             break;
         // no sample: prefix chunks before the first frame;
@@ -154,8 +153,8 @@ QImage decodeAnimatorProCel(ByteReader& in, uint16_t magic)
         offset = checkedAdd(offset, frameSize);
     }
     if (frameSize < 16)
-        throw PictureError("Autodesk Animator Pro cel is damaged: its first frame header is cut short");
-    ByteReader frame(in.bytesAt(offset, frameSize), kFormat);
+        throw PictureError(PictureReason::kTruncated);
+    ByteReader frame(in.bytesAt(offset, frameSize));
     frame.seek(6);
     const uint16_t chunks = frame.u16le();
     frame.seek(16);
@@ -169,8 +168,8 @@ QImage decodeAnimatorProCel(ByteReader& in, uint16_t magic)
         const uint32_t size = frame.u32le();
         const uint16_t type = frame.u16le();
         if (size < 6)
-            throw PictureError("Autodesk Animator Pro cel is damaged: a chunk of " + std::to_string(size) + " bytes");
-        ByteReader chunk(frame.bytesAt(start + 6, size - 6), kFormat);
+            throw PictureError("The picture data is damaged: it holds a chunk of " + std::to_string(size) + " bytes.");
+        ByteReader chunk(frame.bytesAt(start + 6, size - 6));
         switch (type) {
         case 4: // 256-level palette
         case 11: // 64-level palette (no sample: checked by CelDecoder.AnimatorProFirstFrameChunks)
@@ -193,14 +192,15 @@ QImage decodeAnimatorProCel(ByteReader& in, uint16_t magic)
         }
         case 7:
         case 12:
-            throw PictureError("Autodesk Animator Pro cel stores its first frame as a difference, which is not supported");
+            throw PictureError(
+                "Autodesk Animator Pro cels whose first frame is stored as a difference are not supported.");
         default: // postage stamp and other chunks carry nothing of the picture
             break;
         }
         frame.seek(checkedAdd(start, size));
     }
     if (!havePixels)
-        throw PictureError("Autodesk Animator Pro cel holds no picture in its first frame");
+        throw PictureError("The file holds no picture in its first frame.");
     image.setColorTable(colors);
     return image;
 }
@@ -209,13 +209,13 @@ QImage decodeAnimatorProCel(ByteReader& in, uint16_t magic)
 
 QImage decodeCel(const PictureFile& file)
 {
-    ByteReader in(file.bytes, kFormat);
+    ByteReader in(file.bytes);
     if (in.size() >= 2) {
         const uint16_t magic = in.u16le();
         if (magic == 0x9119)
             return decodeAnimatorCel(in);
         if (magic == 0x9500)
-            throw PictureError("Autodesk Animator Pro PIC pictures are not supported");
+            throw PictureError("Autodesk Animator Pro PIC pictures are not supported.");
     }
     if (in.size() >= 6) {
         in.seek(4);
@@ -223,5 +223,5 @@ QImage decodeCel(const PictureFile& file)
         if (magic == 0xAF12 || magic == 0xAF11)
             return decodeAnimatorProCel(in, magic);
     }
-    throw PictureError("Not an Autodesk Animator picture: the file starts with no known signature");
+    throw PictureError("The file is not an Autodesk Animator picture.");
 }

@@ -31,7 +31,6 @@
 
 namespace {
 
-constexpr const char* kFormat = "Dr. Halo";
 constexpr size_t kPaletteHeader = 40;
 constexpr size_t kPaletteBlock = 512;
 constexpr qint64 kPaletteFileLimit = 1 << 20;
@@ -58,16 +57,16 @@ QList<QRgb> grayRamp()
 QList<QRgb> readPalette(const QString& path, std::span<const uint8_t> bytes)
 {
     const std::string name = QFileInfo(path).fileName().toStdString();
-    ByteReader in(bytes, "Dr. Halo palette");
+    ByteReader in(bytes);
     if (in.size() < kPaletteHeader || in.u8() != 'A' || in.u8() != 'H')
-        throw PictureError("The palette file " + name + " is not a Dr. Halo palette");
+        throw PictureError("The palette file " + name + " beside it is not a Dr. Halo palette.");
     in.seek(12);
     const unsigned highest = in.u16le();
     const unsigned maxRed = in.u16le();
     const unsigned maxGreen = in.u16le();
     const unsigned maxBlue = in.u16le();
     if (maxRed == 0 || maxGreen == 0 || maxBlue == 0)
-        throw PictureError("The Dr. Halo palette file " + name + " is damaged: a color maximum of 0");
+        throw PictureError("The palette file " + name + " beside it is damaged: it gives a color maximum of 0.");
 
     QList<QRgb> colors(256, qRgb(0, 0, 0));
     in.seek(kPaletteHeader);
@@ -75,8 +74,13 @@ QList<QRgb> readPalette(const QString& path, std::span<const uint8_t> bytes)
     for (unsigned i = 0; i < count; ++i) {
         // no sample: colors past the first 512-byte block;
         // checked by CutDecoder.PaletteColorsAfterTheFirstBlockComeFromTheNextBlock
-        if (in.pos() % kPaletteBlock > kPaletteBlock - 6)
-            in.seek((in.pos() / kPaletteBlock + 1) * kPaletteBlock);
+        size_t at = in.pos();
+        if (at % kPaletteBlock > kPaletteBlock - 6)
+            at = (at / kPaletteBlock + 1) * kPaletteBlock;
+        // Checked here: the reader's own error would blame the picture, not its palette.
+        if (at > in.size() || in.size() - at < 6)
+            throw PictureError("The palette file " + name + " beside it ends before its colors are complete.");
+        in.seek(at);
         const unsigned r = in.u16le(), g = in.u16le(), b = in.u16le();
         colors[int(i)] = qRgb(scaleToByte(r, maxRed), scaleToByte(g, maxGreen), scaleToByte(b, maxBlue));
     }
@@ -107,19 +111,19 @@ QList<QRgb> companionPalette(const QString& picturePath)
 
 QImage decodeCut(const PictureFile& file)
 {
-    ByteReader in(file.bytes, kFormat);
+    ByteReader in(file.bytes);
     const uint16_t width = in.u16le();
     const uint16_t height = in.u16le();
     in.skip(2);
-    checkPictureSize(kFormat, width, height);
+    checkPictureSize(width, height);
     // Every row takes at least its count and its end byte.
     if (checkedMul(height, 3) > in.remaining())
-        throw PictureError("Dr. Halo file is truncated: " + std::to_string(height) + " rows cannot fit in "
-                           + std::to_string(in.size()) + " bytes");
+        throw PictureError("The file ends before the picture data is complete: " + std::to_string(height)
+                           + " rows cannot fit in " + std::to_string(in.size()) + " bytes.");
 
     // no sample: the corpus holds no Dr. Halo picture; run and literal packets are checked by
     // CutDecoder.PacketsThatOvershootTheRowAreCutAndRowsEndOnAZeroCount
-    QImage image = allocatePicture(kFormat, width, height, QImage::Format_Indexed8);
+    QImage image = allocatePicture(width, height, QImage::Format_Indexed8);
     image.fill(0);
     for (int y = 0; y < height; ++y) {
         uint8_t* row = image.scanLine(y);

@@ -18,9 +18,9 @@ constexpr uint32_t kBiJpeg = 4; // RLE24 in OS/2 2.x headers
 constexpr uint32_t kBiPng = 5;
 constexpr uint32_t kBiAlphaBitFields = 6;
 
-[[noreturn]] void fail(const char* format, const std::string& what)
+[[noreturn]] void fail(const std::string& reason)
 {
-    throw PictureError(std::string(format) + " file " + what);
+    throw PictureError(reason);
 }
 
 bool isOs2InfoHeader(uint32_t size)
@@ -80,13 +80,13 @@ inline int outputRow(const DibInfo& info, int64_t storedRow)
     return int(info.topDown ? storedRow : info.height - 1 - storedRow);
 }
 
-QImage decodeIndexed(ByteReader& reader, const DibInfo& info, size_t pixelOffset, const char* format)
+QImage decodeIndexed(ByteReader& reader, const DibInfo& info, size_t pixelOffset)
 {
     const size_t stride = rowStride(info.width, info.bitCount);
     const size_t lastRow = checkedAdd(checkedMul(size_t(info.width), size_t(info.bitCount)), 7) / 8;
     const auto data = reader.bytesAt(pixelOffset, checkedAdd(checkedMul(stride, size_t(info.height - 1)), lastRow));
 
-    QImage image = allocatePicture(format, info.width, info.height, QImage::Format_Indexed8);
+    QImage image = allocatePicture(info.width, info.height, QImage::Format_Indexed8);
     image.setColorTable(fullColorTable(info));
     const int w = int(info.width);
     const int bits = info.bitCount;
@@ -107,14 +107,14 @@ QImage decodeIndexed(ByteReader& reader, const DibInfo& info, size_t pixelOffset
     return image;
 }
 
-QImage decodeTrueColor(ByteReader& reader, const DibInfo& info, size_t pixelOffset, const char* format)
+QImage decodeTrueColor(ByteReader& reader, const DibInfo& info, size_t pixelOffset)
 {
     const size_t stride = rowStride(info.width, info.bitCount);
     const size_t bytesPerPixel = size_t(info.bitCount / 8);
     const size_t lastRow = checkedMul(size_t(info.width), bytesPerPixel);
     const auto data = reader.bytesAt(pixelOffset, checkedAdd(checkedMul(stride, size_t(info.height - 1)), lastRow));
 
-    QImage image = allocatePicture(format, info.width, info.height, QImage::Format_BGR888);
+    QImage image = allocatePicture(info.width, info.height, QImage::Format_BGR888);
     const int w = int(info.width);
 
     if (info.bitCount == 24) {
@@ -239,11 +239,11 @@ void walkRunLength(ByteReader& reader, const DibInfo& info, size_t pixelOffset, 
     }
 }
 
-QImage decodeRunLength(ByteReader& reader, const DibInfo& info, size_t pixelOffset, const char* format)
+QImage decodeRunLength(ByteReader& reader, const DibInfo& info, size_t pixelOffset)
 {
     walkRunLength(reader, info, pixelOffset, nullptr);
     const bool rgb = info.coding == DibInfo::Coding::Rle24;
-    QImage image = allocatePicture(format, info.width, info.height, rgb ? QImage::Format_BGR888 : QImage::Format_Indexed8);
+    QImage image = allocatePicture(info.width, info.height, rgb ? QImage::Format_BGR888 : QImage::Format_Indexed8);
     // Skipped pixels: palette entry 0, or black.
     image.fill(0);
     if (!rgb)
@@ -261,7 +261,7 @@ uint8_t scaleSampleTo8Bits(uint32_t value, int bits)
     return uint8_t(wide >> 8);
 }
 
-DibInfo readDibHeader(ByteReader& reader, const char* format)
+DibInfo readDibHeader(ByteReader& reader)
 {
     DibInfo info;
     const size_t start = reader.pos();
@@ -295,7 +295,7 @@ DibInfo readDibHeader(ByteReader& reader, const char* format)
         colorsUsed = field32(32);
         if (height < 0) {
             if (height == INT32_MIN)
-                fail(format, "has an invalid height");
+                fail("The picture data is damaged: the bitmap's height is invalid.");
             info.topDown = true;
         }
         info.height = height < 0 ? -int64_t(height) : height;
@@ -315,7 +315,8 @@ DibInfo readDibHeader(ByteReader& reader, const char* format)
             reader.seek(checkedAdd(start, size));
         }
     } else {
-        fail(format, "has an unknown header size of " + std::to_string(size) + " bytes");
+        fail("The picture data is damaged: the bitmap has an unknown header size of " + std::to_string(size)
+             + " bytes.");
     }
 
     switch (compression) {
@@ -330,7 +331,7 @@ DibInfo readDibHeader(ByteReader& reader, const char* format)
         break;
     case kBiBitFields:
         if (os2) // no sample: OS/2 1-bit Huffman (fax) coding
-            fail(format, "uses OS/2 Huffman compression, which is not supported");
+            fail("Bitmaps with OS/2 Huffman compression are not supported.");
         info.coding = DibInfo::Coding::BitFields;
         break;
     case kBiJpeg:
@@ -343,7 +344,7 @@ DibInfo readDibHeader(ByteReader& reader, const char* format)
         info.coding = DibInfo::Coding::BitFields;
         break;
     default:
-        fail(format, "uses an unsupported compression (" + std::to_string(compression) + ")");
+        fail("Bitmaps with compression type " + std::to_string(compression) + " are not supported.");
     }
 
     if (info.coding == DibInfo::Coding::Jpeg || info.coding == DibInfo::Coding::Png)
@@ -367,7 +368,7 @@ DibInfo readDibHeader(ByteReader& reader, const char* format)
         }
     }();
     if (!bitCountFits)
-        fail(format, "has an unsupported bit count (" + std::to_string(bits) + ") for its compression");
+        fail("Bitmaps of " + std::to_string(bits) + " bits per pixel are not supported with their compression.");
 
     if (info.coding == DibInfo::Coding::Rgb && bits == 16)
         info.masks = {0x7C00, 0x03E0, 0x001F};
@@ -401,18 +402,18 @@ size_t readDibPalette(ByteReader& reader, DibInfo& info, size_t paletteLimit)
     return end;
 }
 
-QImage decodeDibPixels(ByteReader& reader, const DibInfo& info, size_t pixelOffset, const char* format)
+QImage decodeDibPixels(ByteReader& reader, const DibInfo& info, size_t pixelOffset)
 {
     switch (info.coding) {
     case DibInfo::Coding::Rle4:
     case DibInfo::Coding::Rle8:
     case DibInfo::Coding::Rle24:
-        return decodeRunLength(reader, info, pixelOffset, format);
+        return decodeRunLength(reader, info, pixelOffset);
     case DibInfo::Coding::Rgb:
     case DibInfo::Coding::BitFields:
-        return info.bitCount <= 8 ? decodeIndexed(reader, info, pixelOffset, format)
-                                  : decodeTrueColor(reader, info, pixelOffset, format);
+        return info.bitCount <= 8 ? decodeIndexed(reader, info, pixelOffset)
+                                  : decodeTrueColor(reader, info, pixelOffset);
     default:
-        fail(format, "holds an embedded picture where pixels were expected");
+        fail("The picture data is damaged: it holds an embedded picture where pixels were expected.");
     }
 }

@@ -46,7 +46,7 @@ struct DibInfo {
 // Reads the info header at the reader's position and the bit-field masks that follow a
 // 40-byte header; leaves the reader at the start of the palette. Validates the bit count
 // against the compression; the size is the caller's to check (icons halve the height first).
-DibInfo readDibHeader(ByteReader& reader, const char* format);
+DibInfo readDibHeader(ByteReader& reader);
 
 // Reads the palette at info.paletteOffset: the announced entries, but never past
 // paletteLimit (the offset of the pixel data where a file header gives it). Returns the
@@ -55,7 +55,7 @@ size_t readDibPalette(ByteReader& reader, DibInfo& info, size_t paletteLimit);
 
 // Decodes the pixel data that starts at pixelOffset. Pixel data running past the end of the
 // bytes is an error. JPEG and PNG codings are not handled here (see embeddedPictureBytes).
-QImage decodeDibPixels(ByteReader& reader, const DibInfo& info, size_t pixelOffset, const char* format);
+QImage decodeDibPixels(ByteReader& reader, const DibInfo& info, size_t pixelOffset);
 
 // An n-bit sample (n from 1 to 8) scaled to 0..255: expanded to 16 bits with rounding
 // (value * 65535 / (2^n - 1)) and cut to the high byte, which replicates the bits.

@@ -7,12 +7,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-constexpr const char* kFormat = "Windows enhanced metafile";
-
-} // namespace
-
 std::unique_ptr<Picture> decodeEmf(const PictureFile& file)
 {
     using namespace metafile;
@@ -38,13 +32,13 @@ std::unique_ptr<Picture> decodeEmf(const PictureFile& file)
         width = double(boundsWidth) / px * 96 / 25.4;
         height = double(boundsHeight) / py * 96 / 25.4;
     } else {
-        throw PictureError("Windows enhanced metafile has an empty picture frame");
+        throw PictureError("The metafile's picture frame is empty.");
     }
     // The frame at 96 pixels per inch.
     const int64_t w = std::max<int64_t>(1, int64_t(std::nearbyint(std::min(width, 1e12))));
     const int64_t h = std::max<int64_t>(1, int64_t(std::nearbyint(std::min(height, 1e12))));
-    checkPictureSize(kFormat, w, h);
-    return std::make_unique<MetafilePicture>(kFormat, file.bytes, QSize(int(w), int(h)), frame, px, py,
+    checkPictureSize(w, h);
+    return std::make_unique<MetafilePicture>(file.bytes, QSize(int(w), int(h)), frame, px, py,
                                              [header](std::span<const uint8_t> data, MetafileCanvas& canvas) {
                                                  playEmf(data, header, canvas);
                                              });

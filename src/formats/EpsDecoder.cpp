@@ -13,11 +13,9 @@
 
 namespace {
 
-const char* const kFormat = "Encapsulated PostScript";
-
 [[noreturn]] void failNoPreview(const std::string& why)
 {
-    throw PictureError(std::string(kFormat) + " file has no TIFF preview: " + why);
+    throw PictureError("The file has no TIFF preview: " + why + ".");
 }
 
 } // namespace
@@ -26,9 +24,9 @@ QImage decodeEps(const PictureFile& file)
 {
     static const uint8_t kSignature[4] = {0xC5, 0xD0, 0xD3, 0xC6};
     if (file.bytes.size() < 4 || std::memcmp(file.bytes.data(), kSignature, 4) != 0)
-        failNoPreview("it does not start with the binary EPS header (C5 D0 D3 C6)");
+        failNoPreview("it does not start with the binary EPS header");
 
-    ByteReader reader(file.bytes, kFormat);
+    ByteReader reader(file.bytes);
     reader.skip(4);
     reader.skip(16); // PostScript offset and length, metafile offset and length
     const uint32_t tiffOffset = reader.u32le();
@@ -36,15 +34,13 @@ QImage decodeEps(const PictureFile& file)
     reader.skip(2); // checksum
 
     if (tiffOffset == 0 || tiffLength == 0)
-        failNoPreview("its header gives no TIFF preview");
+        failNoPreview("its header names none");
     if (tiffOffset > file.bytes.size() || tiffLength > file.bytes.size() - tiffOffset)
-        failNoPreview("the header places it at offset " + std::to_string(tiffOffset) + " with "
-                      + std::to_string(tiffLength) + " bytes, outside the file of "
-                      + std::to_string(file.bytes.size()) + " bytes");
+        throw PictureError("The file ends before its TIFF preview is complete.");
 
     try {
         return decodeTiff(PictureFile{file.path, file.bytes.subspan(tiffOffset, tiffLength)});
     } catch (const PictureError& e) {
-        throw PictureError(std::string(kFormat) + " file's TIFF preview cannot be read: " + e.what());
+        throw PictureError(std::string("The TIFF preview inside it cannot be read. ") + e.what());
     }
 }

@@ -110,16 +110,42 @@ const FormatRegistry::Entry* FormatRegistry::find(const QString& extension) cons
     return nullptr;
 }
 
+namespace {
+
+QString unknownExtension(const QString& extension)
+{
+    return QStringLiteral("Unknown picture file extension (.%1)").arg(extension);
+}
+
+// Why the file cannot be opened for reading, in plain words.
+QString openFailureReason(const QFileInfo& info, const QFile& file)
+{
+    if (!info.exists())
+        return QStringLiteral("The file does not exist.");
+    if (info.isDir())
+        return QStringLiteral("It is a folder, not a picture file.");
+    if (!info.isReadable())
+        return QStringLiteral("You do not have permission to read the file.");
+    return QStringLiteral("The file cannot be read (%1).").arg(file.errorString());
+}
+
+} // namespace
+
 std::unique_ptr<Picture> FormatRegistry::decode(const QString& fileName, std::span<const uint8_t> bytes) const
 {
     const QString extension = pictureExtension(fileName);
     const Entry* entry = find(extension);
     if (!entry)
-        throw PictureError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
+        throw PictureError::cannotOpen(fileName, unknownExtension(extension));
+    // No format has a picture in zero bytes; saying so beats each decoder's own guess.
+    if (bytes.empty())
+        throw PictureError::cannotOpen(fileName, QStringLiteral("The file is empty."));
     try {
         return entry->decode(PictureFile{fileName, bytes});
+    } catch (const PictureError& e) {
+        throw PictureError::cannotOpen(fileName, e.message());
     } catch (const std::bad_alloc&) {
-        throw PictureError(QStringLiteral("Not enough memory to read %1").arg(fileName));
+        throw PictureError::cannotOpen(fileName, QString::fromLatin1(PictureReason::kOutOfMemory));
     }
 }
 
@@ -128,13 +154,13 @@ std::unique_ptr<Picture> FormatRegistry::load(const QString& fileName) const
     // The extension decides before the file is touched.
     const QString extension = pictureExtension(fileName);
     if (!find(extension))
-        throw PictureError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
+        throw PictureError::cannotOpen(fileName, unknownExtension(extension));
 
+    const QFileInfo info(fileName);
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw PictureError(QStringLiteral("Cannot open %1: %2").arg(fileName, file.errorString()));
-    if (QFileInfo(fileName).isDir())
-        throw PictureError(QStringLiteral("Cannot open %1: it is a folder").arg(fileName));
+    // A folder opens on some systems; it is refused before it is read.
+    if (info.isDir() || !file.open(QIODevice::ReadOnly))
+        throw PictureError::cannotOpen(fileName, openFailureReason(info, file));
 
     const qint64 size = file.size();
     if (size > 0) {
@@ -146,7 +172,8 @@ std::unique_ptr<Picture> FormatRegistry::load(const QString& fileName) const
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw PictureError(QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()));
+        throw PictureError::cannotOpen(fileName,
+                                       QStringLiteral("The file cannot be read (%1).").arg(file.errorString()));
     return decode(fileName, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
                                                      size_t(bytes.size())));
 }

@@ -36,10 +36,11 @@ public:
     // The most recent entry for the extension (any case), or nullptr.
     const Entry* find(const QString& extension) const;
 
-    // Reads the file and decodes it by its extension. Throws PictureError.
+    // Reads the file and decodes it by its extension. Throws PictureError with the one line
+    // the user sees: "Cannot open <fileName>. <reason>".
     std::unique_ptr<Picture> load(const QString& fileName) const;
 
-    // Decodes bytes already in memory as if they were the file fileName.
+    // Decodes bytes already in memory as if they were the file fileName; fails as load does.
     std::unique_ptr<Picture> decode(const QString& fileName, std::span<const uint8_t> bytes) const;
 
     const std::vector<Entry>& entries() const { return entries_; }

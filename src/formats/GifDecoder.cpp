@@ -45,18 +45,36 @@ struct GifHandle {
     }
 };
 
-[[noreturn]] void failGif(const PictureFile& file, const QString& reason)
+[[noreturn]] void failGif(const char* reason)
 {
-    throw PictureError(QStringLiteral("Cannot read the GIF picture %1: %2").arg(file.path, reason));
+    throw PictureError(reason);
 }
 
-[[noreturn]] void failGif(const PictureFile& file, int errorCode)
+// giflib's error codes in the user's words.
+[[noreturn]] void failGif(int errorCode)
 {
-    // giflib reports running out of bytes as a failed read.
-    if (errorCode == D_GIF_ERR_READ_FAILED)
-        failGif(file, QStringLiteral("the file is truncated"));
-    const char* text = GifErrorString(errorCode);
-    failGif(file, text ? QString::fromLatin1(text) : QStringLiteral("error %1").arg(errorCode));
+    switch (errorCode) {
+    // giflib reports running out of bytes as a failed read, and as a missing screen
+    // descriptor when that read was the header's.
+    case D_GIF_ERR_READ_FAILED:
+    case D_GIF_ERR_EOF_TOO_SOON:
+    case D_GIF_ERR_NO_SCRN_DSCR:
+        failGif(PictureReason::kTruncated);
+    case D_GIF_ERR_NOT_GIF_FILE:
+        failGif("The file is not a GIF picture.");
+    case D_GIF_ERR_NO_IMAG_DSCR:
+        failGif("The picture data is damaged: an image's header is missing.");
+    case D_GIF_ERR_WRONG_RECORD:
+        failGif("The picture data is damaged: it holds a block of unknown kind.");
+    case D_GIF_ERR_DATA_TOO_BIG:
+        failGif("The picture data is damaged: the image does not fit its own size.");
+    case D_GIF_ERR_IMAGE_DEFECT:
+        failGif("The picture data is damaged: the compressed image cannot be decoded.");
+    case D_GIF_ERR_NOT_ENOUGH_MEM:
+        failGif(PictureReason::kOutOfMemory);
+    default:
+        failGif(PictureReason::kDamaged);
+    }
 }
 
 } // namespace
@@ -68,7 +86,7 @@ QImage decodeGif(const PictureFile& file)
     int error = 0;
     handle.gif = DGifOpen(&source, readGif, &error);
     if (!handle.gif)
-        failGif(file, error);
+        failGif(error);
     GifFileType* gif = handle.gif;
 
     // Everything up to the first image: extensions, of which only the Graphics Control
@@ -77,16 +95,16 @@ QImage decodeGif(const PictureFile& file)
     for (;;) {
         GifRecordType record = UNDEFINED_RECORD_TYPE;
         if (DGifGetRecordType(gif, &record) == GIF_ERROR)
-            failGif(file, gif->Error);
+            failGif(gif->Error);
         if (record == IMAGE_DESC_RECORD_TYPE)
             break;
         if (record == TERMINATE_RECORD_TYPE)
-            failGif(file, QStringLiteral("it holds no image"));
+            failGif("The file holds no picture.");
         if (record == EXTENSION_RECORD_TYPE) {
             int code = 0;
             GifByteType* block = nullptr;
             if (DGifGetExtension(gif, &code, &block) == GIF_ERROR)
-                failGif(file, gif->Error);
+                failGif(gif->Error);
             if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4) {
                 GraphicsControlBlock control;
                 if (DGifExtensionToGCB(block[0], block + 1, &control) == GIF_OK)
@@ -94,16 +112,16 @@ QImage decodeGif(const PictureFile& file)
             }
             while (block) {
                 if (DGifGetExtensionNext(gif, &block) == GIF_ERROR)
-                    failGif(file, gif->Error);
+                    failGif(gif->Error);
             }
         }
     }
     if (DGifGetImageDesc(gif) == GIF_ERROR)
-        failGif(file, gif->Error);
+        failGif(gif->Error);
 
     const GifImageDesc& desc = gif->Image;
-    checkPictureSize("GIF", desc.Width, desc.Height);
-    QImage screen = allocatePicture("GIF", gif->SWidth, gif->SHeight, kBitmapFormat);
+    checkPictureSize(desc.Width, desc.Height);
+    QImage screen = allocatePicture(gif->SWidth, gif->SHeight, kBitmapFormat);
     screen.fill(0);
 
     // The local color map, else the global one; indexes past its end, and the transparent
@@ -149,7 +167,7 @@ QImage decodeGif(const PictureFile& file)
         for (int pass = 0; pass < 4; ++pass) {
             for (int row = start[pass]; row < desc.Height; row += step[pass]) {
                 if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR)
-                    failGif(file, gif->Error);
+                    failGif(gif->Error);
                 storeRow(row);
             }
         }
@@ -158,7 +176,7 @@ QImage decodeGif(const PictureFile& file)
         const int rows = std::min(desc.Height, std::max(visibleBottom - top, 0));
         for (int row = 0; row < rows; ++row) {
             if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR)
-                failGif(file, gif->Error);
+                failGif(gif->Error);
             storeRow(row);
         }
     }

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <string>
 #include <vector>
 
 // Windows icons (and cursors, whose directory has the same shape): a 6-byte header
@@ -23,8 +22,6 @@
 // directory entry is read at the directory's size: the entry describes the data the file
 // holds, the oversized header does not.
 namespace {
-
-const char* const kFormat = "Windows icon";
 
 const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
@@ -63,32 +60,32 @@ QImage decodeEntry(const PictureFile& file, ByteReader& reader, const Entry& ent
     if (entry.png)
         return decodePng(PictureFile{file.path, bytes});
 
-    ByteReader dib(bytes, kFormat);
-    DibInfo info = readDibHeader(dib, kFormat);
+    ByteReader dib(bytes);
+    DibInfo info = readDibHeader(dib);
     if (info.coding == DibInfo::Coding::Png || info.coding == DibInfo::Coding::Jpeg)
-        throw PictureError("Windows icon file holds a compressed bitmap entry, which is not supported");
+        throw PictureError("Icons whose bitmap is compressed are not supported.");
     info.height = std::max<int64_t>(info.height / 2, 1); // the AND mask follows the colors
     info.width = bitmapSide(info.width, entry.directoryWidth);
     info.height = bitmapSide(info.height, entry.directoryHeight);
-    checkPictureSize(kFormat, info.width, info.height);
+    checkPictureSize(info.width, info.height);
     const size_t pixelOffset = readDibPalette(dib, info, dib.size());
-    return decodeDibPixels(dib, info, pixelOffset, kFormat);
+    return decodeDibPixels(dib, info, pixelOffset);
 }
 
 } // namespace
 
 QImage decodeIco(const PictureFile& file)
 {
-    ByteReader reader(file.bytes, kFormat);
+    ByteReader reader(file.bytes);
     if (reader.size() < 6)
-        throw PictureError("Windows icon file is empty or truncated");
+        throw PictureError(PictureReason::kTruncated);
     const uint16_t reserved = reader.u16le();
     const uint16_t type = reader.u16le();
     const uint16_t count = reader.u16le();
     if (reserved != 0 || (type != 1 && type != 2))
-        throw PictureError("Not a Windows icon file: its header is not that of an icon or cursor");
+        throw PictureError("The file is not a Windows icon.");
     if (count == 0)
-        throw PictureError("Windows icon file holds no images");
+        throw PictureError("The icon file holds no images.");
 
     std::vector<Entry> entries;
     for (int i = 0; i < count; ++i) {
@@ -108,7 +105,7 @@ QImage decodeIco(const PictureFile& file)
         if (isPng(bytes)) {
             e.png = true;
             if (bytes.size() >= 26) {
-                ByteReader png(bytes, kFormat);
+                ByteReader png(bytes);
                 png.seek(16);
                 e.width = png.u32be();
                 e.height = png.u32be();
@@ -118,7 +115,7 @@ QImage decodeIco(const PictureFile& file)
                 e.depth = bitDepth * channels;
             }
         } else if (bytes.size() >= 16) {
-            ByteReader dib(bytes, kFormat);
+            ByteReader dib(bytes);
             // no sample: an entry with a 12-byte core header; checked by IcoDecoder.EntryWithACoreHeader
             const bool core = dib.u32le() == 12;
             const int64_t width = core ? dib.u16le() : dib.i32le();
@@ -131,7 +128,7 @@ QImage decodeIco(const PictureFile& file)
         entries.push_back(e);
     }
     if (entries.empty())
-        throw PictureError("Windows icon file has no image inside the file");
+        throw PictureError(PictureReason::kTruncated);
 
     // Sides come from 32-bit fields: clamped, their product cannot overflow.
     auto area = [](const Entry& e) {

@@ -18,13 +18,14 @@ std::string sizeText(int64_t width, int64_t height)
 
 } // namespace
 
-void checkPictureSize(const char* format, int64_t width, int64_t height)
+void checkPictureSize(int64_t width, int64_t height)
 {
     if (width <= 0 || height <= 0)
-        throw PictureError(std::string(format) + " picture has an invalid size of " + sizeText(width, height) + " pixels");
+        throw PictureError("The picture data is damaged: it gives an invalid size of " + sizeText(width, height)
+                           + " pixels.");
     if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPicturePixels)
-        throw PictureError(std::string(format) + " picture of " + sizeText(width, height)
-                           + " pixels is too large (at most 65535 pixels a side and 400 megapixels)");
+        throw PictureError("The picture is too large: " + sizeText(width, height)
+                           + " pixels (at most 65535 pixels a side and 400 megapixels).");
 }
 
 namespace {
@@ -74,28 +75,27 @@ QImage mappedPicture(int, int, QImage::Format)
 
 } // namespace
 
-QImage allocatePicture(const char* format, int64_t width, int64_t height, QImage::Format pixelFormat)
+QImage allocatePicture(int64_t width, int64_t height, QImage::Format pixelFormat)
 {
-    checkPictureSize(format, width, height);
+    checkPictureSize(width, height);
     if (QImage mapped = mappedPicture(int(width), int(height), pixelFormat); !mapped.isNull())
         return mapped;
     QImage image(int(width), int(height), pixelFormat);
     if (image.isNull())
-        throw PictureError(std::string("Not enough memory for a ") + format + " picture of " + sizeText(width, height)
-                           + " pixels");
+        throw PictureError("There is not enough memory for a picture of " + sizeText(width, height) + " pixels.");
     return image;
 }
 
 size_t checkedMul(size_t a, size_t b)
 {
     if (a != 0 && b > std::numeric_limits<size_t>::max() / a)
-        throw PictureError("Picture size arithmetic overflows");
+        throw PictureError("The picture data is damaged: its sizes are too large to work with.");
     return a * b;
 }
 
 size_t checkedAdd(size_t a, size_t b)
 {
     if (b > std::numeric_limits<size_t>::max() - a)
-        throw PictureError("Picture size arithmetic overflows");
+        throw PictureError("The picture data is damaged: its sizes are too large to work with.");
     return a + b;
 }

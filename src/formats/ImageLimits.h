@@ -9,12 +9,12 @@
 inline constexpr int64_t kMaxPictureSide = 65535;
 inline constexpr int64_t kMaxPicturePixels = 400'000'000;
 
-// Throws a PictureError naming the format and the size when width or height is not
-// positive, a side exceeds kMaxPictureSide or the area exceeds kMaxPicturePixels.
-void checkPictureSize(const char* format, int64_t width, int64_t height);
+// Throws a PictureError naming the size when width or height is not positive, a side
+// exceeds kMaxPictureSide or the area exceeds kMaxPicturePixels.
+void checkPictureSize(int64_t width, int64_t height);
 
 // checkPictureSize, then allocates the image; an allocation failure is an error too.
-QImage allocatePicture(const char* format, int64_t width, int64_t height, QImage::Format pixelFormat);
+QImage allocatePicture(int64_t width, int64_t height, QImage::Format pixelFormat);
 
 // Size arithmetic that throws a PictureError instead of wrapping around.
 size_t checkedMul(size_t a, size_t b);

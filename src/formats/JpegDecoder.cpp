@@ -26,7 +26,10 @@ namespace {
 struct JpegErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
+    // The library's message code and its first parameter, mapped to the user's words after
+    // the jump.
+    int code;
+    int parameter;
     // Running out of data is harmless once every scanline has been delivered (a missing
     // EOI marker), and in a single Huffman-coded scan, whose decoder reads ahead and
     // reports JWRN_HIT_MARKER when bits it needs are really missing. In any other file
@@ -45,7 +48,8 @@ struct JpegJob {
 [[noreturn]] void jpegErrorExit(j_common_ptr info)
 {
     auto* error = reinterpret_cast<JpegErrorManager*>(info->err);
-    (*info->err->format_message)(info, error->message);
+    error->code = info->err->msg_code;
+    error->parameter = info->err->msg_parm.i[0];
     std::longjmp(error->jump, 1);
 }
 
@@ -73,8 +77,8 @@ void jpegEmitMessage(j_common_ptr info, int level)
     ++info->err->num_warnings;
 }
 
-// Reads the header and chooses the output color space. False on error, with the message in
-// job.error.message; the caller destroys job.info either way.
+// Reads the header and chooses the output color space. False on error, with the message
+// code in job.error; the caller destroys job.info either way.
 bool readJpegHeader(JpegJob& job, const uint8_t* data, size_t size)
 {
     job.info.err = jpeg_std_error(&job.error.pub);
@@ -149,16 +153,76 @@ bool readJpegPixels(JpegJob& job, JSAMPROW* rows)
     return true;
 }
 
+// The reason the user reads for the library's message code. Codes of the library's own
+// misuse or of features a decoder never asks for (writing, quantizing, temporary files)
+// cannot come from a file; they fall under damaged data like any code not named here.
+QString jpegReason(const JpegJob& job)
+{
+    const int parameter = job.error.parameter;
+    switch (job.error.code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JERR_INPUT_EOF:
+        return QString::fromLatin1(PictureReason::kTruncated);
+    case JERR_INPUT_EMPTY:
+        return QStringLiteral("The file is empty.");
+    case JERR_NO_SOI:
+        return QStringLiteral("The file is not a JPEG picture.");
+    case JERR_NO_IMAGE:
+    case JERR_SOF_NO_SOS:
+        return QStringLiteral("The file holds no picture data.");
+    case JERR_EMPTY_IMAGE:
+        return QStringLiteral("The picture gives its height only after its data, which is not supported.");
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+    case JERR_BAD_DCT_COEF:
+        return QStringLiteral("The picture data is damaged: part of it cannot be decoded.");
+    case JERR_BAD_HUFF_TABLE:
+    case JERR_HUFF_CLEN_OVERFLOW:
+    case JERR_HUFF_MISSING_CODE:
+    case JERR_NO_HUFF_TABLE:
+    case JERR_NO_ARITH_TABLE:
+    case JERR_NO_QUANT_TABLE:
+    case JERR_DHT_INDEX:
+    case JERR_DQT_INDEX:
+    case JERR_DAC_INDEX:
+    case JERR_DAC_VALUE:
+        return QStringLiteral("The picture data is damaged: a table needed to decode it is missing or invalid.");
+    case JERR_BAD_PRECISION:
+        return job.info.progressive_mode
+                   ? QStringLiteral("Progressive %1-bit JPEG pictures are not supported.").arg(parameter)
+                   : QStringLiteral("%1-bit JPEG pictures are not supported.").arg(parameter);
+    case JERR_SOF_UNSUPPORTED:
+        // 0xC3 and 0xCB are lossless, the rest (0xC5..0xC7, 0xCD..0xCF) hierarchical.
+        if (parameter == 0xC3 || parameter == 0xCB)
+            return QStringLiteral("Lossless JPEG pictures are not supported.");
+        return QStringLiteral("Hierarchical JPEG pictures are not supported.");
+    case JERR_ARITH_NOTIMPL:
+        return QStringLiteral("JPEG pictures with arithmetic coding are not supported.");
+    case JERR_COMPONENT_COUNT:
+        return QStringLiteral("JPEG pictures with %1 color components are not supported.").arg(parameter);
+    case JERR_CONVERSION_NOTIMPL:
+    case JERR_BAD_J_COLORSPACE:
+        return QStringLiteral("The picture's color space is not supported.");
+    case JERR_IMAGE_TOO_BIG:
+    case JERR_WIDTH_OVERFLOW:
+        return QStringLiteral("The picture is too large: %1 x %2 pixels.")
+            .arg(job.info.image_width)
+            .arg(job.info.image_height);
+    case JERR_OUT_OF_MEMORY:
+        return QString::fromLatin1(PictureReason::kOutOfMemory);
+    default:
+        return QString::fromLatin1(PictureReason::kDamaged);
+    }
+}
+
 // Owns the decompressor so that it is destroyed on every path, thrown errors included.
 struct JpegJobGuard {
     JpegJob job{};
     ~JpegJobGuard() { jpeg_destroy_decompress(&job.info); }
 
-    [[noreturn]] void fail(const PictureFile& file) const
-    {
-        throw PictureError(QStringLiteral("Cannot read the JPEG picture %1: %2")
-                               .arg(file.path, QString::fromLocal8Bit(job.error.message)));
-    }
+    [[noreturn]] void fail() const { throw PictureError(jpegReason(job)); }
 };
 
 } // namespace
@@ -168,14 +232,14 @@ QImage decodeJpeg(const PictureFile& file)
     JpegJobGuard guard;
     JpegJob& job = guard.job;
     if (!readJpegHeader(job, file.bytes.data(), file.bytes.size()))
-        guard.fail(file);
+        guard.fail();
 
-    QImage image = allocatePicture("JPEG", job.info.output_width, job.info.output_height, kBitmapFormat);
+    QImage image = allocatePicture(job.info.output_width, job.info.output_height, kBitmapFormat);
     std::vector<JSAMPROW> rows(job.info.output_height);
     for (int y = 0; y < image.height(); ++y)
         rows[size_t(y)] = image.scanLine(y);
 
     if (!readJpegPixels(job, rows.data()))
-        guard.fail(file);
+        guard.fail();
     return image;
 }

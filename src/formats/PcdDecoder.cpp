@@ -24,7 +24,6 @@
 
 namespace {
 
-constexpr const char* kFormat = "Photo CD";
 constexpr int kBaseWidth = 768;
 constexpr int kBaseHeight = 512;
 constexpr size_t kSector = 2048;
@@ -43,19 +42,19 @@ uint8_t clampChannel(int64_t scaled, int64_t scale)
 
 QImage decodePcd(const PictureFile& file)
 {
-    ByteReader in(file.bytes, kFormat);
+    ByteReader in(file.bytes);
     if (in.size() < kSector + 7 || std::string_view(reinterpret_cast<const char*>(in.bytesAt(kSector, 7).data()), 7) != "PCD_IPI")
-        throw PictureError("Not a Photo CD image pack: \"PCD_IPI\" is missing at offset 2048");
+        throw PictureError("The file is not a Photo CD image pack.");
     if (in.size() < kBaseOffset + kBaseBytes)
-        throw PictureError("Photo CD file is too short for the 768 x 512 Base image: "
-                           + std::to_string(kBaseOffset + kBaseBytes) + " bytes needed, the file has "
-                           + std::to_string(in.size()));
+        throw PictureError("The file ends before the picture data is complete: the 768 x 512 Base image needs "
+                           + std::to_string(kBaseOffset + kBaseBytes) + " bytes, the file has "
+                           + std::to_string(in.size()) + ".");
     in.seek(kAttributesOffset);
     const int rotation = in.u8() & 3;
     const auto base = in.bytesAt(kBaseOffset, kBaseBytes);
 
     const bool upright = rotation == 1 || rotation == 3;
-    QImage image = allocatePicture(kFormat, upright ? kBaseHeight : kBaseWidth, upright ? kBaseWidth : kBaseHeight,
+    QImage image = allocatePicture(upright ? kBaseHeight : kBaseWidth, upright ? kBaseWidth : kBaseHeight,
                                    QImage::Format_BGR888);
     const int w = kBaseWidth, h = kBaseHeight;
     uint8_t* const pixels = image.bits();

@@ -30,13 +30,12 @@
 
 namespace {
 
-constexpr const char* kFormat = "PCX";
 constexpr size_t kHeaderBytes = 128;
 constexpr size_t kTrailerPaletteBytes = 769; // 0x0C marker and 256 x 3 bytes
 
-[[noreturn]] void fail(const std::string& message)
+[[noreturn]] void fail(const std::string& reason)
 {
-    throw PictureError(std::string(kFormat) + " picture: " + message);
+    throw PictureError(reason);
 }
 
 using Palette = std::array<uint8_t, 256 * 3>; // red, green, blue
@@ -65,9 +64,9 @@ struct PcxHeader {
 PcxHeader readHeader(ByteReader& in)
 {
     if (in.size() < kHeaderBytes)
-        in.fail(0, kHeaderBytes);
+        in.fail();
     if (in.u8() != 10)
-        fail("the file does not start with the PCX signature byte 10");
+        fail("The file is not a PCX picture (it does not start with the signature byte 10).");
     PcxHeader h;
     h.version = in.u8();
     h.encoding = in.u8();
@@ -86,9 +85,9 @@ PcxHeader readHeader(ByteReader& in)
     in.seek(kHeaderBytes);
 
     if (h.version > 5)
-        fail("unknown version " + std::to_string(h.version));
+        fail("PCX pictures of unknown version " + std::to_string(h.version) + " are not supported.");
     if (h.encoding > 1)
-        fail("unknown encoding " + std::to_string(h.encoding));
+        fail("PCX pictures of unknown encoding " + std::to_string(h.encoding) + " are not supported.");
     return h;
 }
 
@@ -151,7 +150,7 @@ std::vector<uint8_t> toBgrTable(const uint8_t* rgb, size_t entries)
 
 QImage decodePcx(const PictureFile& file)
 {
-    ByteReader header(file.bytes, kFormat);
+    ByteReader header(file.bytes);
     const PcxHeader h = readHeader(header);
     const unsigned bits = h.bitsPerPixel;
     const unsigned planes = h.planes;
@@ -159,15 +158,16 @@ QImage decodePcx(const PictureFile& file)
     const bool packed = planes == 1 && (bits == 2 || bits == 4 || bits == 8);
     const bool trueColor = bits == 8 && (planes == 3 || planes == 4);
     if (!planar && !packed && !trueColor)
-        fail("unsupported layout of " + std::to_string(bits) + " bits x " + std::to_string(planes) + " planes");
-    checkPictureSize(kFormat, h.width, h.height);
+        fail("PCX pictures of " + std::to_string(bits) + " bits x " + std::to_string(planes)
+             + " planes are not supported.");
+    checkPictureSize(h.width, h.height);
 
     const size_t width = size_t(h.width);
     const size_t height = size_t(h.height);
     const size_t bytesPerLine = h.bytesPerLine;
     if (bytesPerLine < (width * bits + 7) / 8)
-        fail("BytesPerLine of " + std::to_string(bytesPerLine) + " is too small for a width of "
-             + std::to_string(width) + " pixels");
+        fail("The picture data is damaged: its rows of " + std::to_string(bytesPerLine)
+             + " bytes are too short for a width of " + std::to_string(width) + " pixels.");
     const size_t lineBytes = checkedMul(bytesPerLine, planes);
 
     // The colors of indexed layouts, blue-green-red.
@@ -192,15 +192,15 @@ QImage decodePcx(const PictureFile& file)
         colors = toBgrTable(hasNoPalette(h) ? kEgaPalette : h.palette.data(), 16);
     }
 
-    ByteReader in(file.bytes.first(dataEnd), kFormat);
+    ByteReader in(file.bytes.first(dataEnd));
     in.seek(kHeaderBytes);
     // A run code yields at most 63 bytes from 2: refuse a short file before allocating.
     const size_t totalBytes = checkedMul(lineBytes, height);
     const size_t leastData = h.encoding == 1 ? (totalBytes + 62) / 63 * 2 : totalBytes;
     if (in.remaining() < leastData)
-        in.fail(in.pos(), leastData);
+        in.fail();
 
-    QImage image = allocatePicture(kFormat, h.width, h.height, kBitmapFormat);
+    QImage image = allocatePicture(h.width, h.height, kBitmapFormat);
     LineReader lines(in, h.encoding == 1);
     std::vector<uint8_t> line(lineBytes);
     for (size_t y = 0; y < height; ++y) {

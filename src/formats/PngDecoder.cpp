@@ -27,7 +27,8 @@ struct PngJob {
     const uint8_t* data;
     size_t size;
     size_t pos;
-    char message[256];
+    char message[256];  // libpng's message
+    const char* reason; // ours, when this decoder stopped libpng itself
     png_uint_32 width;
     png_uint_32 height;
 };
@@ -47,14 +48,16 @@ void pngWarning(png_structp, png_const_charp)
 void pngRead(png_structp png, png_bytep out, size_t count)
 {
     auto* job = static_cast<PngJob*>(png_get_io_ptr(png));
-    if (count > job->size - job->pos)
-        png_error(png, "the file is truncated");
+    if (count > job->size - job->pos) {
+        job->reason = PictureReason::kTruncated;
+        png_error(png, "read past the end");
+    }
     std::memcpy(out, job->data + job->pos, count);
     job->pos += count;
 }
 
 // Reads the chunks before the image data and sets up the conversion to 8-bit
-// blue-green-red. False on error, with the message in job.message.
+// blue-green-red. False on error, with the message in job.message or job.reason.
 bool readPngHeader(PngJob& job)
 {
     if (setjmp(png_jmpbuf(job.png)))
@@ -88,8 +91,10 @@ bool readPngHeader(PngJob& job)
     png_read_update_info(job.png, job.info);
 
     if (png_get_bit_depth(job.png, job.info) != 8 || png_get_channels(job.png, job.info) != 3
-        || png_get_rowbytes(job.png, job.info) != size_t(job.width) * 3)
+        || png_get_rowbytes(job.png, job.info) != size_t(job.width) * 3) {
+        job.reason = "This kind of PNG picture is not supported.";
         png_error(job.png, "unsupported pixel layout");
+    }
     return true;
 }
 
@@ -103,15 +108,51 @@ bool readPngPixels(PngJob& job, png_bytepp rows)
     return true;
 }
 
+// libpng gives no error codes, only messages (a chunk's errors start with its name, as in
+// "IDAT: incorrect data check"). The first entry whose text occurs in the message gives
+// the user's reason.
+QString pngReason(const PngJob& job)
+{
+    if (job.reason)
+        return QString::fromLatin1(job.reason);
+    const QString message = QString::fromLatin1(job.message);
+    if (message.contains(QLatin1String("exceeds"), Qt::CaseInsensitive)
+        || message.contains(QLatin1String("too large"), Qt::CaseInsensitive)) {
+        // The size the header claims, big-endian at bytes 16 to 23 after the signature and
+        // the chunk's length and name.
+        if (job.size >= 24) {
+            const auto be32 = [&](size_t at) {
+                return (uint32_t(job.data[at]) << 24) | (uint32_t(job.data[at + 1]) << 16)
+                    | (uint32_t(job.data[at + 2]) << 8) | uint32_t(job.data[at + 3]);
+            };
+            return QStringLiteral("The picture is too large: %1 x %2 pixels.").arg(be32(16)).arg(be32(20));
+        }
+    }
+    static const struct {
+        const char* text;
+        const char* reason;
+    } reasons[] = {
+        {"CRC error", "The picture data is damaged: a checksum does not match."},
+        {"Not enough image data", PictureReason::kTruncated},
+        {"Not enough compressed data", PictureReason::kTruncated},
+        {"memory", PictureReason::kOutOfMemory},
+        {"PLTE", "The picture's palette is missing or damaged."},
+        {"palette", "The picture's palette is missing or damaged."},
+        {"IHDR", "The picture's header is damaged."},
+        {"IDAT", "The compressed picture data is damaged."},
+    };
+    for (const auto& entry : reasons) {
+        if (message.contains(QLatin1String(entry.text), Qt::CaseInsensitive))
+            return QString::fromLatin1(entry.reason);
+    }
+    return QString::fromLatin1(PictureReason::kDamaged);
+}
+
 struct PngJobGuard {
     PngJob job{};
     ~PngJobGuard() { png_destroy_read_struct(&job.png, &job.info, nullptr); }
 
-    [[noreturn]] void fail(const PictureFile& file) const
-    {
-        throw PictureError(
-            QStringLiteral("Cannot read the PNG picture %1: %2").arg(file.path, QString::fromLocal8Bit(job.message)));
-    }
+    [[noreturn]] void fail() const { throw PictureError(pngReason(job)); }
 };
 
 } // namespace
@@ -125,23 +166,23 @@ QImage decodePng(const PictureFile& file)
 
     static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     if (job.size < sizeof signature || std::memcmp(job.data, signature, sizeof signature) != 0)
-        throw PictureError(QStringLiteral("Cannot read the PNG picture %1: it has no PNG signature").arg(file.path));
+        throw PictureError("The file is not a PNG picture.");
 
     job.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &job, pngError, pngWarning);
     if (job.png)
         job.info = png_create_info_struct(job.png);
     if (!job.png || !job.info)
-        throw PictureError(QStringLiteral("Not enough memory to read the PNG picture %1").arg(file.path));
+        throw PictureError(PictureReason::kOutOfMemory);
 
     if (!readPngHeader(job))
-        guard.fail(file);
+        guard.fail();
 
-    QImage image = allocatePicture("PNG", job.width, job.height, kBitmapFormat);
+    QImage image = allocatePicture(job.width, job.height, kBitmapFormat);
     std::vector<png_bytep> rows(job.height);
     for (int y = 0; y < image.height(); ++y)
         rows[size_t(y)] = image.scanLine(y);
 
     if (!readPngPixels(job, rows.data()))
-        guard.fail(file);
+        guard.fail();
     return image;
 }

@@ -21,11 +21,10 @@
 // above the maximum count as the maximum. In bitmaps 1 is black and 0 white.
 namespace {
 
-const char* const kFormat = "Portable map";
 
-[[noreturn]] void fail(const std::string& what)
+[[noreturn]] void fail(const std::string& reason)
 {
-    throw PictureError(std::string("Portable map file ") + what);
+    throw PictureError(reason);
 }
 
 bool isSpace(uint8_t c)
@@ -58,7 +57,7 @@ public:
     {
         skipSeparators();
         if (reader_.atEnd())
-            fail(std::string("is truncated: the ") + what + " is missing");
+            fail(PictureReason::kTruncated);
         uint64_t value = 0;
         int digits = 0;
         while (!reader_.atEnd()) {
@@ -70,7 +69,8 @@ public:
             ++digits;
         }
         if (digits == 0)
-            fail(std::string("has no valid ") + what + " (a digit was expected at offset " + std::to_string(reader_.pos()) + ")");
+            fail(std::string("The picture data is damaged: it has no valid ") + what + " (a digit was expected at offset "
+                 + std::to_string(reader_.pos()) + ").");
         return value;
     }
 
@@ -80,7 +80,8 @@ public:
         skipSeparators();
         const uint8_t c = reader_.u8();
         if (c != '0' && c != '1')
-            fail("has an invalid bitmap digit at offset " + std::to_string(reader_.pos() - 1));
+            fail("The picture data is damaged: it has an invalid bitmap digit at offset "
+                 + std::to_string(reader_.pos() - 1) + ".");
         return uint8_t(c - '0');
     }
 
@@ -102,9 +103,9 @@ std::vector<uint8_t> sampleTable(uint32_t maxval)
 
 QImage decodePnm(const PictureFile& file)
 {
-    ByteReader reader(file.bytes, kFormat);
+    ByteReader reader(file.bytes);
     if (reader.size() < 2 || file.bytes[0] != 'P' || file.bytes[1] < '1' || file.bytes[1] > '6')
-        throw PictureError("Not a portable map file: it does not start with P1 to P6");
+        throw PictureError("The file is not a portable map picture (it does not start with P1 to P6).");
     const int kind = file.bytes[1] - '0';
     reader.skip(2);
     const bool plain = kind <= 3;
@@ -116,33 +117,33 @@ QImage decodePnm(const PictureFile& file)
     // Sizes saturate far above the limits, so the size check names a large size as large.
     const uint64_t width = text.number("width", uint64_t(1) << 40);
     const uint64_t height = text.number("height", uint64_t(1) << 40);
-    checkPictureSize(kFormat, int64_t(width), int64_t(height));
+    checkPictureSize(int64_t(width), int64_t(height));
     const uint32_t maxval = bitmap ? 1 : uint32_t(text.number("maximum sample value", 65535));
     if (!bitmap && (maxval == 0 || maxval > 65535))
-        fail("has an invalid maximum sample value (it must be 1 to 65535)");
+        fail("The picture data is damaged: its maximum sample value is not 1 to 65535.");
 
     const size_t samples = checkedMul(checkedMul(width, height), size_t(channels));
     size_t rowBytes = 0;
     if (!plain) {
         // Exactly one white-space character ends the header of a raw raster.
         if (reader.atEnd() || !isSpace(reader.u8()))
-            fail("header does not end with white space before the raster");
+            fail("The picture data is damaged: its header does not end with white space before the pixels.");
         rowBytes = bitmap ? (size_t(width) + 7) / 8 : checkedMul(checkedMul(width, size_t(channels)), maxval > 255 ? 2 : 1);
         const size_t needed = checkedMul(rowBytes, height);
         if (reader.remaining() < needed)
-            fail("is truncated: its raster needs " + std::to_string(needed) + " bytes, " + std::to_string(reader.remaining())
-                 + " are left");
+            fail("The file ends before the picture data is complete: its pixels need " + std::to_string(needed) + " bytes, "
+                 + std::to_string(reader.remaining()) + " are left.");
     } else {
         // Every plain sample takes at least one character (a bitmap digit) or two (a
         // number and its separator), so a short file fails before allocating.
         const size_t minimum = bitmap ? samples : samples * 2 - 1;
         if (reader.remaining() < minimum)
-            fail("is truncated: " + std::to_string(samples) + " samples cannot fit in the " + std::to_string(reader.remaining())
-                 + " bytes left");
+            fail("The file ends before the picture data is complete: " + std::to_string(samples)
+                 + " samples cannot fit in the " + std::to_string(reader.remaining()) + " bytes left.");
     }
 
     const QImage::Format pixelFormat = color ? QImage::Format_BGR888 : QImage::Format_Grayscale8;
-    QImage image = allocatePicture(kFormat, width, height, pixelFormat);
+    QImage image = allocatePicture(width, height, pixelFormat);
     const std::vector<uint8_t> table = bitmap ? std::vector<uint8_t>{255, 0} : sampleTable(maxval);
     const int w = int(width);
 

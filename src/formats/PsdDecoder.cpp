@@ -39,8 +39,6 @@
 
 namespace {
 
-const char* const kFormat = "Photoshop";
-
 enum ColorMode : uint16_t {
     ModeBitmap = 0,
     ModeGrayscale = 1,
@@ -59,15 +57,15 @@ enum Compression : uint16_t {
     CompressionZipPredicted = 3,
 };
 
-[[noreturn]] void fail(const std::string& message)
+[[noreturn]] void fail(const std::string& reason)
 {
-    throw PictureError(std::string(kFormat) + " " + message);
+    throw PictureError(reason);
 }
 
 [[noreturn]] void failDamagedRow(int channel, int row)
 {
-    fail("file is damaged: compressed row " + std::to_string(row) + " of channel " + std::to_string(channel + 1)
-         + " does not fill the picture width");
+    fail("The picture data is damaged: compressed row " + std::to_string(row) + " of channel "
+         + std::to_string(channel + 1) + " does not fill the picture's width.");
 }
 
 struct Header {
@@ -91,18 +89,19 @@ Plan planFor(const Header& h)
 {
     const auto needChannels = [&](int count, const char* what) {
         if (h.channels < count)
-            fail(std::string("picture in ") + what + " mode has " + std::to_string(h.channels) + " channel"
-                 + (h.channels == 1 ? "" : "s") + "; it needs " + std::to_string(count));
+            fail(std::string("The picture data is damaged: a picture in ") + what + " mode needs "
+                 + std::to_string(count) + " channels, it has " + std::to_string(h.channels) + ".");
     };
     const auto needDepth8or16 = [&](const char* what) {
         if (h.depth != 8 && h.depth != 16)
-            fail(std::string("pictures in ") + what + " mode with " + std::to_string(h.depth)
-                 + " bits per channel are not supported");
+            fail(std::string("Photoshop pictures in ") + what + " mode with " + std::to_string(h.depth)
+                 + " bits per channel are not supported.");
     };
     switch (h.mode) {
     case ModeBitmap:
         if (h.depth != 1)
-            fail("pictures in bitmap mode with " + std::to_string(h.depth) + " bits per channel are not supported");
+            fail("Photoshop pictures in bitmap mode with " + std::to_string(h.depth)
+                 + " bits per channel are not supported.");
         return {Layout::Bitmap, 1};
     case ModeGrayscale:
         needDepth8or16("grayscale");
@@ -112,7 +111,8 @@ Plan planFor(const Header& h)
         return {Layout::Gray, 1};
     case ModeIndexed:
         if (h.depth != 8)
-            fail("pictures in indexed mode with " + std::to_string(h.depth) + " bits per channel are not supported");
+            fail("Photoshop pictures in indexed mode with " + std::to_string(h.depth)
+                 + " bits per channel are not supported.");
         return {Layout::Indexed, 1};
     case ModeRgb:
         needDepth8or16("RGB");
@@ -130,7 +130,7 @@ Plan planFor(const Header& h)
         needDepth8or16("multichannel");
         return h.channels >= 3 ? Plan{Layout::Rgb, 3} : Plan{Layout::Gray, 1};
     default:
-        fail("pictures in color mode " + std::to_string(h.mode) + " are not supported");
+        fail("Photoshop pictures in color mode " + std::to_string(h.mode) + " are not supported.");
     }
 }
 
@@ -189,9 +189,10 @@ public:
             }
             scratch_.resize(checkedMul(size_t(channelsUsed), rowBytes));
         } else if (compression == CompressionZip || compression == CompressionZipPredicted) {
-            fail("pictures whose merged image is zip-compressed are not supported");
+            fail("Photoshop pictures whose merged image is zip-compressed are not supported.");
         } else {
-            fail("file has an unknown compression method " + std::to_string(compression));
+            fail("The picture data is damaged: it names an unknown compression method " + std::to_string(compression)
+                 + ".");
         }
     }
 
@@ -382,7 +383,7 @@ void convertRow(Layout layout, const uint8_t* const* src, uint8_t* dst, int widt
 // skipped by its length either way.
 bool mergedImageIsPlaceholder(std::span<const uint8_t> resources)
 {
-    ByteReader reader(resources, kFormat);
+    ByteReader reader(resources);
     while (reader.remaining() >= 12) {
         reader.skip(4); // signature, normally 8BIM
         const uint16_t id = reader.u16be();
@@ -406,12 +407,12 @@ Header readHeader(ByteReader& reader)
 {
     const auto signature = reader.bytes(4);
     if (std::memcmp(signature.data(), "8BPS", 4) != 0)
-        fail("file does not start with the signature 8BPS");
+        fail("The file is not a Photoshop picture.");
     const uint16_t version = reader.u16be();
     if (version == 2)
-        fail("large document format (version 2) files are not supported");
+        fail("Photoshop large document format (version 2) files are not supported.");
     if (version != 1)
-        fail("file has an unknown version " + std::to_string(version));
+        fail("Photoshop files of version " + std::to_string(version) + " are not supported.");
     reader.skip(6);
 
     Header h;
@@ -421,12 +422,13 @@ Header readHeader(ByteReader& reader)
     h.depth = reader.u16be();
     h.mode = reader.u16be();
     if (h.channels == 0)
-        fail("file has no channels");
+        fail("The picture data is damaged: it has no channels.");
     if (h.depth == 32)
-        fail("pictures with 32-bit floating-point channels are not supported");
+        fail("Photoshop pictures with 32-bit floating-point channels are not supported.");
     if (h.depth != 1 && h.depth != 8 && h.depth != 16)
-        fail("file has an invalid depth of " + std::to_string(h.depth) + " bits per channel");
-    checkPictureSize(kFormat, width, height);
+        fail("The picture data is damaged: it gives an invalid depth of " + std::to_string(h.depth)
+             + " bits per channel.");
+    checkPictureSize(width, height);
     h.width = int(width);
     h.height = int(height);
     return h;
@@ -436,18 +438,18 @@ Header readHeader(ByteReader& reader)
 
 QImage decodePsd(const PictureFile& file)
 {
-    ByteReader reader(file.bytes, kFormat);
+    ByteReader reader(file.bytes);
     const Header h = readHeader(reader);
     const Plan plan = planFor(h);
 
     const uint32_t colorDataLength = reader.u32be();
     const std::span<const uint8_t> colorData = reader.bytes(colorDataLength);
     if (plan.layout == Layout::Indexed && colorData.size() < 768)
-        fail("indexed picture has a color table of " + std::to_string(colorData.size())
-             + " bytes; it needs 768");
+        fail("The picture data is damaged: its color table holds " + std::to_string(colorData.size())
+             + " bytes of the 768 it needs.");
     const std::span<const uint8_t> resources = reader.bytes(reader.u32be());
     if (mergedImageIsPlaceholder(resources))
-        fail("file has no merged image (it was saved without maximized compatibility)");
+        fail("The file has no merged image (it was saved without maximized compatibility).");
     reader.skip(reader.u32be()); // layer and mask information
 
     const size_t rowBytes = h.depth == 1 ? (size_t(h.width) + 7) / 8 : checkedMul(size_t(h.width), size_t(h.depth / 8));
@@ -458,7 +460,7 @@ QImage decodePsd(const PictureFile& file)
         format = QImage::Format_Grayscale8;
     else if (plan.layout == Layout::Indexed)
         format = QImage::Format_Indexed8;
-    QImage image = allocatePicture(kFormat, h.width, h.height, format);
+    QImage image = allocatePicture(h.width, h.height, format);
     if (plan.layout == Layout::Indexed) {
         QList<QRgb> table(256);
         for (int i = 0; i < 256; ++i)

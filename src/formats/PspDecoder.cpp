@@ -31,7 +31,6 @@
 
 namespace {
 
-constexpr const char* kFormat = "Paint Shop Pro";
 constexpr char kSignature[] = "Paint Shop Pro Image File\n\x1a";
 constexpr size_t kFileHeader = 36;
 
@@ -79,12 +78,12 @@ using Planes = std::array<std::vector<uint8_t>, 3>;
 
 [[noreturn]] void damaged(const std::string& what)
 {
-    throw PictureError("Paint Shop Pro file is damaged: " + what);
+    throw PictureError("The picture data is damaged: " + what + ".");
 }
 
 class PspFile {
 public:
-    explicit PspFile(std::span<const uint8_t> bytes) : in_(bytes, kFormat) {}
+    explicit PspFile(std::span<const uint8_t> bytes) : in_(bytes) {}
 
     QImage decode();
 
@@ -128,7 +127,7 @@ void PspFile::chooseLayout(uint16_t major)
     auto nextBlockFits = [this](size_t headerSize, size_t lengthOffset) {
         if (in_.size() < kFileHeader + headerSize)
             return false;
-        ByteReader r(in_.data(), kFormat);
+        ByteReader r(in_.data());
         r.seek(kFileHeader + lengthOffset);
         const size_t next = kFileHeader + headerSize + r.u32le();
         return next == in_.size() || blockAt(next);
@@ -158,9 +157,7 @@ Block PspFile::readBlock(size_t offset, size_t parentEnd)
         block.end = checkedAdd(block.start, total);
     }
     if (block.end > parentEnd)
-        throw PictureError("Paint Shop Pro file is truncated or damaged: block " + std::to_string(block.id) + " at offset "
-                           + std::to_string(offset) + " ends at " + std::to_string(block.end) + ", past "
-                           + std::to_string(parentEnd));
+        throw PictureError(PictureReason::kTruncated);
     return block;
 }
 
@@ -224,7 +221,7 @@ Channel PspFile::readChannel(const Block& block)
 // literal bytes follow. Each packet consumes input, so the loop ends.
 size_t unpackRle(std::span<const uint8_t> packed, std::vector<uint8_t>& out)
 {
-    ByteReader in(packed, kFormat);
+    ByteReader in(packed);
     size_t filled = 0;
     while (filled < out.size() && !in.atEnd()) {
         const uint8_t count = in.u8();
@@ -247,7 +244,7 @@ size_t inflateZlib(std::span<const uint8_t> packed, std::vector<uint8_t>& out)
 {
     z_stream z{};
     if (inflateInit(&z) != Z_OK)
-        throw PictureError("Paint Shop Pro channel cannot be inflated: zlib failed to start");
+        throw PictureError(PictureReason::kOutOfMemory); // zlib fails to start only for want of memory
     size_t filled = 0;
     size_t consumed = 0;
     int status = Z_OK;
@@ -269,8 +266,7 @@ size_t inflateZlib(std::span<const uint8_t> packed, std::vector<uint8_t>& out)
             break; // the data ended early; the caller reports the shortfall
         if (status != Z_OK && status != Z_BUF_ERROR) {
             inflateEnd(&z);
-            throw PictureError(std::string("Paint Shop Pro channel cannot be inflated: ")
-                               + (z.msg ? z.msg : "damaged data"));
+            throw PictureError("The compressed picture data is damaged.");
         }
     }
     inflateEnd(&z);
@@ -280,7 +276,8 @@ size_t inflateZlib(std::span<const uint8_t> packed, std::vector<uint8_t>& out)
 std::vector<uint8_t> PspFile::unpackChannel(const Channel& channel, const Raster& raster) const
 {
     if (raster.compression != kNone && raster.compression != kRle && raster.compression != kLz77)
-        throw PictureError("Paint Shop Pro compression " + std::to_string(raster.compression) + " is not supported");
+        throw PictureError("Paint Shop Pro pictures with compression " + std::to_string(raster.compression)
+                           + " are not supported.");
     const int bits = raster.bitDepth == 24 ? 8 : raster.bitDepth;
     const size_t tight = (checkedMul(size_t(raster.width), size_t(bits)) + 7) / 8;
     const size_t padded = (tight + 3) & ~size_t(3);
@@ -292,9 +289,9 @@ std::vector<uint8_t> PspFile::unpackChannel(const Channel& channel, const Raster
         : raster.compression == kRle                ? checkedMul(size, 64)
                                                     : checkedAdd(checkedMul(size, 1032), 64);
     if (checkedMul(tight, height) > most)
-        throw PictureError("Paint Shop Pro file is truncated or damaged: a channel of " + std::to_string(size)
+        throw PictureError("The file ends before the picture data is complete: a channel of " + std::to_string(size)
                            + " bytes cannot hold " + std::to_string(raster.width) + " x " + std::to_string(raster.height)
-                           + " pixels");
+                           + " pixels.");
     std::vector<uint8_t> out(checkedMul(padded, height));
     size_t filled = 0;
     switch (raster.compression) {
@@ -318,8 +315,8 @@ std::vector<uint8_t> PspFile::unpackChannel(const Channel& channel, const Raster
         filled = out.size();
     }
     if (filled < tight * height)
-        throw PictureError("Paint Shop Pro file is truncated or damaged: a channel holds " + std::to_string(filled)
-                           + " of " + std::to_string(tight * height) + " bytes");
+        throw PictureError("The file ends before the picture data is complete: a channel holds "
+                           + std::to_string(filled) + " of " + std::to_string(tight * height) + " bytes.");
     return out;
 }
 
@@ -446,13 +443,13 @@ void PspFile::scanCompositeBank(const Block& bank)
 QImage PspFile::decode()
 {
     if (in_.size() < kFileHeader || std::memcmp(in_.data().data(), kSignature, sizeof kSignature - 1) != 0)
-        throw PictureError("Not a Paint Shop Pro file: the signature is missing");
+        throw PictureError("The file is not a Paint Shop Pro picture.");
     in_.seek(32);
     major_ = in_.u16le();
     in_.u16le();
     if (major_ < 3 || major_ > 13)
-        throw PictureError("Paint Shop Pro file format version " + std::to_string(major_)
-                           + " is not supported (versions 3 to 13)");
+        throw PictureError("Paint Shop Pro files of version " + std::to_string(major_)
+                           + " are not supported (versions 3 to 13 are).");
     chooseLayout(major_);
 
     size_t offset = kFileHeader;
@@ -484,14 +481,14 @@ QImage PspFile::decode()
         return decodeComposite();
     if (firstRasterLayer_)
         return decodeLayer();
-    throw PictureError("Paint Shop Pro file holds neither a merged image nor a raster layer");
+    throw PictureError("The file holds neither a merged image nor a raster layer.");
 }
 
 void checkRaster(const Raster& r)
 {
     if (r.bitDepth != 1 && r.bitDepth != 4 && r.bitDepth != 8 && r.bitDepth != 24)
         throw PictureError("Paint Shop Pro pictures of " + std::to_string(r.bitDepth)
-                           + " bits per pixel are not supported (1, 4, 8 and 24 only)");
+                           + " bits per pixel are not supported (1, 4, 8 and 24 are).");
 }
 
 std::vector<QRgb> grayRamp(int bitDepth)
@@ -509,7 +506,7 @@ QImage PspFile::decodeComposite()
 {
     const Raster& r = compositeRaster_;
     checkRaster(r);
-    checkPictureSize(kFormat, r.width, r.height);
+    checkPictureSize(r.width, r.height);
     std::vector<Channel> channels;
     std::vector<QRgb> palette;
     size_t offset = afterInfo(*composite_);
@@ -527,7 +524,7 @@ QImage PspFile::decodeComposite()
     if (palette.empty())
         palette = palette_.empty() ? grayRamp(r.bitDepth) : palette_;
     const Planes planes = unpackPlanes(r, channels);
-    QImage image = allocatePicture(kFormat, r.width, r.height, QImage::Format_BGR888);
+    QImage image = allocatePicture(r.width, r.height, QImage::Format_BGR888);
     paint(image, 0, 0, r, planes, palette);
     return image;
 }
@@ -536,7 +533,7 @@ QImage PspFile::decodeLayer()
 {
     const Raster& picture = *picture_;
     checkRaster(picture);
-    checkPictureSize(kFormat, picture.width, picture.height);
+    checkPictureSize(picture.width, picture.height);
     const Block& layer = *firstRasterLayer_;
 
     in_.seek(layer.start);
@@ -559,11 +556,11 @@ QImage PspFile::decodeLayer()
     r.width = saved[2] - saved[0];
     r.height = saved[3] - saved[1];
     if (r.width <= 0 || r.height <= 0) { // an empty layer
-        QImage canvas = allocatePicture(kFormat, picture.width, picture.height, QImage::Format_BGR888);
+        QImage canvas = allocatePicture(picture.width, picture.height, QImage::Format_BGR888);
         canvas.fill(0);
         return canvas;
     }
-    checkPictureSize(kFormat, r.width, r.height);
+    checkPictureSize(r.width, r.height);
 
     // After the layer information: in later versions, chunks and extension blocks in any
     // order (the layer's bitmap information among them), then the channels.
@@ -590,7 +587,7 @@ QImage PspFile::decodeLayer()
     }
     const std::vector<QRgb> palette = palette_.empty() ? grayRamp(r.bitDepth) : palette_;
     const Planes planes = unpackPlanes(r, channels);
-    QImage canvas = allocatePicture(kFormat, picture.width, picture.height, QImage::Format_BGR888);
+    QImage canvas = allocatePicture(picture.width, picture.height, QImage::Format_BGR888);
     canvas.fill(0);
     paint(canvas, rect[0] + saved[0], rect[1] + saved[1], r, planes, palette);
     return canvas;

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr const char* kFormat = "RLA";
 constexpr size_t kHeaderSize = 740;
 
 struct RlaHeader {
@@ -26,7 +25,7 @@ struct RlaHeader {
 RlaHeader readHeader(ByteReader& in)
 {
     if (in.size() < kHeaderSize)
-        in.fail(0, kHeaderSize);
+        in.fail();
     RlaHeader h;
     in.seek(8); // the full window; the active window below is what the file stores
     const int activeLeft = in.i16be();
@@ -43,12 +42,12 @@ RlaHeader readHeader(ByteReader& in)
         h.bits = 8;
 
     if (h.colorChannels != 1 && h.colorChannels < 3)
-        throw PictureError("RLA picture with " + std::to_string(h.colorChannels)
-                           + " color channels is not supported (only gray or RGB)");
+        throw PictureError("RLA pictures with " + std::to_string(h.colorChannels)
+                           + " color channels are not supported (only gray or RGB are).");
     if (h.bits < 8 || h.bits > 16)
-        throw PictureError("RLA picture with " + std::to_string(h.bits)
-                           + "-bit channels is not supported (8 to 16 bits only)");
-    checkPictureSize(kFormat, h.width, h.height);
+        throw PictureError("RLA pictures with " + std::to_string(h.bits)
+                           + "-bit channels are not supported (only 8 to 16 bits are).");
+    checkPictureSize(h.width, h.height);
     return h;
 }
 
@@ -57,13 +56,13 @@ RlaHeader readHeader(ByteReader& in)
 // end of the line, and packed data that ends early is a damaged file.
 void unpackChannel(std::span<const uint8_t> packed, std::span<uint8_t> out, int64_t line, int channel)
 {
-    ByteReader in(packed, kFormat);
+    ByteReader in(packed);
     size_t filled = 0;
     while (filled < out.size()) {
         if (in.atEnd())
-            throw PictureError("RLA scan line " + std::to_string(line) + " is damaged: channel "
-                               + std::to_string(channel) + " ends after " + std::to_string(filled) + " of "
-                               + std::to_string(out.size()) + " bytes");
+            throw PictureError("The picture data is damaged: channel " + std::to_string(channel) + " of scan line "
+                               + std::to_string(line) + " ends after " + std::to_string(filled) + " of "
+                               + std::to_string(out.size()) + " bytes.");
         const uint8_t count = in.u8();
         if (count < 128) {
             const uint8_t value = in.u8();
@@ -84,7 +83,7 @@ void unpackChannel(std::span<const uint8_t> packed, std::span<uint8_t> out, int6
 
 QImage decodeRla(const PictureFile& file)
 {
-    ByteReader in(file.bytes, kFormat);
+    ByteReader in(file.bytes);
     const RlaHeader h = readHeader(in);
 
     // The offset table must be in the file before any pixel memory is taken.
@@ -99,10 +98,10 @@ QImage decodeRla(const PictureFile& file)
     // bytes. They keep their top 8 bits (value >> (bits - 8)), as every deeper format does.
     const int shift = h.bits - 8;
 
-    QImage image = allocatePicture(kFormat, h.width, h.height, QImage::Format_BGR888);
+    QImage image = allocatePicture(h.width, h.height, QImage::Format_BGR888);
     std::vector<uint8_t> planes(checkedMul(checkedMul(width, size_t(bytesPerSample)), size_t(channelsRead)));
 
-    ByteReader tableReader(table, kFormat);
+    ByteReader tableReader(table);
     for (int64_t line = 0; line < h.height; ++line) {
         const uint32_t offset = tableReader.u32be();
         in.seek(offset);

@@ -24,12 +24,11 @@
 
 namespace {
 
-constexpr const char* kFormat = "SGI";
 constexpr size_t kHeaderBytes = 512;
 
-[[noreturn]] void fail(const std::string& message)
+[[noreturn]] void fail(const std::string& reason)
 {
-    throw PictureError(std::string(kFormat) + " picture: " + message);
+    throw PictureError(reason);
 }
 
 struct SgiHeader {
@@ -43,9 +42,9 @@ struct SgiHeader {
 SgiHeader readHeader(ByteReader& in)
 {
     if (in.size() < kHeaderBytes)
-        in.fail(0, kHeaderBytes);
+        in.fail();
     if (in.u16be() != 474)
-        fail("the file does not start with the SGI magic number 474");
+        fail("The file is not an SGI picture (it does not start with the magic number 474).");
     SgiHeader h;
     const uint8_t storage = in.u8();
     const uint8_t bpc = in.u8();
@@ -57,11 +56,12 @@ SgiHeader readHeader(ByteReader& in)
     const uint32_t colormap = in.u32be();
 
     if (storage > 1)
-        fail("unknown storage format " + std::to_string(storage));
+        fail("The picture data is damaged: it names an unknown storage format " + std::to_string(storage) + ".");
     if (bpc != 1 && bpc != 2)
-        fail("unsupported sample size of " + std::to_string(bpc) + " bytes");
+        fail("SGI pictures with a sample size of " + std::to_string(bpc) + " bytes are not supported.");
     if (colormap != 0)
-        fail("colormap type " + std::to_string(colormap) + " is not a plain image");
+        fail("SGI pictures of colormap type " + std::to_string(colormap)
+             + " are not supported (only plain images are).");
     h.rle = storage == 1;
     h.bytesPerSample = bpc;
     h.width = xSize;
@@ -79,10 +79,10 @@ SgiHeader readHeader(ByteReader& in)
         h.channels = zSize;
         break;
     default:
-        fail("unsupported dimension " + std::to_string(dimension));
+        fail("SGI pictures of dimension " + std::to_string(dimension) + " are not supported.");
     }
     if (h.channels == 0)
-        fail("the file has no channels");
+        fail("The picture data is damaged: it has no channels.");
     return h;
 }
 
@@ -99,7 +99,7 @@ void readRleRow(ByteReader& in, uint8_t* out, size_t width)
         if (count == 0)
             break;
         if (count > width - x)
-            fail("a run passes the end of its row");
+            fail("The picture data is damaged: a run passes the end of its row.");
         if (control & 0x80) {
             const auto literal = in.bytes(count * SampleBytes);
             for (size_t i = 0; i < count; ++i)
@@ -112,16 +112,16 @@ void readRleRow(ByteReader& in, uint8_t* out, size_t width)
         x += count;
     }
     if (x < width)
-        fail("a run-length row ends before it is full");
+        fail("The picture data is damaged: a run-length row ends before it is full.");
 }
 
 } // namespace
 
 QImage decodeSgi(const PictureFile& file)
 {
-    ByteReader in(file.bytes, kFormat);
+    ByteReader in(file.bytes);
     const SgiHeader h = readHeader(in);
-    checkPictureSize(kFormat, int64_t(h.width), int64_t(h.height));
+    checkPictureSize(int64_t(h.width), int64_t(h.height));
 
     const size_t used = h.channels >= 3 ? 3 : 1; // gray: channel 0; color: channels 0..2
     const size_t rowBytes = checkedMul(h.width, h.bytesPerSample);
@@ -135,7 +135,7 @@ QImage decodeSgi(const PictureFile& file)
         in.bytesAt(kHeaderBytes, checkedMul(channelBytes, used));
     }
 
-    QImage image = allocatePicture(kFormat, int64_t(h.width), int64_t(h.height), kBitmapFormat);
+    QImage image = allocatePicture(int64_t(h.width), int64_t(h.height), kBitmapFormat);
     for (size_t c = 0; c < used; ++c) {
         for (size_t y = 0; y < h.height; ++y) {
             // Stored rows start at the bottom; red goes to byte 2 of a blue-green-red pixel.

@@ -29,8 +29,6 @@
 
 namespace {
 
-constexpr const char* kFormat = "Truevision";
-
 struct TgaHeader {
     uint8_t idLength = 0;
     uint8_t colorMapType = 0;
@@ -46,9 +44,9 @@ struct TgaHeader {
 
 enum class PixelKind { Mapped, Rgb15, Rgb24, Rgb32, Gray8, Gray16 };
 
-[[noreturn]] void fail(const std::string& message)
+[[noreturn]] void fail(const std::string& reason)
 {
-    throw PictureError(std::string(kFormat) + " picture: " + message);
+    throw PictureError(reason);
 }
 
 constexpr std::array<uint8_t, 32> kFiveToEight = [] {
@@ -88,15 +86,16 @@ PixelKind pixelKind(const TgaHeader& h)
 {
     const int type = h.imageType & 7;
     if (h.imageType != type && h.imageType != type + 8)
-        fail("unsupported image type " + std::to_string(h.imageType));
+        fail("Truevision pictures of image type " + std::to_string(h.imageType) + " are not supported.");
     switch (type) {
     case 0:
-        fail("the file holds no image data");
+        fail("The file holds no image data.");
     case 1:
         if (h.colorMapType != 1)
-            fail("a color-mapped picture without a color map");
+            fail("The picture data is damaged: it is color-mapped but has no color map.");
         if (h.pixelBits != 8 && h.pixelBits != 16)
-            fail("unsupported index size of " + std::to_string(h.pixelBits) + " bits");
+            fail("Truevision pictures with an index size of " + std::to_string(h.pixelBits)
+                 + " bits are not supported.");
         return PixelKind::Mapped;
     case 2:
         switch (h.pixelBits) {
@@ -108,15 +107,17 @@ PixelKind pixelKind(const TgaHeader& h)
         case 32:
             return PixelKind::Rgb32;
         }
-        fail("unsupported true-color pixel size of " + std::to_string(h.pixelBits) + " bits");
+        fail("Truevision true-color pictures with a pixel size of " + std::to_string(h.pixelBits)
+             + " bits are not supported.");
     case 3:
         if (h.pixelBits == 8)
             return PixelKind::Gray8;
         if (h.pixelBits == 16)
             return PixelKind::Gray16;
-        fail("unsupported gray pixel size of " + std::to_string(h.pixelBits) + " bits");
+        fail("Truevision gray pictures with a pixel size of " + std::to_string(h.pixelBits)
+             + " bits are not supported.");
     default:
-        fail("unsupported image type " + std::to_string(h.imageType));
+        fail("Truevision pictures of image type " + std::to_string(h.imageType) + " are not supported.");
     }
 }
 
@@ -126,7 +127,8 @@ std::vector<uint8_t> readColorMap(ByteReader& in, const TgaHeader& h)
 {
     const size_t entryBytes = (size_t(h.mapEntryBits) + 7) / 8;
     if (h.mapEntryBits != 15 && h.mapEntryBits != 16 && h.mapEntryBits != 24 && h.mapEntryBits != 32)
-        fail("unsupported color map entry size of " + std::to_string(h.mapEntryBits) + " bits");
+        fail("Truevision pictures with a color map entry size of " + std::to_string(h.mapEntryBits)
+             + " bits are not supported.");
     const auto entries = in.bytes(checkedMul(h.mapLength, entryBytes));
     const size_t indexCount = size_t(1) << h.pixelBits;
     std::vector<uint8_t> lut(indexCount * 3, 0);
@@ -230,12 +232,12 @@ void convertRow(PixelKind kind, const uint8_t* src, uint8_t* dst, ptrdiff_t step
 
 QImage decodeTga(const PictureFile& file)
 {
-    ByteReader in(file.bytes, kFormat);
+    ByteReader in(file.bytes);
     const TgaHeader h = readHeader(in);
     if (h.colorMapType > 1)
-        fail("unsupported color map type " + std::to_string(h.colorMapType));
+        fail("Truevision pictures of color map type " + std::to_string(h.colorMapType) + " are not supported.");
     const PixelKind kind = pixelKind(h);
-    checkPictureSize(kFormat, h.width, h.height);
+    checkPictureSize(h.width, h.height);
 
     in.skip(h.idLength);
     std::vector<uint8_t> lut;
@@ -255,9 +257,9 @@ QImage decodeTga(const PictureFile& file)
     // The smallest data that can fill the picture: refuse a short file before allocating.
     const size_t leastData = rle ? checkedMul((pixels + 127) / 128, 1 + pixelBytes) : checkedMul(rowBytes, height);
     if (in.remaining() < leastData)
-        in.fail(in.pos(), leastData);
+        in.fail();
 
-    QImage image = allocatePicture(kFormat, h.width, h.height, kBitmapFormat);
+    QImage image = allocatePicture(h.width, h.height, kBitmapFormat);
     const bool topDown = h.descriptor & 0x20;
     const bool rightToLeft = h.descriptor & 0x10;
     const bool copyRows = kind == PixelKind::Rgb24 && !rightToLeft; // stored order is blue, green, red

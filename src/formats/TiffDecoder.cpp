@@ -13,12 +13,13 @@
 // Other photometric interpretations (YCbCr outside JPEG, LogLuv, old-style JPEG) go
 // through libtiff's RGBA reader, which converts YCbCr with the file's coefficients. The
 // Orientation tag is not applied: rows are delivered in stored order. libtiff's warnings
-// are silenced; its errors become the message of the PictureError.
+// are silenced; its errors are mapped to a plain reason (tiffReason).
 #include "Decoders.h"
 #include "ImageConversion.h"
 #include "ImageLimits.h"
 #include "PictureError.h"
 
+#include <QRegularExpression>
 #include <QtEndian>
 
 #include <algorithm>
@@ -124,16 +125,80 @@ int tiffWarning(TIFF*, void* user, const char* module, const char* format, va_li
     return 1;
 }
 
+// The color model of a photometric interpretation libtiff may refuse, in the user's words.
+const char* photometricName(int photometric)
+{
+    switch (photometric) {
+    case PHOTOMETRIC_YCBCR: return "YCbCr";
+    case PHOTOMETRIC_SEPARATED: return "ink (other than CMYK)";
+    case PHOTOMETRIC_CIELAB: return "CIE L*a*b*";
+    case PHOTOMETRIC_ICCLAB: return "ICC L*a*b*";
+    case PHOTOMETRIC_ITULAB: return "ITU L*a*b*";
+    case PHOTOMETRIC_LOGL: return "LogL";
+    case PHOTOMETRIC_LOGLUV: return "LogLuv";
+    case PHOTOMETRIC_CFA: return "raw camera (color filter array)";
+    case PHOTOMETRIC_MASK: return "transparency mask";
+    default: return nullptr;
+    }
+}
+
+// libtiff gives no error codes, only messages; they are mapped by the words that mark each
+// cause. tiff may be null (the file did not open).
+QString tiffReason(const char* libraryMessage, TIFF* tiff)
+{
+    const QString message = QString::fromLocal8Bit(libraryMessage);
+    const auto has = [&](const char* text) { return message.contains(QLatin1String(text), Qt::CaseInsensitive); };
+    if (has("Not a TIFF"))
+        return QStringLiteral("The file is not a TIFF picture.");
+    if (has("Cannot read TIFF header"))
+        return QStringLiteral("The file is too short to be a TIFF picture.");
+    if (has("decoding is not implemented") || has("is not configured")) {
+        uint16_t compression = 0;
+        if (tiff)
+            TIFFGetField(tiff, TIFFTAG_COMPRESSION, &compression);
+        const TIFFCodec* codec = compression ? TIFFFindCODEC(compression) : nullptr;
+        if (codec && codec->name)
+            return QStringLiteral("TIFF pictures with %1 compression are not supported.")
+                .arg(QString::fromLatin1(codec->name));
+        if (compression)
+            return QStringLiteral("TIFF pictures with compression scheme %1 are not supported.").arg(compression);
+        return QStringLiteral("The picture's compression is not supported.");
+    }
+    if (has("Sorry")) {
+        // Messages of the RGBA reader: "Sorry, can not handle images with 12-bit samples",
+        // "... image with PhotometricInterpretation=9".
+        const QRegularExpressionMatch bits = QRegularExpression(QStringLiteral("(\\d+)-bit samples")).match(message);
+        if (bits.hasMatch())
+            return QStringLiteral("TIFF pictures with %1-bit samples are not supported.").arg(bits.captured(1));
+        uint16_t photometric = 0;
+        if (tiff && TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric) && photometricName(photometric))
+            return QStringLiteral("TIFF pictures with %1 colors are not supported.")
+                .arg(QString::fromLatin1(photometricName(photometric)));
+        return QStringLiteral("This kind of TIFF picture is not supported.");
+    }
+    if (has("beyond") || has("exceeds"))
+        return QStringLiteral("The picture data is damaged: its sizes do not fit together.");
+    if (has("memory"))
+        return QString::fromLatin1(PictureReason::kOutOfMemory);
+    if (has("Read error") || has("Premature") || has("Not enough data") || has("Seek error")
+        || has("Cannot read offset") || has("Can not read TIFF directory") || has("Failed to read directory")
+        || has("end of stream") || has("truncated"))
+        return QString::fromLatin1(PictureReason::kTruncated);
+    if (has("missing required"))
+        return QStringLiteral("The picture data is damaged: information it needs is missing.");
+    return QString::fromLatin1(PictureReason::kDamaged);
+}
+
 class TiffReader {
 public:
-    TiffReader(const PictureFile& file) : file_(file)
+    explicit TiffReader(const PictureFile& file)
     {
         source_ = TiffSource{file.bytes.data(), file.bytes.size(), 0};
         messages_.error[0] = 0;
         messages_.dataLost = false;
         TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
         if (!options)
-            throw PictureError(QStringLiteral("Not enough memory to read the TIFF picture %1").arg(file.path));
+            throw PictureError(PictureReason::kOutOfMemory);
         TIFFOpenOptionsSetErrorHandlerExtR(options, tiffError, &messages_);
         TIFFOpenOptionsSetWarningHandlerExtR(options, tiffWarning, &messages_);
         // No single allocation of libtiff's own may exceed what a picture within the size
@@ -155,25 +220,24 @@ public:
 
     TIFF* tiff() const { return tiff_; }
 
-    [[noreturn]] void fail(const char* fallback = "the file is damaged") const
+    // Fails with the reason of libtiff's last error, else with the fallback.
+    [[noreturn]] void fail(const char* fallback = PictureReason::kDamaged) const
     {
-        const char* reason = messages_.error[0] ? messages_.error : fallback;
-        throw PictureError(
-            QStringLiteral("Cannot read the TIFF picture %1: %2").arg(file_.path, QString::fromLocal8Bit(reason)));
+        if (messages_.dataLost)
+            throw PictureError(PictureReason::kTruncated);
+        if (!messages_.error[0])
+            throw PictureError(fallback);
+        throw PictureError(tiffReason(messages_.error, tiff_));
     }
-    [[noreturn]] void failWith(const QString& reason) const
-    {
-        throw PictureError(QStringLiteral("Cannot read the TIFF picture %1: %2").arg(file_.path, reason));
-    }
+    [[noreturn]] void failWith(const QString& reason) const { throw PictureError(reason); }
     // After each read: an error from libtiff, or a warning that lost data, stops the decode.
     void check(bool ok) const
     {
         if (!ok || messages_.dataLost)
-            fail("the pixel data cannot be decoded");
+            fail("The picture data is damaged: part of it cannot be decoded.");
     }
 
 private:
-    const PictureFile& file_;
     TiffSource source_{};
     TiffMessages messages_{};
     TIFF* tiff_ = nullptr;
@@ -423,7 +487,8 @@ Layout describe(const TiffReader& reader, int photometric)
         break;
     }
     if (layout.spp < layout.channels)
-        reader.failWith(QStringLiteral("%1 samples per pixel are too few for its colors").arg(layout.spp));
+        reader.failWith(QStringLiteral("The picture data is damaged: %1 samples per pixel are too few for its colors.")
+                            .arg(layout.spp));
 
     const int bits = layout.bits;
     switch (layout.sampleFormat) {
@@ -431,28 +496,30 @@ Layout describe(const TiffReader& reader, int photometric)
     case SAMPLEFORMAT_VOID:
         layout.sampleFormat = SAMPLEFORMAT_UINT;
         if (bits < 1 || bits > 32)
-            reader.failWith(QStringLiteral("samples of %1 bits are not supported").arg(bits));
+            reader.failWith(QStringLiteral("TIFF pictures with %1-bit samples are not supported.").arg(bits));
         break;
     case SAMPLEFORMAT_INT:
         if (bits != 8 && bits != 16 && bits != 24 && bits != 32)
-            reader.failWith(QStringLiteral("signed samples of %1 bits are not supported").arg(bits));
+            reader.failWith(QStringLiteral("TIFF pictures with signed %1-bit samples are not supported.").arg(bits));
         break;
     case SAMPLEFORMAT_IEEEFP:
         if (bits != 32 && bits != 64)
-            reader.failWith(QStringLiteral("floating-point samples of %1 bits are not supported").arg(bits));
+            reader.failWith(
+                QStringLiteral("TIFF pictures with %1-bit floating-point samples are not supported.").arg(bits));
         break;
     default:
-        reader.failWith(QStringLiteral("sample format %1 is not supported").arg(layout.sampleFormat));
+        reader.failWith(
+            QStringLiteral("TIFF pictures with sample format %1 are not supported.").arg(layout.sampleFormat));
     }
 
     if (layout.kind == Kind::Palette) {
         if (layout.sampleFormat != SAMPLEFORMAT_UINT || bits > 8)
-            reader.failWith(QStringLiteral("palette pictures of %1 bits are not supported").arg(bits));
+            reader.failWith(QStringLiteral("TIFF palette pictures with %1-bit samples are not supported.").arg(bits));
         uint16_t* red = nullptr;
         uint16_t* green = nullptr;
         uint16_t* blue = nullptr;
         if (!TIFFGetField(tiff, TIFFTAG_COLORMAP, &red, &green, &blue) || !red || !green || !blue)
-            reader.failWith(QStringLiteral("the palette is missing"));
+            reader.failWith(QStringLiteral("The picture's palette is missing."));
         const int entries = 1 << bits;
         // Old writers stored 8-bit entries; when no entry exceeds 255 they are taken as is,
         // otherwise each 16-bit entry keeps its high byte.
@@ -494,7 +561,7 @@ void readStrips(const TiffReader& reader, const Layout& layout, QImage& image)
     const uint64_t rowBytes = TIFFScanlineSize64(tiff);
     const uint64_t needed = (uint64_t(unpackedCount(width, layout)) * uint64_t(layout.bits) + 7) / 8;
     if (rowBytes == 0 || rowBytes < needed)
-        reader.fail("the scanline size does not match the picture's width");
+        reader.fail("The picture data is damaged: its rows do not match its width.");
     std::vector<uint8_t> row(static_cast<size_t>(rowBytes));
     std::vector<uint8_t> samples(unpackedCount(width, layout));
 
@@ -540,8 +607,13 @@ void readTiles(const TiffReader& reader, const Layout& layout, QImage& image)
     const uint32_t tileWidth = field<uint32_t>(tiff, TIFFTAG_TILEWIDTH, 0);
     const uint32_t tileHeight = field<uint32_t>(tiff, TIFFTAG_TILELENGTH, 0);
     if (tileWidth == 0 || tileHeight == 0)
-        reader.fail("the tile size is missing");
-    checkPictureSize("TIFF tile", tileWidth, tileHeight);
+        reader.fail("The picture data is damaged: the size of its tiles is missing.");
+    if (tileWidth > kMaxPictureSide || tileHeight > kMaxPictureSide
+        || int64_t(tileWidth) * tileHeight > kMaxPicturePixels)
+        reader.failWith(QStringLiteral("The picture data is damaged: its tiles of %1 x %2 pixels are larger than "
+                                       "any picture may be.")
+                            .arg(tileWidth)
+                            .arg(tileHeight));
     const size_t width = size_t(image.width());
     const size_t height = size_t(image.height());
 
@@ -551,10 +623,10 @@ void readTiles(const TiffReader& reader, const Layout& layout, QImage& image)
     const uint64_t rowBytes = TIFFTileRowSize64(tiff);
     const uint64_t pictureBytes = uint64_t(width) * height * uint64_t(layout.spp) * ((uint64_t(layout.bits) + 7) / 8);
     if (tileBytes == 0 || rowBytes == 0 || tileBytes > std::max<uint64_t>(2 * pictureBytes, uint64_t(64) << 20))
-        reader.fail("the tile size does not match the picture");
+        reader.fail("The picture data is damaged: the size of its tiles does not match the picture.");
     const uint64_t needed = (uint64_t(unpackedCount(tileWidth, layout)) * uint64_t(layout.bits) + 7) / 8;
     if (rowBytes < needed || rowBytes * tileHeight > tileBytes)
-        reader.fail("the tile size does not match the picture");
+        reader.fail("The picture data is damaged: the size of its tiles does not match the picture.");
 
     std::vector<uint8_t> tile(static_cast<size_t>(tileBytes));
     std::vector<uint8_t> samples(unpackedCount(tileWidth, layout));
@@ -602,7 +674,7 @@ void readRgba(const TiffReader& reader, QImage& image)
     char message[1024] = {};
     TIFFRGBAImage rgba;
     if (!TIFFRGBAImageOK(tiff, message) || !TIFFRGBAImageBegin(&rgba, tiff, 0, message))
-        reader.failWith(QString::fromLocal8Bit(message));
+        reader.failWith(tiffReason(message, tiff));
     rgba.req_orientation = rgba.orientation;
     const uint32_t width = uint32_t(image.width());
     const uint32_t height = uint32_t(image.height());
@@ -637,29 +709,29 @@ QImage decodeTiff(const PictureFile& file)
     uint32_t width = 0;
     uint32_t height = 0;
     if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height))
-        reader.fail("the picture size is missing");
-    checkPictureSize("TIFF", width, height);
+        reader.fail("The picture data is damaged: the picture's size is missing.");
+    checkPictureSize(width, height);
 
     uint16_t photometric = 0;
     if (!TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric))
-        reader.fail("the photometric interpretation is missing");
+        reader.fail("The picture data is damaged: it does not say how its colors are stored.");
     const int compression = field<uint16_t>(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
 
     const int spp = field<uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
     if (spp > kMaxSamplesPerPixel)
-        reader.failWith(QStringLiteral("%1 samples per pixel are not supported").arg(spp));
+        reader.failWith(QStringLiteral("TIFF pictures with %1 samples per pixel are not supported.").arg(spp));
 
-    QImage image = allocatePicture("TIFF", width, height, kBitmapFormat);
+    QImage image = allocatePicture(width, height, kBitmapFormat);
     if (!isHandledHere(tiff, photometric, compression)) {
         readRgba(reader, image);
         return image;
     }
     if (photometric == PHOTOMETRIC_YCBCR && !TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB))
-        reader.fail("its JPEG data cannot be converted to RGB");
+        reader.fail("The picture's JPEG-compressed colors cannot be converted to RGB.");
     // LogL luminance is high dynamic range: libtiff delivers it as linear floating point,
     // shown like any floating-point gray (0..1 to black..white).
     if (photometric == PHOTOMETRIC_LOGL && !TIFFSetField(tiff, TIFFTAG_SGILOGDATAFMT, SGILOGDATAFMT_FLOAT))
-        reader.fail("its LogL data cannot be read");
+        reader.fail("The picture's LogL luminance data cannot be read.");
     const Layout layout = describe(reader, photometric);
     if (TIFFIsTiled(tiff))
         readTiles(reader, layout, image);

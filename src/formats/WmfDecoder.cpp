@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr const char* kFormat = "Windows metafile";
 // A metafile without placeable header declares no physical size: its logical units are taken
 // as pixels, and the larger side is brought down to this many pixels when it is longer.
 constexpr double kPlainMaxSide = 1024;
@@ -33,7 +32,7 @@ std::unique_ptr<Picture> decodeWmf(const PictureFile& file)
         // The placeable header's rectangle at its units per inch, shown at 96 pixels per inch.
         const double width = std::nearbyint(std::abs(header.bounds.width()) * 96 / header.unitsPerInch);
         const double height = std::nearbyint(std::abs(header.bounds.height()) * 96 / header.unitsPerInch);
-        checkPictureSize(kFormat, int64_t(std::max(1.0, width)), int64_t(std::max(1.0, height)));
+        checkPictureSize(int64_t(std::max(1.0, width)), int64_t(std::max(1.0, height)));
         size = QSize(int(std::max(1.0, width)), int(std::max(1.0, height)));
         // The header's rectangle fills the picture. The window the records set first is placed
         // where that rectangle puts it, so later window changes act relative to it; writers
@@ -68,13 +67,13 @@ std::unique_ptr<Picture> decodeWmf(const PictureFile& file)
             playWmf(file.bytes, header, mapping, measure);
             frame = measure.drawnBounds();
             if (!(frame.width() > 0 && frame.height() > 0))
-                throw PictureError("Windows metafile declares no size and draws nothing");
+                throw PictureError("The metafile gives no picture size and draws nothing.");
             size = plainSize(frame.width(), frame.height());
         }
     }
     const double pixelsPerMm = 96 / 25.4;
     return std::make_unique<MetafilePicture>(
-        kFormat, file.bytes, size, frame, pixelsPerMm, pixelsPerMm,
+        file.bytes, size, frame, pixelsPerMm, pixelsPerMm,
         [header, mapping](std::span<const uint8_t> data, MetafileCanvas& canvas) {
             playWmf(data, header, mapping, canvas);
         });

@@ -96,17 +96,13 @@ void TPhotoInfo::SaveSettings(const QString& fileName, const QString& section) c
 
 QImage TPhotoInfo::CreateThumbnail(int width, int height) const
 {
-    const Picture* picture = nullptr;
-    try {
-        // Kept afterwards: opening the photo shows it right after, without decoding again.
-        picture = &LastDecodedPicture::load(FileName);
-    } catch (const std::exception& e) {
-        throw PictureError(QStringLiteral("Cannot open %1: %2").arg(FileName, QString::fromUtf8(e.what())));
-    }
+    // Kept afterwards: opening the photo shows it right after, without decoding again. Its
+    // errors already name the file.
+    const Picture* picture = &LastDecodedPicture::load(FileName);
     const int W = picture->width();
     const int H = picture->height();
     if (W <= 0 || H <= 0)
-        throw PictureError(QStringLiteral("Cannot open %1: the picture is empty").arg(FileName));
+        throw PictureError::cannotOpen(FileName, QStringLiteral("The picture is empty."));
 
     QImage thumbnail(width, height, kBitmapFormat);
     thumbnail.fill(Qt::white);

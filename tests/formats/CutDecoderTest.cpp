@@ -174,8 +174,8 @@ TEST(CutDecoder, MalformedFilesFailWithAClearError)
         const char* message;
     } cases[] = {
         {"zero width", cutFile(0, 1, {bytes({0})}), "invalid size"},
-        {"more rows than bytes", cutFile(10, 1000, {bytes({0})}), "truncated"},
-        {"row without end", cutFile(2, 1, {bytes({0x82, 1})}), "truncated"},
+        {"more rows than bytes", cutFile(10, 1000, {bytes({0})}), "ends before the picture data is complete"},
+        {"row without end", cutFile(2, 1, {bytes({0x82, 1})}), "ends before the picture data is complete"},
     };
     for (const auto& c : cases) {
         const std::string error = decodeFailure([&] { decodeBytes(c.file); });
@@ -190,7 +190,7 @@ TEST(CutDecoder, MalformedFilesFailWithAClearError)
         loadBitmap(dir + QStringLiteral("/bad.cut"));
         ADD_FAILURE() << "decoded with a foreign palette";
     } catch (const PictureError& e) {
-        EXPECT_NE(std::string(e.what()).find("bad.pal is not a Dr. Halo palette"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("bad.pal beside it is not a Dr. Halo palette"), std::string::npos) << e.what();
     }
     QByteArray cutShort = palFile(63, 63, 63, std::vector<std::array<int, 3>>(16, {1, 2, 3}));
     writeFileBytes(dir + QStringLiteral("/bad.pal"), cutShort.left(cutShort.size() - 1));

@@ -32,7 +32,7 @@ TEST(DecoderFileNames, ExtensionPicksTheDecoder)
     for (const auto& c : cases) {
         const QString path = folder + "/" + c.name;
         QFile::remove(path);
-        ASSERT_TRUE(QFile::copy(corpusDir() + "/" + c.sample, path)) << c.name;
+        ASSERT_TRUE(QFile::copy(corpusFile(c.sample), path)) << c.name;
         EXPECT_EQ(loadPicture(path)->width(), c.width) << c.name;
     }
 }
@@ -40,12 +40,12 @@ TEST(DecoderFileNames, ExtensionPicksTheDecoder)
 TEST(DecoderFileNames, APngFileNamedJpgFailsInTheJpegDecoder)
 {
     const QString path = freshFolder("decoder-names-png") + "/photo.jpg";
-    ASSERT_TRUE(QFile::copy(corpusDir() + "/png/pngsuite_basn2c08.png", path));
+    ASSERT_TRUE(QFile::copy(corpusFile("png/pngsuite_basn2c08.png"), path));
     try {
         loadPicture(path);
         ADD_FAILURE() << "a PNG file named .jpg loaded";
     } catch (const PictureError& e) {
-        EXPECT_TRUE(e.message().startsWith("Cannot read the JPEG picture " + path + ": ")) << e.what();
+        EXPECT_EQ(e.message(), "Cannot open " + path + ". The file is not a JPEG picture.") << e.what();
     }
 }
 
@@ -53,24 +53,14 @@ TEST(DecoderFileNames, APngFileNamedJpgFailsInTheJpegDecoder)
 // data: a clear error, quickly, and nothing allocated for the claimed size.
 TEST(DecoderFileNames, DamagedFilesFailQuicklyWithAMessage)
 {
-    const struct {
-        const char* folder;
-        const char* prefix;
-    } formats[] = {
-        {"jpg", "Cannot read the JPEG picture "},
-        {"png", "Cannot read the PNG picture "},
-        {"gif", "Cannot read the GIF picture "},
-        {"tif", "Cannot read the TIFF picture "},
-    };
-    for (const auto& format : formats) {
-        const QDir dir(testDataDir() + "/corrupt/" + format.folder);
+    for (const char* folder : {"jpg", "png", "gif", "tif"}) {
+        const QDir dir(testDataDir() + "/corrupt/" + folder);
         const QStringList files = dir.entryList(QDir::Files);
-        EXPECT_GE(files.size(), 4) << format.folder;
+        EXPECT_GE(files.size(), 4) << folder;
         for (const QString& name : files) {
             const QString error = QString::fromStdString(decodeFailure([&] { loadPicture(dir.filePath(name)); }));
-            const bool tooLarge = error.contains("pixels is too large");
-            EXPECT_TRUE(tooLarge || error.startsWith(format.prefix + dir.filePath(name) + ": ")) << error.toStdString();
-            EXPECT_EQ(tooLarge, name.contains("claims")) << error.toStdString();
+            EXPECT_TRUE(error.startsWith("Cannot open " + dir.filePath(name) + ". ")) << error.toStdString();
+            EXPECT_EQ(error.contains("The picture is too large"), name.contains("claims")) << error.toStdString();
         }
     }
 }

@@ -44,8 +44,8 @@ TEST(FormatRegistry, UnknownExtensionsFailWithTheExtensionInTheMessage)
         const char* name;
         const char* message;
     } cases[] = {
-        {"/nowhere/photo.webp", "Unknown picture file extension (.webp)"},
-        {"/nowhere/photo", "Unknown picture file extension (.)"},
+        {"/nowhere/photo.webp", "Cannot open /nowhere/photo.webp. Unknown picture file extension (.webp)."},
+        {"/nowhere/photo", "Cannot open /nowhere/photo. Unknown picture file extension (.)."},
     };
     for (const auto& c : cases) {
         try {

@@ -211,21 +211,21 @@ TEST(PcxDecoder, DamagedHeadersAndDataFailWithClearErrors)
         Bytes file;
         const char* message;
     } cases[] = {
-        {"shorter than a header", Bytes(100, 10), "truncated"},
+        {"shorter than a header", Bytes(100, 10), "ends before the picture data is complete"},
         {"wrong signature", pcx({.xMax = 1, .bytesPerLine = 2, .signature = 11}, {0, 0}), "signature byte 10"},
         {"version 6", pcx({.version = 6, .xMax = 1, .bytesPerLine = 2}, {0, 0}), "unknown version 6"},
         {"encoding 2", pcx({.encoding = 2, .xMax = 1, .bytesPerLine = 2}, {0, 0}), "unknown encoding 2"},
         {"8 bits x 2 planes", pcx({.xMax = 1, .planes = 2, .bytesPerLine = 2}, {0, 0, 0, 0}), "8 bits x 2 planes"},
         {"2 bits x 4 planes", pcx({.bits = 2, .xMax = 1, .planes = 4, .bytesPerLine = 2}), "2 bits x 4 planes"},
         {"Xmax before Xmin", pcx({.xMin = 5, .xMax = 3, .bytesPerLine = 2}, {0, 0}), "invalid size of -1 x 1"},
-        {"BytesPerLine too small", pcx({.bits = 1, .xMax = 16, .bytesPerLine = 2}, {0, 0, 0}), "BytesPerLine of 2"},
+        {"BytesPerLine too small", pcx({.bits = 1, .xMax = 16, .bytesPerLine = 2}, {0, 0, 0}), "rows of 2 bytes are too short"},
         {"too large", pcx({.xMax = 65535, .bytesPerLine = 65535}), "too large"},
-        {"run cut short", pcx({.xMax = 3, .bytesPerLine = 4}, {0xc3, 1, 0xc1}), "truncated"},
+        {"run cut short", pcx({.xMax = 3, .bytesPerLine = 4}, {0xc3, 1, 0xc1}), "ends before the picture data is complete"},
         {"plain data cut short", pcx({.encoding = 0, .xMax = 3, .yMax = 1, .bytesPerLine = 4}, {1, 2, 3, 4, 5}),
-         "truncated"},
+         "ends before the picture data is complete"},
         {"large window with almost no data", pcx({.xMax = 9999, .yMax = 9999, .planes = 3, .bytesPerLine = 10000},
                                                  {0xff, 0, 0xff, 0}),
-         "truncated"},
+         "ends before the picture data is complete"},
     };
     for (const auto& c : cases) {
         const std::string error = decodeFailure([&] { decodeBytes(c.file); });

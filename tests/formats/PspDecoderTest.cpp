@@ -382,11 +382,11 @@ TEST(PspDecoder, MalformedFilesFailWithAClearError)
         QByteArray file;
         const char* message;
     } cases[] = {
-        {"signature", badSignature, "signature"},
+        {"signature", badSignature, "not a Paint Shop Pro picture"},
         {"version 2", withVersion(2), "version 2"},
         {"version 14", withVersion(14), "version 14"},
         {"missing channel", noBlue, "blue channel is missing"},
-        {"damaged deflate data", badDeflate, "inflated"},
+        {"damaged deflate data", badDeflate, "compressed picture data is damaged"},
         {"short run data", shortRun, "a channel holds 5 of 6 bytes"},
         {"48 bits", deep, "48 bits"},
         {"no raster layer", vectorOnly, "neither a merged image nor a raster layer"},

@@ -227,7 +227,7 @@ TEST(RlaDecoder, MalformedFilesFailWithAClearError)
         const char* message;
     } cases[] = {
         {"short run data", rlaFile(4, 1, 3, 0, 8, {{bytes({1, 5}), bytes({3, 6}), bytes({3, 7})}}), "damaged"},
-        {"offset past the end", wrongOffset, "truncated"},
+        {"offset past the end", wrongOffset, "ends before the picture data is complete"},
         {"two color channels", twoChannels, "2 color channels"},
         {"no color channels", noColor, "0 color channels"},
         {"32-bit samples", floatSamples, "32-bit"},

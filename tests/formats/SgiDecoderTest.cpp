@@ -175,7 +175,7 @@ TEST(SgiDecoder, DamagedHeadersAndDataFailWithClearErrors)
         Bytes file;
         const char* message;
     } cases[] = {
-        {"shorter than a header", cut(sgiHeader(gray), 300), "truncated"},
+        {"shorter than a header", cut(sgiHeader(gray), 300), "ends before the picture data is complete"},
         {"wrong magic", verbatim({.width = 1, .magic = 0x1234}, {0, 0, 0}), "magic number 474"},
         {"byte-swapped magic", verbatim({.width = 1, .magic = 0xda01}, {0, 0, 0}), "magic number 474"},
         {"storage 2", [] {
@@ -190,22 +190,22 @@ TEST(SgiDecoder, DamagedHeadersAndDataFailWithClearErrors)
         {"no channels", verbatim({.width = 1, .channels = 0}, {}), "no channels"},
         {"zero width", verbatim({.width = 0}, {}), "invalid size of 0 x 1"},
         {"verbatim data cut short", verbatim({.width = 2, .height = 2}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}),
-         "truncated"},
+         "ends before the picture data is complete"},
         {"offset tables cut short", cut(runLength({.width = 1, .height = 4}, std::vector<Bytes>(12, {1, 5, 0})), 560),
-         "truncated"},
+         "ends before the picture data is complete"},
         {"row offset past the end", [&] {
              Bytes b = runLength(gray, {{0x04, 0x10, 0x00}});
              b[515] = 0x7f;
              return b;
          }(),
-         "truncated"},
+         "ends before the picture data is complete"},
         {"run passes the end of its row", runLength(gray, {{0x05, 0x10, 0x00}}), "passes the end of its row"},
         {"literal passes the end of its row", runLength(gray, {{0x85, 1, 2, 3, 4, 5, 0x00}}),
          "passes the end of its row"},
         {"row ends before it is full", runLength(gray, {{0x03, 0x10, 0x00}}), "ends before it is full"},
-        {"row data cut short", cut(runLength(gray, {{0x84, 1, 2, 3, 4, 0x00}}), 524), "truncated"},
+        {"row data cut short", cut(runLength(gray, {{0x84, 1, 2, 3, 4, 0x00}}), 524), "ends before the picture data is complete"},
         {"large picture with almost no data", verbatim({.width = 20000, .height = 20000, .channels = 3}, {1, 2, 3}),
-         "truncated"},
+         "ends before the picture data is complete"},
     };
     for (const auto& c : cases) {
         const std::string error = decodeFailure([&] { decodeBytes(c.file); });

@@ -192,24 +192,24 @@ TEST(TgaDecoder, DamagedHeadersAndDataFailWithClearErrors)
         Bytes file;
         const char* message;
     } cases[] = {
-        {"empty file", {}, "truncated"},
-        {"header cut short", cut(tga(0, 0, 2, 0, 0, 0, 1, 1, 24, 0), 12), "truncated"},
+        {"empty file", {}, "ends before the picture data is complete"},
+        {"header cut short", cut(tga(0, 0, 2, 0, 0, 0, 1, 1, 24, 0), 12), "ends before the picture data is complete"},
         {"no image data", tga(0, 0, 0, 0, 0, 0, 1, 1, 24, 0), "no image data"},
-        {"Huffman-coded type", tga(0, 0, 32, 0, 0, 0, 1, 1, 8, 0, {0}), "unsupported image type 32"},
+        {"Huffman-coded type", tga(0, 0, 32, 0, 0, 0, 1, 1, 8, 0, {0}), "image type 32 are not supported"},
         {"unknown color map type", tga(0, 2, 2, 0, 0, 0, 1, 1, 24, 0, {0, 0, 0}), "color map type 2"},
-        {"mapped without a map", tga(0, 0, 1, 0, 0, 0, 1, 1, 8, 0, {0}), "without a color map"},
+        {"mapped without a map", tga(0, 0, 1, 0, 0, 0, 1, 1, 8, 0, {0}), "has no color map"},
         {"12-bit map entries", tga(0, 1, 1, 0, 1, 12, 1, 1, 8, 0, {0, 0, 0}), "color map entry size of 12"},
         {"4-bit indexes", tga(0, 1, 1, 0, 1, 24, 1, 1, 4, 0, {0, 0, 0, 0}), "index size of 4"},
         {"8-bit true color", tga(0, 0, 2, 0, 0, 0, 1, 1, 8, 0, {0}), "pixel size of 8"},
-        {"24-bit gray", tga(0, 0, 3, 0, 0, 0, 1, 1, 24, 0, {0, 0, 0}), "gray pixel size of 24"},
+        {"24-bit gray", tga(0, 0, 3, 0, 0, 0, 1, 1, 24, 0, {0, 0, 0}), "gray pictures with a pixel size of 24"},
         {"zero width", tga(0, 0, 2, 0, 0, 0, 0, 1, 24, 0), "invalid size of 0 x 1"},
         {"too large", tga(0, 0, 2, 0, 0, 0, 65535, 65535, 24, 0), "too large"},
-        {"color map cut short", tga(0, 1, 1, 0, 4, 24, 1, 1, 8, 0, {1, 2, 3}), "truncated"},
-        {"image ID past the end", tga(40, 0, 2, 0, 0, 0, 1, 1, 24, 0, {1, 2, 3}), "truncated"},
-        {"raw pixels cut short", tga(0, 0, 2, 0, 0, 0, 2, 2, 24, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}), "truncated"},
-        {"large picture with almost no data", tga(0, 0, 2, 0, 0, 0, 20000, 20000, 24, 0, {1, 2, 3}), "truncated"},
-        {"RLE packet cut short", tga(0, 0, 10, 0, 0, 0, 2, 1, 24, 0, {0x01, 1, 2, 3, 4, 5}), "truncated"},
-        {"RLE data ends before the picture", tga(0, 0, 11, 0, 0, 0, 300, 1, 8, 0, {0x00, 1, 0x00, 2, 0x00, 3}), "truncated"},
+        {"color map cut short", tga(0, 1, 1, 0, 4, 24, 1, 1, 8, 0, {1, 2, 3}), "ends before the picture data is complete"},
+        {"image ID past the end", tga(40, 0, 2, 0, 0, 0, 1, 1, 24, 0, {1, 2, 3}), "ends before the picture data is complete"},
+        {"raw pixels cut short", tga(0, 0, 2, 0, 0, 0, 2, 2, 24, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}), "ends before the picture data is complete"},
+        {"large picture with almost no data", tga(0, 0, 2, 0, 0, 0, 20000, 20000, 24, 0, {1, 2, 3}), "ends before the picture data is complete"},
+        {"RLE packet cut short", tga(0, 0, 10, 0, 0, 0, 2, 1, 24, 0, {0x01, 1, 2, 3, 4, 5}), "ends before the picture data is complete"},
+        {"RLE data ends before the picture", tga(0, 0, 11, 0, 0, 0, 300, 1, 8, 0, {0x00, 1, 0x00, 2, 0x00, 3}), "ends before the picture data is complete"},
     };
     for (const auto& c : cases) {
         const std::string error = decodeFailure([&] { decodeBytes(c.file); });

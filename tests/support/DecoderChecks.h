@@ -34,7 +34,8 @@ int expectCorpusMatchesReferences(const QStringList& extensions, const PathDecod
 QStringList corpusFilesWithoutReference(const QStringList& extensions);
 // Our own damaged samples (past fuzzer findings among them) in tests/data/corrupt/<folder>.
 QStringList keptCorruptSamples(const QString& folder);
-// Expects each file to fail with a PictureError; a file named "...trunc..." must say "truncated".
+// Expects each file to fail with a PictureError; a file named "...trunc..." must say that the
+// file ends before the picture data is complete.
 void expectEachFailsCleanly(const QStringList& files, const PathDecode& decode = loadBitmap);
 // What a decode says: the message of its PictureError, or "(decoded)" when it succeeds.
 std::string decodeFailure(const std::function<void()>& decode);

@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -116,8 +119,10 @@ std::string bitmapDifference(const QImage& expected, const QImage& actual)
 QByteArray readFileBytes(const QString& path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    if (!f.open(QIODevice::ReadOnly)) {
+        ADD_FAILURE() << "cannot read " << path.toStdString();
         return {};
+    }
     return f.readAll();
 }
 
@@ -128,16 +133,20 @@ void writeFileBytes(const QString& path, const QByteArray& bytes)
         f.write(bytes);
 }
 
-#include <QImageReader>
 
 QString corpusFile(const char* relative)
 {
-    return corpusDir() + QLatin1Char('/') + QString::fromUtf8(relative);
+    const QString path = corpusDir() + QLatin1Char('/') + QString::fromUtf8(relative);
+    if (!QFileInfo::exists(path))
+        ADD_FAILURE() << "corpus file missing: " << path.toStdString();
+    return path;
 }
 
 QStringList corpusFiles(const QString& extension)
 {
     QDir dir(corpusDir() + QLatin1Char('/') + extension);
+    if (!dir.exists())
+        ADD_FAILURE() << "corpus folder missing: " << dir.path().toStdString();
     QStringList files;
     for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
         if (name.endsWith(QLatin1String(".ref.png")) || name.endsWith(QLatin1String(".ref-rgb.png")))

@@ -33,12 +33,15 @@ std::vector<uint32_t> pixelsOf(const QImage& bitmap);
 // description of the first difference.
 std::string bitmapDifference(const QImage& expected, const QImage& actual);
 
+// The file's bytes; a file that cannot be read fails the test, naming it, and gives none.
 QByteArray readFileBytes(const QString& path);
 void writeFileBytes(const QString& path, const QByteArray& bytes);
 
-// A corpus file by its path below the corpus folder, such as "tga/sample.tga".
+// A corpus file by its path below the corpus folder, such as "tga/sample.tga"; a missing file
+// fails the test, naming it.
 QString corpusFile(const char* relative);
-// The picture files of corpus/<ext>/ (reference decodes left out), sorted by name.
+// The picture files of corpus/<ext>/ (reference decodes left out), sorted by name; a missing
+// folder fails the test, naming it.
 QStringList corpusFiles(const QString& extension);
 // The reference decode of a corpus file: NAME.ref-rgb.png where it exists (alpha dropped),
 // else NAME.ref.png, else an empty string.

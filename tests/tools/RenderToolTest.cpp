@@ -4,10 +4,14 @@
 #include "render/Geometry.h"
 #include "render/Tone.h"
 
+#include "DecoderChecks.h"
 #include "TestSupport.h"
+
+#include "formats/FormatRegistry.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QImageReader>
 #include <QProcess>
 
@@ -115,9 +119,11 @@ TEST(RenderTool, ErrorsAreTheProgramsMessages)
         int exitCode;
         QString message; // the whole of standard error, or its start with a trailing "*"
     } cases[] = {
-        {{folder + "/photo.webp", folder + "/o.ppm"}, 1, "Unknown picture file extension (.webp)"},
-        {{folder + "/photo", folder + "/o.ppm"}, 1, "Unknown picture file extension (.)"},
-        {{folder + "/missing.png", folder + "/o.ppm"}, 1, "Cannot open " + folder + "/missing.png*"},
+        {{folder + "/photo.webp", folder + "/o.ppm"}, 1,
+         "Cannot open " + folder + "/photo.webp. Unknown picture file extension (.webp)."},
+        {{folder + "/photo", folder + "/o.ppm"}, 1, "Cannot open " + folder + "/photo. Unknown picture file extension (.)."},
+        {{folder + "/missing.png", folder + "/o.ppm"}, 1, "Cannot open " + folder + "/missing.png. The file does not exist."},
+        {{folder + "/empty.png", folder + "/o.ppm"}, 1, "Cannot open " + folder + "/empty.png. The file is empty."},
         {{folder + "/ok.png", folder + "/nofolder/o.ppm"}, 1, "Unable to write to " + folder + "/nofolder/o.ppm"},
         {{folder + "/ok.png"}, 2, "lumatrim-render: needs SOURCE and OUTPUT*"},
         {{"--rotation", "45", folder + "/ok.png", folder + "/o.ppm"}, 2, "lumatrim-render: --rotation must be*"},
@@ -131,7 +137,33 @@ TEST(RenderTool, ErrorsAreTheProgramsMessages)
         else
             EXPECT_EQ(run.errors, c.message);
     }
-    EXPECT_NE(render({folder + "/empty.png", folder + "/o.ppm"}).exitCode, 0);
+}
+
+// A file that cannot be opened gives on standard error exactly the line the program shows,
+// whether the tool renders the photo or its thumbnail.
+TEST(RenderTool, PrintsTheProgramsOneLineForFilesThatCannotBeOpened)
+{
+    const QString folder = freshFolder("tool-damaged");
+    QDir(folder).mkpath("album.jpg");
+    writeFileBytes(folder + "/note.tif", "not a picture");
+    const QStringList sources = {
+        testDataDir() + "/corrupt/jpg/truncated-scan.jpg",
+        testDataDir() + "/corrupt/png/bad-ihdr-crc.png",
+        testDataDir() + "/corrupt/gif/truncated-image.gif",
+        testDataDir() + "/corrupt/sgi/bad_magic.sgi",
+        folder + "/note.tif",
+        folder + "/album.jpg",
+        folder + "/gone.png",
+    };
+    for (const QString& source : sources) {
+        const QString expected = QString::fromStdString(decodeFailure([&] { loadPicture(source); }));
+        ASSERT_TRUE(expected.startsWith("Cannot open " + source + ". ")) << expected.toStdString();
+        for (const QStringList& mode : {QStringList{}, QStringList{"--thumbnail"}}) {
+            const RunResult run = render(QStringList(mode) << source << folder + "/o.ppm");
+            EXPECT_EQ(run.exitCode, 1) << source.toStdString();
+            EXPECT_EQ(run.errors, expected) << mode.join(' ').toStdString();
+        }
+    }
 }
 
 } // namespace

@@ -14,7 +14,6 @@ namespace metafile {
 
 namespace {
 
-constexpr const char* kFormat = "Windows enhanced metafile";
 constexpr uint32_t kSignature = 0x464D4520; // " EMF"
 // More records than any real file holds; every record is at least 8 bytes long anyway.
 constexpr size_t kMaxRecords = 20'000'000;
@@ -140,7 +139,7 @@ QPolygonF readPoints(ByteReader& r, uint64_t count, bool small)
 {
     const uint64_t size = small ? 4 : 8;
     if (count > r.remaining() / size)
-        r.fail(r.pos(), size_t(std::min<uint64_t>(count * size, SIZE_MAX / 2)));
+        r.fail();
     QPolygonF points;
     points.reserve(qsizetype(count));
     for (uint64_t i = 0; i < count; ++i)
@@ -159,7 +158,7 @@ std::vector<QRectF> regionRects(ByteReader& r)
     if (headerSize > 32)
         r.skip(headerSize - 32);
     if (count > r.remaining() / 16)
-        r.fail(r.pos(), size_t(count) * 16);
+        r.fail();
     std::vector<QRectF> rects;
     rects.reserve(count);
     for (uint32_t i = 0; i < count; ++i)
@@ -170,7 +169,7 @@ std::vector<QRectF> regionRects(ByteReader& r)
 class RecordPlayer {
 public:
     RecordPlayer(std::span<const uint8_t> record, MetafileCanvas& canvas)
-        : rec_(record), r_(record, kFormat), c_(canvas)
+        : rec_(record), r_(record), c_(canvas)
     {
         r_.seek(8);
     }
@@ -232,7 +231,7 @@ void RecordPlayer::polyPoly(uint32_t type, bool small)
     const uint32_t polygons = r_.u32le();
     const uint32_t total = r_.u32le();
     if (polygons > r_.remaining() / 4)
-        r_.fail(r_.pos(), size_t(polygons) * 4);
+        r_.fail();
     std::vector<uint32_t> counts;
     counts.reserve(polygons);
     uint64_t sum = 0;
@@ -241,7 +240,7 @@ void RecordPlayer::polyPoly(uint32_t type, bool small)
         sum += counts.back();
     }
     if (sum > total)
-        throw PictureError(std::string(kFormat) + " poly-polygon counts exceed its points");
+        throw PictureError("The picture data is damaged: a shape claims more points than its record holds.");
     std::vector<QPolygonF> shapes;
     shapes.reserve(counts.size());
     for (uint32_t count : counts)
@@ -282,7 +281,7 @@ void RecordPlayer::create(uint32_t type)
             if ((pen.style & PenStyleMask) == PenUserStyle) {
                 const uint32_t entries = r_.u32le();
                 if (entries > r_.remaining() / 4 || entries > 16)
-                    r_.fail(r_.pos(), size_t(entries) * 4);
+                    r_.fail();
                 for (uint32_t i = 0; i < entries; ++i)
                     pen.dashes.push_back(r_.u32le());
             }
@@ -360,7 +359,7 @@ void RecordPlayer::text(bool wide)
     if (run.options & (TextOpaque | TextClipped))
         run.rect = rect;
     if (chars > rec_.size())
-        r_.fail(offString, chars);
+        r_.fail();
     if (wide) {
         const auto bytes = r_.bytesAt(offString, size_t(chars) * 2);
         run.text.reserve(qsizetype(chars));
@@ -403,7 +402,7 @@ void RecordPlayer::smallText()
                                   c_.state().font.charSet);
     } else {
         if (chars > r_.remaining() / 2)
-            r_.fail(r_.pos(), size_t(chars) * 2);
+            r_.fail();
         for (uint32_t i = 0; i < chars; ++i)
             run.text += QChar(char16_t(r_.u16le()));
     }
@@ -506,7 +505,7 @@ void RecordPlayer::gradient()
     const uint32_t pieces = r_.u32le();
     const uint32_t mode = r_.u32le();
     if (vertices > r_.remaining() / 16)
-        r_.fail(r_.pos(), size_t(vertices) * 16);
+        r_.fail();
     struct Vertex {
         QPointF at;
         QColor color;
@@ -523,7 +522,7 @@ void RecordPlayer::gradient()
     }
     const uint32_t perPiece = mode == 2 ? 3 : 2;
     if (pieces > r_.remaining() / (4 * perPiece))
-        r_.fail(r_.pos(), size_t(pieces) * 4 * perPiece);
+        r_.fail();
     for (uint32_t i = 0; i < pieces; ++i) {
         uint32_t idx[3] = {0, 0, 0};
         for (uint32_t k = 0; k < perPiece; ++k)
@@ -705,9 +704,12 @@ void RecordPlayer::play(uint32_t type)
 
 EmfHeader readEmfHeader(std::span<const uint8_t> data)
 {
-    ByteReader r(data, kFormat);
+    ByteReader r(data);
+    // A header record cut short still shows its type and signature.
+    if (data.size() >= 44 && data.size() < 88 && le32(data.data()) == Header && le32(data.data() + 40) == kSignature)
+        throw PictureError(PictureReason::kTruncated);
     if (data.size() < 88 || le32(data.data()) != Header || le32(data.data() + 40) != kSignature)
-        throw PictureError("Not a Windows enhanced metafile: the EMF header record is missing");
+        throw PictureError("The file is not a Windows enhanced metafile.");
     EmfHeader header;
     r.u32le(); // type
     header.headerSize = r.u32le();
@@ -725,8 +727,8 @@ EmfHeader readEmfHeader(std::span<const uint8_t> data)
     const double mmX = r.i32le();
     const double mmY = r.i32le();
     if (header.headerSize < 88 || header.headerSize > data.size())
-        throw PictureError(std::string(kFormat) + " header record claims " + std::to_string(header.headerSize)
-                           + " bytes in a file of " + std::to_string(data.size()));
+        throw PictureError("The picture data is damaged: its header claims " + std::to_string(header.headerSize)
+                           + " bytes in a file of " + std::to_string(data.size()) + ".");
     // The size in micrometres (more exact) exists when the header is long enough and the
     // description and pixel format do not start inside it; older writers put the description
     // right after the 88-byte header.

@@ -12,8 +12,6 @@ namespace metafile {
 
 namespace {
 
-constexpr const char* kFormat = "Windows metafile bitmap";
-
 enum Compression : uint32_t { BiRgb = 0, BiBitfields = 3, BiAlphaBitfields = 6 };
 
 struct DibHeader {
@@ -30,7 +28,7 @@ struct DibHeader {
 
 DibHeader readHeader(std::span<const uint8_t> info, bool paletteIndices)
 {
-    ByteReader r(info, kFormat);
+    ByteReader r(info);
     DibHeader h;
     const uint32_t size = r.u32le();
     uint32_t colorsUsed = 0;
@@ -57,10 +55,11 @@ DibHeader readHeader(std::span<const uint8_t> info, bool paletteIndices)
                 h.masks[3] = r.u32le();
         }
     } else {
-        throw PictureError(std::string(kFormat) + " has an unknown header size of " + std::to_string(size) + " bytes");
+        throw PictureError("The picture data is damaged: a bitmap has an unknown header size of " + std::to_string(size)
+                           + " bytes.");
     }
     if (size > info.size())
-        r.fail(0, size);
+        r.fail();
     h.tableOffset = size;
     // no sample: masks after a 40-byte header; checked by WmfRecords.StretchDibReadsEachHeaderLayout
     if (size == 40 && (h.compression == BiBitfields || h.compression == BiAlphaBitfields)) {
@@ -145,12 +144,12 @@ Dib decodeDib(std::span<const uint8_t> info, std::span<const uint8_t> bits, bool
     case 1: case 4: case 8: case 16: case 24: case 32: break;
     default: return dib;
     }
-    checkPictureSize(kFormat, h.width, h.height);
+    checkPictureSize(h.width, h.height);
     const size_t stride = checkedMul((checkedMul(size_t(h.width), size_t(h.bitCount)) + 31) / 32, 4);
     const size_t needed = checkedMul(stride, size_t(h.height));
     if (needed > bits.size())
-        throw PictureError(std::string(kFormat) + " rows are truncated: " + std::to_string(needed)
-                           + " bytes needed, " + std::to_string(bits.size()) + " present");
+        throw PictureError("The picture data is damaged: a bitmap holds " + std::to_string(bits.size()) + " bytes of the "
+                           + std::to_string(needed) + " its rows need.");
 
     const std::vector<QRgb> palette = readPalette(info, h);
     uint32_t masks[4] = {h.masks[0], h.masks[1], h.masks[2], h.masks[3]};
@@ -169,7 +168,7 @@ Dib decodeDib(std::span<const uint8_t> info, std::span<const uint8_t> bits, bool
     const Field red(masks[0]), green(masks[1]), blue(masks[2]), alpha(masks[3]);
     const bool withAlpha = keepAlpha && h.bitCount == 32;
 
-    dib.image = allocatePicture(kFormat, h.width, h.height,
+    dib.image = allocatePicture(h.width, h.height,
                                 withAlpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     const int width = int(h.width);
     for (int y = 0; y < int(h.height); ++y) {
@@ -222,7 +221,7 @@ Dib decodePackedDib(std::span<const uint8_t> packed, bool paletteIndices)
     const DibHeader h = readHeader(packed, paletteIndices);
     const size_t rowsAt = checkedAdd(h.tableOffset, checkedMul(h.tableEntries, h.entrySize));
     if (rowsAt > packed.size())
-        ByteReader(packed, kFormat).fail(h.tableOffset, rowsAt - h.tableOffset);
+        ByteReader(packed).fail();
     return decodeDib(packed.first(rowsAt), packed.subspan(rowsAt), paletteIndices);
 }
 

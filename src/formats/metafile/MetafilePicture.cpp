@@ -9,10 +9,9 @@
 #include <cstring>
 #include <new>
 
-MetafilePicture::MetafilePicture(const char* format, std::span<const uint8_t> bytes, QSize size, QRectF frame,
-                                 double pixelsPerMmX, double pixelsPerMmY, Player player)
-    : format_(format)
-    , bytes_(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()))
+MetafilePicture::MetafilePicture(std::span<const uint8_t> bytes, QSize size, QRectF frame, double pixelsPerMmX,
+                                 double pixelsPerMmY, Player player)
+    : bytes_(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()))
     , size_(size)
     , frame_(frame)
     , pixelsPerMmX_(pixelsPerMmX)
@@ -48,7 +47,7 @@ QImage MetafilePicture::toImage() const
 {
     // Drawn straight into the pipeline's 24-bit format: as fast to paint as 32 bits, and the
     // render step then needs no conversion.
-    QImage image = allocatePicture(format_, size_.width(), size_.height(), kBitmapFormat);
+    QImage image = allocatePicture(size_.width(), size_.height(), kBitmapFormat);
     std::memset(image.bits(), 0xFF, size_t(image.sizeInBytes())); // white, quicker than a 24-bit fill
     QPainter painter(&image);
     draw(painter, image.rect());

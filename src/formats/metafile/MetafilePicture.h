@@ -18,10 +18,10 @@ public:
     // Plays the records of data on a canvas.
     using Player = std::function<void(std::span<const uint8_t> data, metafile::MetafileCanvas& canvas)>;
 
-    // format: the format's name for messages; bytes: the file (copied); size: the picture's own size in pixels; frame: the rectangle of
+    // bytes: the file (copied); size: the picture's own size in pixels; frame: the rectangle of
     // the player's device space that fills the target; resolution: device pixels per millimetre.
-    MetafilePicture(const char* format, std::span<const uint8_t> bytes, QSize size, QRectF frame, double pixelsPerMmX,
-                    double pixelsPerMmY, Player player);
+    MetafilePicture(std::span<const uint8_t> bytes, QSize size, QRectF frame, double pixelsPerMmX, double pixelsPerMmY,
+                    Player player);
 
     int width() const override { return size_.width(); }
     int height() const override { return size_.height(); }
@@ -31,7 +31,6 @@ public:
     QImage toImage() const override;
 
 private:
-    const char* format_;
     QByteArray bytes_;
     QSize size_;
     QRectF frame_;

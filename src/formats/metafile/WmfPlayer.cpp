@@ -12,7 +12,6 @@ namespace metafile {
 
 namespace {
 
-constexpr const char* kFormat = "Windows metafile";
 constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
 // More records than any real file holds; every record is at least 6 bytes long anyway.
 constexpr size_t kMaxRecords = 20'000'000;
@@ -117,7 +116,7 @@ QRectF rectBRTL(ByteReader& r) // stored bottom, right, top, left
 QPolygonF points(ByteReader& r, size_t count)
 {
     if (count * 4 > r.remaining())
-        r.fail(r.pos(), count * 4);
+        r.fail();
     QPolygonF result;
     result.reserve(qsizetype(count));
     for (size_t i = 0; i < count; ++i)
@@ -389,7 +388,7 @@ void RecordPlayer::dibRecord(uint16_t function, uint32_t words, ByteReader& r)
 
 void RecordPlayer::play(uint16_t function, uint32_t words, std::span<const uint8_t> params)
 {
-    ByteReader r(params, kFormat);
+    ByteReader r(params);
     DcState& st = c_.state();
     switch (function) {
     case SaveDc: c_.saveState(); break;
@@ -541,7 +540,7 @@ void RecordPlayer::play(uint16_t function, uint32_t words, std::span<const uint8
 
 WmfHeader readWmfHeader(std::span<const uint8_t> data)
 {
-    ByteReader r(data, kFormat);
+    ByteReader r(data);
     WmfHeader header;
     if (data.size() >= 4 && le32(data.data()) == kPlaceableKey) {
         r.skip(4);
@@ -554,9 +553,9 @@ WmfHeader readWmfHeader(std::span<const uint8_t> data)
         r.u32le(); // reserved
         r.u16le(); // checksum: not checked, writers get it wrong
         if (right == left || bottom == top)
-            throw PictureError("Windows metafile has an empty picture rectangle");
+            throw PictureError("The metafile's picture rectangle is empty.");
         if (header.unitsPerInch == 0)
-            throw PictureError("Windows metafile gives no units per inch");
+            throw PictureError("The metafile gives no units per inch.");
         header.placeable = true;
         header.bounds = QRectF(left, top, right - left, bottom - top);
     }
@@ -568,10 +567,10 @@ WmfHeader readWmfHeader(std::span<const uint8_t> data)
     r.u32le(); // largest record
     r.u16le(); // unused
     if ((type != 1 && type != 2) || headerWords != 9)
-        throw PictureError("Not a Windows metafile: the metafile header is missing");
+        throw PictureError("The file is not a Windows metafile.");
     if (version != 0x0100 && version != 0x0300)
-        throw PictureError("Windows metafile version " + std::to_string(version >> 8) + "." + std::to_string(version & 0xFF)
-                           + " is not supported");
+        throw PictureError("Windows metafiles of version " + std::to_string(version >> 8) + "."
+                           + std::to_string(version & 0xFF) + " are not supported.");
     header.recordsOffset = r.pos();
     return header;
 }
@@ -583,7 +582,7 @@ WmfWindowRecords scanWmfWindow(std::span<const uint8_t> data, const WmfHeader& h
     forEachRecord(data, header.recordsOffset, [&](uint16_t function, uint32_t, std::span<const uint8_t> params) {
         if (params.size() < 4 && function != SetMapModeRecord)
             return;
-        ByteReader r(params, kFormat);
+        ByteReader r(params);
         try {
             if (function == SetWindowOrg && !found.org) {
                 found.org = pointYX(r);

@@ -85,7 +85,7 @@ TEST(MetafileCorpus, WmfDrawsCloseToItsReference)
     for (const QString& name : {QStringLiteral("imagemagick_clock.wmf"), QStringLiteral("imagemagick_wizard.wmf")}) {
         const QString file = corpusDir() + QStringLiteral("/wmf/") + name;
         const QImage reference = loadReference(referenceFor(file));
-        ASSERT_FALSE(reference.isNull()) << name.toStdString();
+        ASSERT_FALSE(reference.isNull()) << "no reference decode for " << file.toStdString();
         const auto picture = loadPicture(file);
         const QSize own(picture->width(), picture->height());
         const QRect ownInk = inkBox(drawInto(*picture, own * 3, QRect(QPoint(own.width(), own.height()), own)))
@@ -200,22 +200,22 @@ TEST(MetafileCorrupt, DamagedFilesFailWithAMessageOrDrawWhatTheyCan)
 {
     // nullptr: the file loads and draws; otherwise a part of the error message.
     const std::map<QString, const char*> expected = {
-        {"wmf/truncated-header.wmf", "truncated"},
-        {"wmf/not-a-metafile.wmf", "Not a Windows metafile"},
+        {"wmf/truncated-header.wmf", "ends before the picture data is complete"},
+        {"wmf/not-a-metafile.wmf", "not a Windows metafile"},
         {"wmf/zero-units-per-inch.wmf", "no units per inch"},
-        {"wmf/empty-bounds.wmf", "empty picture rectangle"},
+        {"wmf/empty-bounds.wmf", "picture rectangle is empty"},
         {"wmf/huge-bounds.wmf", "too large"},
-        {"wmf/unknown-version.wmf", "version 5.0 is not supported"},
+        {"wmf/unknown-version.wmf", "version 5.0 are not supported"},
         {"wmf/plain-draws-nothing.wmf", "draws nothing"},
         {"wmf/record-past-end.wmf", nullptr},
         {"wmf/zero-size-record.wmf", nullptr},
         {"wmf/lying-counts.wmf", nullptr},
         {"wmf/huge-bitmap.wmf", nullptr},
         {"wmf/save-without-restore.wmf", nullptr},
-        {"emf/truncated-header.emf", "EMF header record is missing"},
-        {"emf/bad-signature.emf", "EMF header record is missing"},
-        {"emf/header-size-past-end.emf", "header record claims"},
-        {"emf/empty-frame.emf", "empty picture frame"},
+        {"emf/truncated-header.emf", "ends before the picture data is complete"},
+        {"emf/bad-signature.emf", "not a Windows enhanced metafile"},
+        {"emf/header-size-past-end.emf", "header claims"},
+        {"emf/empty-frame.emf", "picture frame is empty"},
         {"emf/huge-frame.emf", "too large"},
         {"emf/record-past-end.emf", nullptr},
         {"emf/lying-counts.emf", nullptr},

@@ -760,11 +760,11 @@ TEST(WmfRecords, FilesThatAreNotMetafilesFailToLoad)
         const char* message;
     };
     const Case cases[] = {
-        {"empty", QByteArray(), "truncated"},
+        {"empty", QByteArray(), "ends before the picture data is complete"},
         {"PNG signature", QByteArray::fromHex("89504e470d0a1a0a0000000d49484452000000010000000108020000000000"),
-         "Not a Windows metafile"},
+         "not a Windows metafile"},
         {"placeable without units per inch", WmfBuilder().placeable(0, 0, 10, 10, 0).bytes(), "no units per inch"},
-        {"placeable with an empty rectangle", WmfBuilder().placeable(5, 0, 5, 10, 96).bytes(), "empty picture rectangle"},
+        {"placeable with an empty rectangle", WmfBuilder().placeable(5, 0, 5, 10, 96).bytes(), "picture rectangle is empty"},
         {"placeable of 3 million pixels a side", WmfBuilder().placeable(0, 0, 32767, 10, 1).bytes(), "too large"},
         {"plain without extent or drawing", WmfBuilder().bytes(), "draws nothing"},
     };
