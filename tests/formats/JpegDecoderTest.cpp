@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <array>
@@ -124,11 +125,19 @@ TEST(JpegDecoder, CmykInksAreInvertedOnlyUnderTheAdobeMarker)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.adobeMarker ? "with the Adobe marker" : "without the Adobe marker");
-        const QImage image = decodeWith(decodeJpeg, cmykJpeg(blocks, c.adobeMarker), QStringLiteral("cmyk.jpg"));
+        const QByteArray file = cmykJpeg(blocks, c.adobeMarker);
+        const QImage image = decodeWith(decodeJpeg, file, QStringLiteral("cmyk.jpg"));
         ASSERT_EQ(image.size(), QSize(24, 8));
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 24; ++x)
                 ASSERT_EQ(rgbAt(image, x, y), c.expected[x / 8]) << "at " << x << ", " << y;
+        // Reduced to one pixel a block, each flat block keeps its color exactly.
+        const auto* data = reinterpret_cast<const uint8_t*>(file.constData());
+        const ScaledImage scaled =
+            decodeJpegScaled(PictureFile{"cmyk.jpg", std::span<const uint8_t>(data, size_t(file.size()))}, QSize(3, 3));
+        ASSERT_EQ(scaled.image.size(), QSize(3, 1));
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(rgbAt(toBgr888(scaled.image), x, 0), c.expected[x]) << "block " << x;
     }
 }
 
@@ -139,6 +148,109 @@ TEST(JpegDecoder, DecodesBytesFromAnyPlaceInMemory)
     const auto* data = reinterpret_cast<const uint8_t*>(padded.constData());
     const QImage inner = decodeJpeg(PictureFile{"inner.jpg", std::span<const uint8_t>(data + 7, size_t(file.size()))});
     EXPECT_EQ(bitmapDifference(loadBitmap(corpusDir() + "/jpg/libjpegturbo_testorig.jpg"), inner), "");
+}
+
+ScaledImage decodeScaledFile(const QString& path, QSize box)
+{
+    const std::optional<ScaledImage> scaled = FormatRegistry::standard().loadScaled(path, box);
+    if (!scaled)
+        throw PictureError("no reduced decode for " + path.toStdString());
+    return *scaled;
+}
+
+// The smallest scale of 1/8 ... 8/8 whose output still holds the picture fitted into the
+// box; libjpeg rounds the scaled sides up.
+TEST(JpegScaledDecode, TakesTheSmallestScaleThatStillFillsTheBox)
+{
+    const struct {
+        QSize picture;
+        QSize box;
+        QSize expected;
+    } cases[] = {
+        {{6000, 4000}, {180, 180}, {750, 500}}, // 1/8
+        {{4000, 6000}, {180, 180}, {500, 750}},
+        {{1440, 1440}, {180, 180}, {180, 180}}, // 1/8 exactly
+        {{1441, 1000}, {180, 180}, {181, 125}}, // 1/8, sides rounded up
+        {{1000, 200}, {180, 180}, {250, 50}},   // 2/8: 1/8 would give 125 < 180
+        {{300, 200}, {180, 180}, {188, 125}},   // 5/8
+        {{190, 150}, {180, 180}, {190, 150}},   // 8/8: 7/8 gives 167 < 180
+        {{100, 80}, {180, 180}, {100, 80}},     // smaller than the box: never enlarged
+        {{6000, 4000}, {1600, 1600}, {2250, 1500}}, // 3/8: 2/8 would give 1500 < 1600
+    };
+    const QString folder = freshFolder("jpeg-scaled-size");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.picture.width() << " x " << c.picture.height());
+        const QString path = folder + QStringLiteral("/%1x%2.jpg").arg(c.picture.width()).arg(c.picture.height());
+        if (!QFileInfo::exists(path))
+            writeJpeg(solidBitmap(c.picture.width(), c.picture.height(), 90, 140, 200), path);
+        const ScaledImage scaled = decodeScaledFile(path, c.box);
+        EXPECT_EQ(scaled.image.size(), c.expected);
+        EXPECT_EQ(scaled.pictureSize, c.picture); // the header's size, for the size label
+    }
+}
+
+// Each pixel of a 1/8 decode is close to the mean of its 8 x 8 block in the full decode:
+// rows and columns land where they belong, in every color space.
+TEST(JpegScaledDecode, PixelsAreTheBlockMeansOfTheFullDecode)
+{
+    QImage smooth(128, 96, kBitmapFormat);
+    for (int y = 0; y < smooth.height(); ++y) {
+        uint8_t* p = smooth.scanLine(y);
+        for (int x = 0; x < smooth.width(); ++x, p += 3) {
+            p[0] = uint8_t(2 * x);
+            p[1] = uint8_t(2 * y + x / 2);
+            p[2] = uint8_t(255 - 2 * y);
+        }
+    }
+    const QString folder = freshFolder("jpeg-scaled-pixels");
+    const QString color = folder + "/color.jpg";
+    const QString gray = folder + "/gray.jpg";
+    writeJpeg(smooth, color);
+    ASSERT_TRUE(smooth.convertToFormat(QImage::Format_Grayscale8).save(gray, "JPEG", 100));
+    for (const QString& path : {color, gray}) {
+        SCOPED_TRACE(path.toStdString());
+        const QImage full = loadBitmap(path);
+        const QImage scaled = toBgr888(decodeScaledFile(path, QSize(16, 16)).image);
+        ASSERT_EQ(scaled.size(), QSize(16, 12));
+        int worst = 0;
+        for (int by = 0; by < 12; ++by) {
+            for (int bx = 0; bx < 16; ++bx) {
+                for (int channel = 0; channel < 3; ++channel) {
+                    int sum = 0;
+                    for (int y = 0; y < 8; ++y)
+                        for (int x = 0; x < 8; ++x)
+                            sum += full.constScanLine(by * 8 + y)[(bx * 8 + x) * 3 + channel];
+                    worst = std::max(worst, std::abs(sum / 64 - scaled.constScanLine(by)[bx * 3 + channel]));
+                }
+            }
+        }
+        EXPECT_LE(worst, 3); // a block off by one differs by 16
+    }
+}
+
+// The reduced decode reads the same file through the same checks: every file the full
+// decode refuses, it refuses with the same message, and every file the full decode reads,
+// it reads with the header's size.
+TEST(JpegScaledDecode, FailsAndSucceedsExactlyAsTheFullDecode)
+{
+    const QDir damaged(testDataDir() + "/corrupt/jpg");
+    QStringList files;
+    for (const QString& name : damaged.entryList(QDir::Files))
+        files << damaged.filePath(name);
+    for (const char* ext : {"jpg", "jpe", "jpeg", "jfif"})
+        files << corpusFiles(ext);
+    int failures = 0;
+    for (const QString& file : files) {
+        SCOPED_TRACE(file.toStdString());
+        QSize fullSize;
+        const std::string full = decodeFailure([&] { fullSize = loadPicture(file)->toImage().size(); });
+        QSize scaledSize;
+        const std::string scaled = decodeFailure([&] { scaledSize = decodeScaledFile(file, QSize(180, 180)).pictureSize; });
+        EXPECT_EQ(scaled, full);
+        EXPECT_EQ(scaledSize, fullSize);
+        failures += full != "(decoded)";
+    }
+    EXPECT_GE(failures, 10); // the damaged samples and the corpus files that must fail
 }
 
 } // namespace
