@@ -5,6 +5,7 @@
 #include "model/ProgramFolder.h"
 #include "ui/main/Desktop.h"
 #include "ui/main/OpenPictureDialog.h"
+#include "ui/main/PreviewLoader.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -77,7 +78,7 @@ private slots:
         auto* size = dialog.findChild<QLabel*>(QStringLiteral("LabelSize"));
         QVERIFY(image && size);
         emit dialog.currentChanged(photo);
-        QVERIFY(!labelPixmap(image).isNull());
+        QTRY_VERIFY(!labelPixmap(image).isNull());
         QCOMPARE(size->text(), QStringLiteral("300 x 200"));
 
         const QString broken = programFile(QStringLiteral("photos/broken.png"));
@@ -86,8 +87,8 @@ private slots:
         file.write("nothing");
         file.close();
         emit dialog.currentChanged(broken);
+        QTRY_COMPARE(size->text(), QStringLiteral("(no preview)"));
         QVERIFY(labelPixmap(image).isNull());
-        QCOMPARE(size->text(), QStringLiteral("(no preview)"));
         emit dialog.currentChanged(programFile(QStringLiteral("photos")));
         QCOMPARE(size->text(), QString());
     }
@@ -95,7 +96,7 @@ private slots:
     void previewFitsThePictureWithoutEnlarging()
     {
         const QString wide = makePhoto(QStringLiteral("wide.bmp"), 300, 200, QColor(0, 0, 200));
-        const auto preview = OpenPictureDialog::previewImage(wide, QSize(180, 180));
+        const auto preview = previewOfFile(wide, QSize(180, 180));
         QCOMPARE(preview.pictureSize, QSize(300, 200));
         QCOMPARE(preview.image.size(), QSize(180, 180));
         // Fitted to 180 x 120, centred: white above and below, the picture between.
@@ -106,13 +107,13 @@ private slots:
         QCOMPARE(preview.image.pixelColor(90, 150), QColor(Qt::white));
 
         const QString small = makePhoto(QStringLiteral("small.bmp"), 40, 30, QColor(0, 200, 0));
-        const auto smallPreview = OpenPictureDialog::previewImage(small, QSize(180, 180));
+        const auto smallPreview = previewOfFile(small, QSize(180, 180));
         QCOMPARE(smallPreview.image.pixelColor(69, 75), QColor(Qt::white));
         QCOMPARE(smallPreview.image.pixelColor(70, 75), QColor(0, 200, 0).darker(200));
         QCOMPARE(smallPreview.image.pixelColor(109, 104), QColor(Qt::white));
         QCOMPARE(smallPreview.image.pixelColor(110, 104), QColor(Qt::white));
 
-        QVERIFY(OpenPictureDialog::previewImage(programFile(QStringLiteral("photos/none.bmp")), QSize(180, 180))
+        QVERIFY(previewOfFile(programFile(QStringLiteral("photos/none.bmp")), QSize(180, 180))
                     .image.isNull());
     }
 
