@@ -4,6 +4,7 @@
 #include "formats/FormatRegistry.h"
 #include "model/ProgramFolder.h"
 #include "ui/main/Desktop.h"
+#include "ui/main/FileDialogSize.h"
 #include "ui/main/OpenPictureDialog.h"
 #include "ui/main/PreviewLoader.h"
 
@@ -12,7 +13,13 @@
 #include <QApplication>
 #include <QCompleter>
 #include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTreeView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -172,6 +179,116 @@ private slots:
         QVERIFY(!list->isVisible());
     }
 
+    // The first open starts in the Pictures folder, or at home without one; never in the
+    // folder the program was started from.
+    void openDialogStartsInPicturesOrHome_data()
+    {
+        QTest::addColumn<bool>("picturesExists");
+        QTest::newRow("Pictures exists") << true;
+        QTest::newRow("no Pictures folder") << false;
+    }
+    void openDialogStartsInPicturesOrHome()
+    {
+        QFETCH(bool, picturesExists);
+        QTemporaryDir home;
+        const QByteArray oldHome = qgetenv("HOME");
+        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", home.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
+        if (picturesExists)
+            QVERIFY(QDir(home.path()).mkdir(QStringLiteral("Pictures")));
+        const QString expected = picturesExists ? home.path() + QStringLiteral("/Pictures") : home.path();
+        QCOMPARE(initialPictureFolder(), expected);
+
+        SystemDesktop desktop;
+        QWidget parent;
+        QString shown;
+        ModalDriver driver;
+        driver.expect([&](QWidget* modal) {
+            shown = static_cast<QFileDialog*>(modal)->directory().absolutePath();
+            modal->close();
+        });
+        desktop.openPicture(&parent);
+        qputenv("HOME", oldHome);
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+        if (oldConfig.isEmpty())
+            qunsetenv("XDG_CONFIG_HOME");
+        QVERIFY(driver.seen);
+        QCOMPARE(shown, expected);
+        QVERIFY(shown != QDir::currentPath());
+    }
+
+    // Both file dialogs open wide enough for every column of their detail view at least at
+    // its header's size hint, with nothing scrolled away, inside the screen; the open dialog
+    // still shows its preview. A size the user gives one stays for its next showing, even
+    // one too narrow for the columns.
+    void fileDialogsShowEveryColumnAndKeepTheUsersSize_data()
+    {
+        QTest::addColumn<bool>("open");
+        QTest::newRow("open") << true;
+        QTest::newRow("save") << false;
+    }
+    void fileDialogsShowEveryColumnAndKeepTheUsersSize()
+    {
+        QFETCH(bool, open);
+        SystemDesktop desktop;
+        QWidget parent;
+        const QString proposed = programFile(QStringLiteral("photos/sized.jpg"));
+        auto run = [&] { open ? desktop.openPicture(&parent) : desktop.savePicture(&parent, proposed); };
+
+        // Measured inside, checked outside: the dialog must close whatever it shows.
+        struct Column {
+            bool hidden;
+            int size;
+            int hint;
+        };
+        QList<Column> columns;
+        int headerLength = -1, viewportWidth = 0, horizontalScroll = -1;
+        QSize size, available, given;
+        bool previewShown = !open;
+        ModalDriver first;
+        first.expect([&](QWidget* modal) {
+            if (auto* view = modal->findChild<QTreeView*>(QStringLiteral("treeView")); view && view->isVisible()) {
+                const QHeaderView* header = view->header();
+                for (int i = 0; i < header->count(); ++i)
+                    columns.append({header->isSectionHidden(i), header->sectionSize(i), header->sectionSizeHint(i)});
+                headerLength = header->length();
+                viewportWidth = view->viewport()->width();
+                horizontalScroll = view->horizontalScrollBar()->maximum();
+            }
+            size = modal->size();
+            available = modal->screen()->availableGeometry().size();
+            if (auto* preview = modal->findChild<QLabel*>(QStringLiteral("ImagePreview")); open && preview)
+                previewShown = preview->isVisible()
+                    && modal->rect().contains(QRect(preview->mapTo(modal, QPoint(0, 0)), preview->size()));
+            // Narrower than the columns want: the user's choice all the same.
+            given = size - QSize(60, 40);
+            modal->resize(given);
+            modal->close();
+        });
+        run();
+        QVERIFY(first.seen);
+        QCOMPARE(columns.size(), 4); // name, size, type, date
+        for (const Column& column : columns) {
+            QVERIFY(!column.hidden);
+            QVERIFY(column.size >= column.hint);
+        }
+        QVERIFY(headerLength <= viewportWidth);
+        QCOMPARE(horizontalScroll, 0);
+        QCOMPARE(size.boundedTo(available), size);
+        QVERIFY(previewShown);
+
+        QSize shown;
+        ModalDriver second;
+        second.expect([&](QWidget* modal) {
+            shown = modal->size();
+            modal->close();
+        });
+        run();
+        QVERIFY(second.seen);
+        QCOMPARE(shown, given);
+    }
+
     void questionAndErrorBoxesAreCaptionedLumatrim()
     {
         SystemDesktop desktop;
@@ -202,5 +319,20 @@ private slots:
     }
 };
 
-QTEST_MAIN(SystemDesktopTest)
+// The dialogs are sized for the screen they open on: the tests give the offscreen platform
+// a 1600 x 1000 screen, a common laptop's, in place of its default 800 x 800.
+int main(int argc, char** argv)
+{
+    QTemporaryDir config;
+    const QString screens = config.filePath(QStringLiteral("screens.json"));
+    QFile file(screens);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(screens));
+    file.write(R"({"screens": [{"name": "Laptop", "x": 0, "y": 0, "width": 1600, "height": 1000, "logicalDpi": 96}]})");
+    file.close();
+    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screens).toUtf8());
+    QApplication app(argc, argv);
+    SystemDesktopTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_systemdesktop.moc"
