@@ -190,11 +190,10 @@ private slots:
     void openDialogStartsInPicturesOrHome()
     {
         QFETCH(bool, picturesExists);
+        // Without a user-dirs.dirs in the tests' configuration folder, Pictures is $HOME/Pictures.
         QTemporaryDir home;
         const QByteArray oldHome = qgetenv("HOME");
-        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
         qputenv("HOME", home.path().toUtf8());
-        qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
         if (picturesExists)
             QVERIFY(QDir(home.path()).mkdir(QStringLiteral("Pictures")));
         const QString expected = picturesExists ? home.path() + QStringLiteral("/Pictures") : home.path();
@@ -210,9 +209,6 @@ private slots:
         });
         desktop.openPicture(&parent);
         qputenv("HOME", oldHome);
-        qputenv("XDG_CONFIG_HOME", oldConfig);
-        if (oldConfig.isEmpty())
-            qunsetenv("XDG_CONFIG_HOME");
         QVERIFY(driver.seen);
         QCOMPARE(shown, expected);
         QVERIFY(shown != QDir::currentPath());
@@ -234,6 +230,9 @@ private slots:
         SystemDesktop desktop;
         QWidget parent;
         const QString proposed = programFile(QStringLiteral("photos/sized.jpg"));
+        const QStringList photos = {makePhoto(QStringLiteral("columns.jpg"), 8, 8),
+                                    makePhoto(QStringLiteral("columns.png"), 8, 8),
+                                    makePhoto(QStringLiteral("columns.bmp"), 8, 8)};
         auto run = [&] { open ? desktop.openPicture(&parent) : desktop.savePicture(&parent, proposed); };
 
         // Measured inside, checked outside: the dialog must close whatever it shows.
@@ -243,6 +242,7 @@ private slots:
             int hint;
         };
         QList<Column> columns;
+        QList<int> contentWidths; // what the rows of a folder of photos need, per column
         int headerLength = -1, viewportWidth = 0, horizontalScroll = -1;
         QSize size, available, given;
         bool previewShown = !open;
@@ -255,6 +255,12 @@ private slots:
                 headerLength = header->length();
                 viewportWidth = view->viewport()->width();
                 horizontalScroll = view->horizontalScrollBar()->maximum();
+                // The save dialog lists the JPEG alone.
+                static_cast<QFileDialog*>(modal)->setDirectory(QFileInfo(photos.first()).path());
+                if (QTest::qWaitFor([&] { return view->model()->rowCount(view->rootIndex()) >= (open ? 3 : 1); })) {
+                    for (int i = 0; i < header->count(); ++i)
+                        contentWidths.append(static_cast<QAbstractItemView*>(view)->sizeHintForColumn(i));
+                }
             }
             size = modal->size();
             available = modal->screen()->availableGeometry().size();
@@ -273,6 +279,10 @@ private slots:
             QVERIFY(!column.hidden);
             QVERIFY(column.size >= column.hint);
         }
+        // Size, type and date whole; names are elided where long, as anywhere.
+        QCOMPARE(contentWidths.size(), 4);
+        for (int i = 1; i < 4; ++i)
+            QVERIFY2(contentWidths[i] <= columns[i].size, qPrintable(QString::number(i)));
         QVERIFY(headerLength <= viewportWidth);
         QCOMPARE(horizontalScroll, 0);
         QCOMPARE(size.boundedTo(available), size);

@@ -5,9 +5,14 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QDateTime>
+#include <QLocale>
+#include <QMimeDatabase>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QStandardPaths>
 #include <QTreeView>
 
@@ -19,16 +24,62 @@ namespace {
 // Rows of the file list the dialog leaves room for, where the screen has it.
 constexpr int kListRows = 16;
 
+// The widest texts the Size, Type and Date columns show for the files the dialog's filters
+// list: a size up to 1023.99 of a unit, the description of each filtered extension and of a
+// folder, and a date and time with two-digit fields, all as the file list writes them.
+QStringList widestTexts(const QFileDialog& dialog, int column)
+{
+    const QLocale locale = QLocale::system();
+    switch (column) {
+    case 1:
+        return {locale.formattedDataSize(qint64(1023.99 * 1024 * 1024))};
+    case 2: {
+        QStringList types = {QStringLiteral("Folder")};
+        const QMimeDatabase mimes;
+        static const QRegularExpression pattern(QStringLiteral("\\*\\.(\\w+)"));
+        for (const QString& filter : dialog.nameFilters()) {
+            for (auto match = pattern.globalMatch(filter); match.hasNext();) {
+                const QMimeType type =
+                    mimes.mimeTypeForFile(QStringLiteral("x.") + match.next().captured(1), QMimeDatabase::MatchExtension);
+                types << (type.comment().isEmpty() ? type.name() : type.comment());
+            }
+        }
+        return types;
+    }
+    case 3:
+        return {locale.toString(QDateTime(QDate(2026, 12, 28), QTime(23, 58, 58)), QLocale::ShortFormat)};
+    default:
+        return {};
+    }
+}
+
+// The width the view's items need to show text whole, as its style measures them.
+int itemWidth(const QTreeView& view, const QString& text)
+{
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    option.font = view.font();
+    option.fontMetrics = view.fontMetrics();
+    option.features = QStyleOptionViewItem::HasDisplay;
+    option.text = text;
+    return view.style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), &view).width();
+}
+
 // Fits the dialog when it is first shown: only then are the view, its header and everything
 // beside it laid out, so that what the columns lack can be measured.
 class ColumnFitter final : public QObject {
 public:
     ColumnFitter(QFileDialog& dialog, QTreeView& view) : QObject(&dialog), dialog_(dialog), view_(view)
     {
-        // The widths the dialog chose for its columns, before anything resizes them.
+        // The widths the dialog chose for its columns, before anything resizes them, grown
+        // to what the columns after the name show. Long names are elided, as anywhere.
         const QHeaderView* header = view.header();
-        for (int i = 0; i < header->count(); ++i)
-            chosen_.push_back(header->sectionSize(i));
+        for (int i = 0; i < header->count(); ++i) {
+            int width = header->sectionSize(i);
+            for (const QString& text : widestTexts(dialog, i))
+                width = std::max(width, itemWidth(view, text));
+            chosen_.push_back(width);
+        }
         dialog.installEventFilter(this);
     }
 
@@ -43,7 +94,7 @@ public:
     }
 
 private:
-    // Widens each column to its title at least, and returns the viewport size that shows
+    // Widens each column to its title and contents at least, and returns the viewport size that shows
     // them all, with room for the vertical scroll bar that a long folder brings.
     QSize widenColumns()
     {
