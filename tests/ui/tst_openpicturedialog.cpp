@@ -122,6 +122,7 @@ private slots:
         dialog.previewLoader().setBeforeDecode(gate.hook());
 
         dialog.showPreview(first);
+        QCOMPARE(sizeText(dialog), QStringLiteral("(reading...)"));
         QVERIFY(gate.started.tryAcquire(1, 5000));
         dialog.showPreview(next);
         QTRY_COMPARE(sizeText(dialog), label);

@@ -10,6 +10,7 @@
 
 namespace {
 constexpr int kPreviewSide = 180;
+const QString kReading = QStringLiteral("(reading...)");
 }
 
 OpenPictureDialog::OpenPictureDialog(QWidget* parent)
@@ -56,6 +57,8 @@ void OpenPictureDialog::showPreview(const QString& fileName)
         return;
     }
     loader_->request(fileName);
+    if (loader_->pending())
+        labelSize_->setText(kReading);
 }
 
 void OpenPictureDialog::setPreview(const PicturePreview& preview)
@@ -76,5 +79,7 @@ void OpenPictureDialog::done(int result)
         loader_->finish(files.constFirst());
     else
         loader_->cancel();
+    if (labelSize_->text() == kReading)
+        labelSize_->clear(); // the decode was dropped
     QFileDialog::done(result);
 }
