@@ -102,6 +102,30 @@ private slots:
         }
     }
 
+    // Formats decoded in the background, metafiles (drawn with text on the worker thread)
+    // among them, preview exactly as a decode and drawing on this thread do.
+    void backgroundPreviewsMatchTheirDecodeOnThisThread_data()
+    {
+        QTest::addColumn<QString>("file");
+        for (const char* name : {"png/pngsuite_basn2c08.png", "tif/exiftool_ExifTool.tif", "gif/exiftool_GIF.gif",
+                                 "psd/exiftool_Photoshop.psd", "wmf/imagemagick_clock.wmf", "emf/libemf2svg_test-001.emf"})
+            QTest::newRow(name) << QStringLiteral(LUMATRIM_CORPUS_DIR "/") + QLatin1String(name);
+    }
+    void backgroundPreviewsMatchTheirDecodeOnThisThread()
+    {
+        QFETCH(QString, file);
+        const PicturePreview expected = previewOfFile(file, QSize(180, 180));
+        QVERIFY(!expected.image.isNull());
+        OpenPictureDialog dialog;
+        dialog.showPreview(file);
+        QVERIFY(dialog.previewLoader().pending());
+        const QString label =
+            QStringLiteral("%1 x %2").arg(expected.pictureSize.width()).arg(expected.pictureSize.height());
+        QTRY_COMPARE(sizeText(dialog), label);
+        const QImage shown = dialog.findChild<QLabel*>(QStringLiteral("ImagePreview"))->pixmap().toImage();
+        QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), expected.image);
+    }
+
     // The selection moves on while the first file is still decoding: whatever the first
     // decode delivers afterwards is dropped, neither shown nor kept.
     void staleBackgroundDecodesAreDropped_data()
