@@ -57,32 +57,6 @@ TEST(FormatRegistry, UnknownExtensionsFailWithTheExtensionInTheMessage)
     }
 }
 
-// Only JPEG has a reduced decode; asking for one of another format neither reads the file
-// nor fails, so the caller decodes it in full instead.
-TEST(FormatRegistry, OffersTheReducedDecodeForJpegOnly)
-{
-    const struct {
-        const char* name;
-        const char* outcome;
-    } cases[] = {
-        {"/nowhere/photo.JPG", "Cannot open /nowhere/photo.JPG: No such file or directory"},
-        {"/nowhere/photo.jfif", "Cannot open /nowhere/photo.jfif: No such file or directory"},
-        {"/nowhere/photo.png", "full decode"},
-        {"/nowhere/photo.tif", "full decode"},
-        {"/nowhere/photo.webp", "Unknown picture file extension (.webp)"},
-    };
-    for (const auto& c : cases) {
-        std::string outcome;
-        try {
-            const auto scaled = FormatRegistry::standard().loadScaled(QString::fromUtf8(c.name), QSize(180, 180));
-            outcome = scaled ? "reduced decode" : "full decode";
-        } catch (const PictureError& e) {
-            outcome = e.what();
-        }
-        EXPECT_EQ(outcome, c.outcome) << c.name;
-    }
-}
-
 TEST(FormatRegistry, StandardTableRegistersEveryFilterExtensionAndIco)
 {
     const QString filter = QString::fromLatin1(kOpenPicturesFilter);

@@ -12,8 +12,6 @@
 #include <QFile>
 #include <QSignalSpy>
 
-#include <thread>
-
 namespace {
 
 // Writes a 24-bit BMP source file with Qt's own writer.
@@ -201,35 +199,6 @@ TEST_F(PhotoCoreTest, ThumbnailDecodeServesTheNextLoadUnlessTheFileChanged)
     LastDecodedPicture::load(path);
     ASSERT_TRUE(solidBitmap(30, 10, 2, 2, 2).convertToFormat(QImage::Format_RGB888).save(path, "PNG"));
     EXPECT_EQ(LastDecodedPicture::take(path)->width(), 30) << "a changed file is decoded afresh";
-}
-
-// The open dialog decodes on a worker thread and hands the decode over for keeping. Opening
-// the file then (thumbnail, then view) takes it without a decode of its own, unless the
-// file changed after the worker read it.
-TEST_F(PhotoCoreTest, ADecodeMadeOnAnotherThreadServesTheOpenUnlessTheFileChanged)
-{
-    for (const bool changedAfterDecode : {false, true}) {
-        SCOPED_TRACE(changedAfterDecode ? "changed after the decode" : "unchanged");
-        LastDecodedPicture::clear();
-        const QString path = sourceFile("handover", solidBitmap(20, 10, 1, 1, 1));
-        LastDecodedPicture::Decoded decoded;
-        std::thread worker([&] { decoded = LastDecodedPicture::decode(path); });
-        worker.join();
-        if (changedAfterDecode) {
-            ASSERT_TRUE(solidBitmap(30, 10, 2, 2, 2).convertToFormat(QImage::Format_RGB888).save(path, "PNG"));
-        }
-        const Picture* handedOver = decoded.picture.get();
-        LastDecodedPicture::keep(std::move(decoded));
-        EXPECT_EQ(LastDecodedPicture::find(path) == handedOver, !changedAfterDecode);
-
-        const int decodesBefore = LastDecodedPicture::decodeCount();
-        TPhotoInfo info(path);
-        info.CreateThumbnail(32, 32);
-        PhotoCore photo;
-        photo.SetPhotoInfo(&info);
-        EXPECT_EQ(LastDecodedPicture::decodeCount() - decodesBefore, changedAfterDecode ? 1 : 0);
-        EXPECT_EQ(photo.Source()->width(), changedAfterDecode ? 30 : 20);
-    }
 }
 
 } // namespace

@@ -1,16 +1,13 @@
 // The open dialog's preview: JPEG reduced at once, other formats decoded on a worker thread,
-// only the latest selection shown, and its full decode handed to the open that follows.
-// Background decodes are held back with a gate where a test needs one still running.
+// only the latest selection shown, its full decode handed to the open that follows. A gate
+// holds a file's background decode where a test needs one still running.
 #include "UiTestSupport.h"
 #include "model/LastDecodedPicture.h"
 #include "model/PhotoCore.h"
-#include "model/PhotoInfo.h"
 #include "model/ProgramFolder.h"
 #include "ui/main/OpenPictureDialog.h"
 #include "ui/main/PreviewLoader.h"
 
-#include <QApplication>
-#include <QDir>
 #include <QLabel>
 #include <QSemaphore>
 #include <QTest>
@@ -22,30 +19,24 @@
 
 namespace {
 
-// Holds the background decode of one file until released; counts the decodes it saw start.
 struct DecodeGate {
-    explicit DecodeGate(const QString& file) : heldFile(file) {}
-
     QString heldFile;
-    QSemaphore started;
-    QSemaphore release;
-
-    std::function<void(const QString&)> hook()
+    QSemaphore started, release;
+    explicit DecodeGate(OpenPictureDialog& dialog, const QString& file) : heldFile(file)
     {
-        return [this](const QString& fileName) {
-            if (fileName == heldFile) {
+        dialog.previewLoader().setBeforeDecode([this](const QString& name) {
+            if (name == heldFile) {
                 started.release();
                 release.acquire();
             }
-        };
+        });
     }
 };
 
-// Waits for every background decode to end and for its result to reach the dialog.
+// Every background decode ended and its result, if any, delivered.
 void settleBackgroundDecodes()
 {
     QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 }
 
@@ -54,9 +45,9 @@ QString sizeText(const OpenPictureDialog& dialog)
     return dialog.findChild<QLabel*>(QStringLiteral("LabelSize"))->text();
 }
 
-bool hasPreview(const OpenPictureDialog& dialog)
+QImage shownPreview(const OpenPictureDialog& dialog)
 {
-    return !dialog.findChild<QLabel*>(QStringLiteral("ImagePreview"))->pixmap().isNull();
+    return dialog.findChild<QLabel*>(QStringLiteral("ImagePreview"))->pixmap().toImage();
 }
 
 } // namespace
@@ -68,66 +59,54 @@ private slots:
     void initTestCase()
     {
         useFreshProgramFolder();
-        // A held decode occupies one thread; the next selection needs another.
+        // A held decode occupies a thread; the next selection needs another.
         QThreadPool::globalInstance()->setMaxThreadCount(std::max(4, QThreadPool::globalInstance()->maxThreadCount()));
     }
-
     void init() { LastDecodedPicture::clear(); }
 
-    // A JPEG shows before showPreview returns, from the reduced decode, with the size the file
-    // holds; nothing is kept as the full picture, so the open decodes it in full.
+    // Shown before showPreview returns, with the size the header gives, and never kept as
+    // the full picture: no decode of it counts as one.
     void jpegPreviewIsImmediateAndNotKept()
     {
-        const struct {
-            QString file;
-            QString label;
-        } cases[] = {
-            {makePhoto(QStringLiteral("large.jpg"), 1600, 1200), QStringLiteral("1600 x 1200")},
-            {makePhoto(QStringLiteral("small.jpg"), 90, 60), QStringLiteral("90 x 60")},
-            {programFile(QStringLiteral("photos/broken.jpg")), QStringLiteral("(no preview)")},
-        };
-        QFile broken(cases[2].file);
-        QVERIFY(broken.open(QIODevice::WriteOnly));
-        broken.write("\xff\xd8\xff\xe0 cut short");
-        broken.close();
+        const QString broken = programFile(QStringLiteral("photos/broken.jpg"));
+        const QString large = makePhoto(QStringLiteral("large.jpg"), 1600, 1200);
+        const QString small = makePhoto(QStringLiteral("small.jpg"), 90, 60);
+        QFile file(broken);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("\xff\xd8\xff\xe0 cut short") > 0);
+        file.close();
         OpenPictureDialog dialog;
-        for (const auto& c : cases) {
+        for (const auto& [photo, label] : {std::pair{large, "1600 x 1200"}, {small, "90 x 60"}, {broken, "(no preview)"}}) {
             const int decodes = LastDecodedPicture::decodeCount();
-            dialog.showPreview(c.file);
-            QCOMPARE(sizeText(dialog), c.label);
-            QCOMPARE(hasPreview(dialog), c.label != QStringLiteral("(no preview)"));
-            QVERIFY(!dialog.previewLoader().pending());
-            QCOMPARE(LastDecodedPicture::find(c.file), nullptr);
+            dialog.showPreview(photo);
+            QCOMPARE(sizeText(dialog), QLatin1String(label));
+            QCOMPARE(shownPreview(dialog).isNull(), photo == broken);
+            QVERIFY(!dialog.previewLoader().pending() && !LastDecodedPicture::find(photo));
             QCOMPARE(LastDecodedPicture::decodeCount(), decodes);
         }
     }
 
-    // Formats decoded in the background, metafiles (drawn with text on the worker thread)
-    // among them, preview exactly as a decode and drawing on this thread do.
-    void backgroundPreviewsMatchTheirDecodeOnThisThread_data()
+    // Metafiles among them, drawing text on the worker thread.
+    void backgroundPreviewsMatchADecodeOnThisThread_data()
     {
         QTest::addColumn<QString>("file");
-        for (const char* name : {"png/pngsuite_basn2c08.png", "tif/exiftool_ExifTool.tif", "gif/exiftool_GIF.gif",
-                                 "psd/exiftool_Photoshop.psd", "wmf/imagemagick_clock.wmf", "emf/libemf2svg_test-001.emf"})
+        for (const char* name : {"png/pngsuite_basn2c08.png", "tif/exiftool_ExifTool.tif", "psd/exiftool_Photoshop.psd",
+                                 "wmf/imagemagick_clock.wmf", "emf/libemf2svg_test-001.emf"})
             QTest::newRow(name) << QStringLiteral(LUMATRIM_CORPUS_DIR "/") + QLatin1String(name);
     }
-    void backgroundPreviewsMatchTheirDecodeOnThisThread()
+    void backgroundPreviewsMatchADecodeOnThisThread()
     {
         QFETCH(QString, file);
         const PicturePreview expected = previewOfFile(file, QSize(180, 180));
-        QVERIFY(!expected.image.isNull());
         OpenPictureDialog dialog;
         dialog.showPreview(file);
-        QVERIFY(dialog.previewLoader().pending());
-        const QString label =
-            QStringLiteral("%1 x %2").arg(expected.pictureSize.width()).arg(expected.pictureSize.height());
-        QTRY_COMPARE(sizeText(dialog), label);
-        const QImage shown = dialog.findChild<QLabel*>(QStringLiteral("ImagePreview"))->pixmap().toImage();
-        QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), expected.image);
+        QCOMPARE(sizeText(dialog), QStringLiteral("(reading...)"));
+        const QSize size = expected.pictureSize;
+        QTRY_COMPARE(sizeText(dialog), QStringLiteral("%1 x %2").arg(size.width()).arg(size.height()));
+        QCOMPARE(shownPreview(dialog).convertToFormat(QImage::Format_RGB32), expected.image);
     }
 
-    // The selection moves on while the first file is still decoding: whatever the first
-    // decode delivers afterwards is dropped, neither shown nor kept.
+    // The selection moves on while the first file still decodes: what that decode delivers
+    // afterwards is neither shown nor kept.
     void staleBackgroundDecodesAreDropped_data()
     {
         QTest::addColumn<QString>("next");
@@ -141,28 +120,21 @@ private slots:
         QFETCH(QString, next);
         QFETCH(QString, label);
         const QString first = makePhoto(QStringLiteral("first.png"), 300, 200);
-        DecodeGate gate(first);
         OpenPictureDialog dialog;
-        dialog.previewLoader().setBeforeDecode(gate.hook());
-
+        DecodeGate gate(dialog, first);
         dialog.showPreview(first);
-        QCOMPARE(sizeText(dialog), QStringLiteral("(reading...)"));
         QVERIFY(gate.started.tryAcquire(1, 5000));
         dialog.showPreview(next);
         QTRY_COMPARE(sizeText(dialog), label);
         gate.release.release();
         settleBackgroundDecodes();
-
         QCOMPARE(sizeText(dialog), label);
-        QCOMPARE(hasPreview(dialog), !label.isEmpty());
-        QCOMPARE(LastDecodedPicture::find(first), nullptr);
-        if (next.endsWith(QStringLiteral(".bmp")))
-            QVERIFY(LastDecodedPicture::find(next));
+        QCOMPARE(shownPreview(dialog).isNull(), label.isEmpty());
+        QVERIFY(!LastDecodedPicture::find(first));
     }
 
-    // Opening the file whose preview decoded in the background takes that decode: selecting
-    // and opening it decodes it once, whether the decode finished before the user pressed
-    // Open or was still running.
+    // Selecting and opening a PNG decodes it once, whether its decode finished before Open
+    // or Open came while it still ran (let go from another thread).
     void openTakesTheBackgroundDecode_data()
     {
         QTest::addColumn<bool>("openWhileDecoding");
@@ -173,32 +145,23 @@ private slots:
     {
         QFETCH(bool, openWhileDecoding);
         const QString photo = makePhoto(QStringLiteral("opened.png"), 320, 240);
-        DecodeGate gate(photo);
         OpenPictureDialog dialog;
+        DecodeGate gate(dialog, photo);
         dialog.setDirectory(QFileInfo(photo).path());
-        dialog.previewLoader().setBeforeDecode(gate.hook());
-        const int decodes = LastDecodedPicture::decodeCount();
-
         dialog.selectFile(photo);
+        const int decodes = LastDecodedPicture::decodeCount();
         dialog.showPreview(photo);
         QVERIFY(gate.started.tryAcquire(1, 5000));
-        QCOMPARE(dialog.selectedFiles(), QStringList{photo});
-        if (openWhileDecoding) {
-            // Open is pressed while the worker is held; it is let go from another thread.
-            QVERIFY(dialog.previewLoader().pending());
-            std::thread releaser([&gate] {
-                QThread::msleep(100);
-                gate.release.release();
-            });
-            dialog.done(QDialog::Accepted);
-            releaser.join();
-        } else {
+        std::thread releaser([&gate, openWhileDecoding] {
+            QThread::msleep(openWhileDecoding ? 100 : 0);
             gate.release.release();
+        });
+        if (!openWhileDecoding)
             QTRY_COMPARE(sizeText(dialog), QStringLiteral("320 x 240"));
-            dialog.done(QDialog::Accepted);
-        }
+        QCOMPARE(dialog.previewLoader().pending(), openWhileDecoding);
+        dialog.done(QDialog::Accepted);
+        releaser.join();
         QCOMPARE(sizeText(dialog), QStringLiteral("320 x 240"));
-        QVERIFY(LastDecodedPicture::find(photo));
 
         // What the main window does with the chosen file: its thumbnail, then its view.
         TPhotoInfo info(photo);
@@ -207,39 +170,29 @@ private slots:
         view.SetPhotoInfo(&info);
         QCOMPARE(view.Source()->width(), 320);
         QCOMPARE(LastDecodedPicture::decodeCount() - decodes, 1);
-        settleBackgroundDecodes();
     }
 
-    // Cancel drops the running decode: nothing is kept for an open that will not come.
-    void cancelDropsTheRunningDecode()
+    // The dialog goes while a decode runs (Cancel, or its window closing): the decode ends
+    // alone and frees its result. AddressSanitizer runs watch this one.
+    void closingOrDestroyingTheDialogDropsTheRunningDecode_data()
     {
-        const QString photo = makePhoto(QStringLiteral("cancelled.png"), 50, 40);
-        DecodeGate gate(photo);
-        OpenPictureDialog dialog;
-        dialog.previewLoader().setBeforeDecode(gate.hook());
-        dialog.showPreview(photo);
-        QVERIFY(gate.started.tryAcquire(1, 5000));
-        dialog.done(QDialog::Rejected);
-        gate.release.release();
-        settleBackgroundDecodes();
-        QCOMPARE(LastDecodedPicture::find(photo), nullptr);
-        QCOMPARE(sizeText(dialog), QString());
+        QTest::addColumn<bool>("destroy");
+        QTest::newRow("cancelled") << false;
+        QTest::newRow("destroyed") << true;
     }
-
-    // The dialog goes away (its parent window closes, the program quits) while a decode runs:
-    // the decode finishes alone and frees its result. AddressSanitizer runs watch this one.
-    void destroyingTheDialogDuringADecodeIsSafe()
+    void closingOrDestroyingTheDialogDropsTheRunningDecode()
     {
+        QFETCH(bool, destroy);
         const QString photo = makePhoto(QStringLiteral("orphan.png"), 600, 400);
-        DecodeGate gate(photo);
         auto dialog = std::make_unique<OpenPictureDialog>();
-        dialog->previewLoader().setBeforeDecode(gate.hook());
+        DecodeGate gate(*dialog, photo);
         dialog->showPreview(photo);
         QVERIFY(gate.started.tryAcquire(1, 5000));
-        dialog.reset();
+        destroy ? dialog.reset() : dialog->done(QDialog::Rejected);
         gate.release.release();
         settleBackgroundDecodes();
-        QCOMPARE(LastDecodedPicture::find(photo), nullptr);
+        QVERIFY(!LastDecodedPicture::find(photo));
+        QVERIFY(destroy || sizeText(*dialog).isEmpty());
     }
 };
 
