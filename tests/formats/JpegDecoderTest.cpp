@@ -183,35 +183,6 @@ TEST(JpegScaledDecode, TakesTheSmallestScaleThatStillFillsTheBox)
     }
 }
 
-// A 1/8 pixel is its 8 x 8 block's mean in the full decode, within the rounding of the two
-// paths; a block off by one in a row or column would differ by 16.
-TEST(JpegScaledDecode, PixelsAreTheBlockMeansOfTheFullDecode)
-{
-    QImage smooth(128, 96, kBitmapFormat);
-    for (int y = 0; y < 96; ++y) {
-        uint8_t* p = smooth.scanLine(y);
-        for (int x = 0; x < 128; ++x, p += 3) {
-            p[0] = uint8_t(2 * x);
-            p[1] = uint8_t(2 * y + x / 2);
-            p[2] = uint8_t(255 - 2 * y);
-        }
-    }
-    const QString path = freshFolder("jpeg-scaled-pixels") + "/smooth.jpg";
-    writeJpeg(smooth, path);
-    const QImage full = loadBitmap(path);
-    const QImage scaled = toBgr888(decodeScaledFile(path, QSize(16, 16)).image);
-    ASSERT_EQ(scaled.size(), QSize(16, 12));
-    int worst = 0;
-    for (int i = 0; i < 16 * 12 * 3; ++i) {
-        const int bx = i / 3 % 16, by = i / 48, channel = i % 3;
-        int sum = 0;
-        for (int j = 0; j < 64; ++j)
-            sum += full.constScanLine(by * 8 + j / 8)[(bx * 8 + j % 8) * 3 + channel];
-        worst = std::max(worst, std::abs(sum / 64 - scaled.constScanLine(by)[bx * 3 + channel]));
-    }
-    EXPECT_LE(worst, 3);
-}
-
 // Same checks, limits and messages: every damaged sample and corpus file fails or succeeds
 // alike in the full and the reduced decode.
 TEST(JpegScaledDecode, FailsAndSucceedsExactlyAsTheFullDecode)
