@@ -1,5 +1,7 @@
 // Feeds arbitrary bytes to one decoder through the format registry, as a file with the
-// extension LUMATRIM_FUZZ_EXTENSION. A decoder may only succeed or throw PictureError.
+// extension LUMATRIM_FUZZ_EXTENSION, in full and, where the format has one, through its
+// reduced decode for the open dialog's preview box. A decoder may only succeed or throw
+// PictureError.
 #include "formats/FormatRegistry.h"
 #include "formats/ImageConversion.h"
 #include "formats/PictureError.h"
@@ -20,11 +22,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }();
     (void)app;
 
+    const QString name = QStringLiteral("fuzz." LUMATRIM_FUZZ_EXTENSION);
+    const std::span<const uint8_t> bytes(data, size);
     try {
-        const auto picture = FormatRegistry::standard().decode(QStringLiteral("fuzz." LUMATRIM_FUZZ_EXTENSION),
-                                                               std::span<const uint8_t>(data, size));
+        const auto picture = FormatRegistry::standard().decode(name, bytes);
         if (picture)
             (void)toBgr888(picture->toImage());
+    } catch (const PictureError&) {
+    }
+    try {
+        (void)FormatRegistry::standard().decodeScaled(name, bytes, QSize(180, 180));
     } catch (const PictureError&) {
     }
     return 0;

@@ -39,3 +39,14 @@ QImage decodeCut(const PictureFile& file);   // cut
 QImage decodePsp(const PictureFile& file);   // psp
 std::unique_ptr<Picture> decodeWmf(const PictureFile& file); // wmf
 std::unique_ptr<Picture> decodeEmf(const PictureFile& file); // emf
+
+// A picture decoded reduced, and the size of the picture the file holds.
+struct ScaledImage {
+    QImage image;
+    QSize pictureSize;
+};
+
+// jpg, jpe, jpeg, jfif reduced by libjpeg's DCT scaling: the smallest of the scales 1/8,
+// 2/8 ... 8/8 whose output still holds fittedSize(picture, box), so that a picture drawn
+// from it into box is never enlarged. The same checks, limits and errors as decodeJpeg.
+ScaledImage decodeJpegScaled(const PictureFile& file, QSize box);

@@ -36,16 +36,17 @@ void registerStandardFormats(FormatRegistry& registry)
         const char* extension;
         const char* description;
         FormatRegistry::Decoder decode;
+        FormatRegistry::ScaledDecoder decodeScaled = {};
     };
     const Row rows[] = {
         {"bmp", "Windows bitmaps", rasterPicture<decodeBmp>},
         {"ico", "Windows icons", rasterPicture<decodeIco>},
         {"wmf", "Windows metafiles", decodeWmf},
         {"emf", "Windows enhanced meta files", decodeEmf},
-        {"jfif", "JFIF images", rasterPicture<decodeJpeg>},
-        {"jpg", "JPG images", rasterPicture<decodeJpeg>},
-        {"jpe", "JPE images", rasterPicture<decodeJpeg>},
-        {"jpeg", "JPEG images", rasterPicture<decodeJpeg>},
+        {"jfif", "JFIF images", rasterPicture<decodeJpeg>, decodeJpegScaled},
+        {"jpg", "JPG images", rasterPicture<decodeJpeg>, decodeJpegScaled},
+        {"jpe", "JPE images", rasterPicture<decodeJpeg>, decodeJpegScaled},
+        {"jpeg", "JPEG images", rasterPicture<decodeJpeg>, decodeJpegScaled},
         {"rle", "Run length encoded Windows bitmaps", rasterPicture<decodeBmp>},
         {"dib", "Device independant Windows bitmaps", rasterPicture<decodeBmp>},
         {"win", "Truevision images", rasterPicture<decodeTga>},
@@ -80,7 +81,8 @@ void registerStandardFormats(FormatRegistry& registry)
         {"gif", "GIF Image", rasterPicture<decodeGif>},
     };
     for (const Row& row : rows)
-        registry.add(QString::fromLatin1(row.extension), QString::fromLatin1(row.description), row.decode);
+        registry.add(QString::fromLatin1(row.extension), QString::fromLatin1(row.description), row.decode,
+                     row.decodeScaled);
 }
 
 } // namespace
@@ -95,9 +97,10 @@ const FormatRegistry& FormatRegistry::standard()
     return registry;
 }
 
-void FormatRegistry::add(const QString& extension, const QString& description, Decoder decode)
+void FormatRegistry::add(const QString& extension, const QString& description, Decoder decode,
+                         ScaledDecoder decodeScaled)
 {
-    entries_.push_back(Entry{extension.toLower(), description, std::move(decode)});
+    entries_.push_back(Entry{extension.toLower(), description, std::move(decode), std::move(decodeScaled)});
 }
 
 const FormatRegistry::Entry* FormatRegistry::find(const QString& extension) const
@@ -129,19 +132,16 @@ QString openFailureReason(const QFileInfo& info, const QFile& file)
     return QStringLiteral("The file cannot be read (%1).").arg(file.errorString());
 }
 
-} // namespace
-
-std::unique_ptr<Picture> FormatRegistry::decode(const QString& fileName, std::span<const uint8_t> bytes) const
+// Runs a decoder on the file's bytes. Its reason, or a failed allocation, becomes the one
+// line that names the file.
+template <typename Decode>
+auto decodeGuarded(const QString& fileName, std::span<const uint8_t> bytes, Decode&& decode)
 {
-    const QString extension = pictureExtension(fileName);
-    const Entry* entry = find(extension);
-    if (!entry)
-        throw PictureError::cannotOpen(fileName, unknownExtension(extension));
     // No format has a picture in zero bytes; saying so beats each decoder's own guess.
     if (bytes.empty())
         throw PictureError::cannotOpen(fileName, QStringLiteral("The file is empty."));
     try {
-        return entry->decode(PictureFile{fileName, bytes});
+        return decode();
     } catch (const PictureError& e) {
         throw PictureError::cannotOpen(fileName, e.message());
     } catch (const std::bad_alloc&) {
@@ -149,13 +149,10 @@ std::unique_ptr<Picture> FormatRegistry::decode(const QString& fileName, std::sp
     }
 }
 
-std::unique_ptr<Picture> FormatRegistry::load(const QString& fileName) const
+// Hands the file's bytes to use: mapped where possible, else read. Throws PictureError.
+template <typename Use>
+auto withFileBytes(const QString& fileName, Use&& use)
 {
-    // The extension decides before the file is touched.
-    const QString extension = pictureExtension(fileName);
-    if (!find(extension))
-        throw PictureError::cannotOpen(fileName, unknownExtension(extension));
-
     const QFileInfo info(fileName);
     QFile file(fileName);
     // A folder opens on some systems; it is refused before it is read.
@@ -165,17 +162,58 @@ std::unique_ptr<Picture> FormatRegistry::load(const QString& fileName) const
     const qint64 size = file.size();
     if (size > 0) {
         if (uchar* mapped = file.map(0, size)) {
-            auto picture = decode(fileName, std::span<const uint8_t>(mapped, size_t(size)));
+            auto result = use(std::span<const uint8_t>(mapped, size_t(size)));
             file.unmap(mapped);
-            return picture;
+            return result;
         }
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw PictureError::cannotOpen(fileName,
                                        QStringLiteral("The file cannot be read (%1).").arg(file.errorString()));
-    return decode(fileName, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                                     size_t(bytes.size())));
+    return use(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
+}
+
+} // namespace
+
+const FormatRegistry::Entry& FormatRegistry::entryFor(const QString& fileName) const
+{
+    const QString extension = pictureExtension(fileName);
+    const Entry* entry = find(extension);
+    if (!entry)
+        throw PictureError::cannotOpen(fileName, unknownExtension(extension));
+    return *entry;
+}
+
+std::unique_ptr<Picture> FormatRegistry::decode(const QString& fileName, std::span<const uint8_t> bytes) const
+{
+    const Entry& entry = entryFor(fileName);
+    return decodeGuarded(fileName, bytes, [&] { return entry.decode(PictureFile{fileName, bytes}); });
+}
+
+std::unique_ptr<Picture> FormatRegistry::load(const QString& fileName) const
+{
+    // The extension decides before the file is touched.
+    entryFor(fileName);
+    return withFileBytes(fileName, [&](std::span<const uint8_t> bytes) { return decode(fileName, bytes); });
+}
+
+std::optional<ScaledImage> FormatRegistry::decodeScaled(const QString& fileName, std::span<const uint8_t> bytes,
+                                                        QSize box) const
+{
+    const Entry& entry = entryFor(fileName);
+    if (!entry.decodeScaled)
+        return std::nullopt;
+    return decodeGuarded(fileName, bytes,
+                         [&] { return std::optional(entry.decodeScaled(PictureFile{fileName, bytes}, box)); });
+}
+
+std::optional<ScaledImage> FormatRegistry::loadScaled(const QString& fileName, QSize box) const
+{
+    if (!entryFor(fileName).decodeScaled)
+        return std::nullopt;
+    return withFileBytes(fileName,
+                         [&](std::span<const uint8_t> bytes) { return decodeScaled(fileName, bytes, box); });
 }
 
 QString pictureExtension(const QString& fileName)

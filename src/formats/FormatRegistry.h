@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // The open dialog's one filter, "Name|patterns": every registered extension except ico.
@@ -20,18 +21,22 @@ QString toQtFileFilter(const QString& filter);
 class FormatRegistry {
 public:
     using Decoder = std::function<std::unique_ptr<Picture>(const PictureFile&)>;
+    // Decodes reduced to what a box of the given size shows (see decodeJpegScaled).
+    using ScaledDecoder = std::function<ScaledImage(const PictureFile&, QSize box)>;
 
     struct Entry {
         QString extension;   // lower case, without the dot
         QString description;
         Decoder decode;
+        ScaledDecoder decodeScaled; // empty: the format decodes only in full
     };
 
     // The registry filled with every readable format, built once on first use.
     static const FormatRegistry& standard();
 
     // Registers an extension (lower-cased); a later entry for the same extension wins.
-    void add(const QString& extension, const QString& description, Decoder decode);
+    void add(const QString& extension, const QString& description, Decoder decode,
+             ScaledDecoder decodeScaled = {});
 
     // The most recent entry for the extension (any case), or nullptr.
     const Entry* find(const QString& extension) const;
@@ -43,9 +48,19 @@ public:
     // Decodes bytes already in memory as if they were the file fileName; fails as load does.
     std::unique_ptr<Picture> decode(const QString& fileName, std::span<const uint8_t> bytes) const;
 
+    // Reads the file and decodes it reduced for box when its format can (JPEG), with the same
+    // errors as load(); std::nullopt, without reading the file, when the format decodes only
+    // in full. Throws PictureError.
+    std::optional<ScaledImage> loadScaled(const QString& fileName, QSize box) const;
+
+    // loadScaled on bytes already in memory.
+    std::optional<ScaledImage> decodeScaled(const QString& fileName, std::span<const uint8_t> bytes, QSize box) const;
+
     const std::vector<Entry>& entries() const { return entries_; }
 
 private:
+    const Entry& entryFor(const QString& fileName) const;
+
     std::vector<Entry> entries_;
 };
 

@@ -1,6 +1,7 @@
-// JPEG through libjpeg's IJG interface, at full size with the library's default
-// decompression settings (accurate integer inverse DCT, smooth chroma upsampling, block
-// smoothing for progressive files). Color and gray files are decoded straight into the
+// JPEG through libjpeg's IJG interface, with the library's default decompression settings
+// (accurate integer inverse DCT, smooth chroma upsampling, block smoothing for progressive
+// files): at full size, or reduced for a preview by libjpeg's DCT scaling, which computes
+// only the output pixels it delivers. Color and gray files are decoded straight into the
 // blue-green-red bitmap; CMYK and YCCK files become RGB by the plain ink formula. EXIF
 // orientation is not applied.
 //
@@ -110,6 +111,24 @@ bool readJpegHeader(JpegJob& job, const uint8_t* data, size_t size)
         ERREXIT1(&job.info, JERR_CONVERSION_NOTIMPL, job.info.jpeg_color_space);
     }
     jpeg_calc_output_dimensions(&job.info);
+    return true;
+}
+
+// Sets the smallest of libjpeg's scales 1/8, 2/8 ... 8/8 whose output is at least
+// minWidth x minHeight (full size when none smaller is). False on error.
+bool scaleJpegOutput(JpegJob& job, JDIMENSION minWidth, JDIMENSION minHeight)
+{
+    if (setjmp(job.error.jump))
+        return false;
+
+    jpeg_decompress_struct& info = job.info;
+    info.scale_denom = 8;
+    for (info.scale_num = 1; info.scale_num < 8; ++info.scale_num) {
+        jpeg_calc_output_dimensions(&info);
+        if (info.output_width >= minWidth && info.output_height >= minHeight)
+            return true;
+    }
+    jpeg_calc_output_dimensions(&info);
     return true;
 }
 
@@ -225,15 +244,10 @@ struct JpegJobGuard {
     [[noreturn]] void fail() const { throw PictureError(jpegReason(job)); }
 };
 
-} // namespace
-
-QImage decodeJpeg(const PictureFile& file)
+// Decodes at the output size readJpegHeader or scaleJpegOutput chose.
+QImage readJpegImage(JpegJobGuard& guard)
 {
-    JpegJobGuard guard;
     JpegJob& job = guard.job;
-    if (!readJpegHeader(job, file.bytes.data(), file.bytes.size()))
-        guard.fail();
-
     QImage image = allocatePicture(job.info.output_width, job.info.output_height, kBitmapFormat);
     std::vector<JSAMPROW> rows(job.info.output_height);
     for (int y = 0; y < image.height(); ++y)
@@ -242,4 +256,29 @@ QImage decodeJpeg(const PictureFile& file)
     if (!readJpegPixels(job, rows.data()))
         guard.fail();
     return image;
+}
+
+} // namespace
+
+QImage decodeJpeg(const PictureFile& file)
+{
+    JpegJobGuard guard;
+    if (!readJpegHeader(guard.job, file.bytes.data(), file.bytes.size()))
+        guard.fail();
+    return readJpegImage(guard);
+}
+
+ScaledImage decodeJpegScaled(const PictureFile& file, QSize box)
+{
+    JpegJobGuard guard;
+    JpegJob& job = guard.job;
+    if (!readJpegHeader(job, file.bytes.data(), file.bytes.size()))
+        guard.fail();
+    // The limits of the full picture apply, however small the decode.
+    checkPictureSize(job.info.image_width, job.info.image_height);
+    const QSize pictureSize(int(job.info.image_width), int(job.info.image_height));
+    const QSize fitted = fittedSize(pictureSize, box);
+    if (!scaleJpegOutput(job, JDIMENSION(fitted.width()), JDIMENSION(fitted.height())))
+        guard.fail();
+    return ScaledImage{readJpegImage(guard), pictureSize};
 }

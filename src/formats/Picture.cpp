@@ -4,6 +4,14 @@
 
 #include <QPainter>
 
+QSize fittedSize(QSize pictureSize, QSize box)
+{
+    QSize fitted = pictureSize.scaled(box, Qt::KeepAspectRatio);
+    if (fitted.width() > pictureSize.width() || fitted.height() > pictureSize.height())
+        fitted = pictureSize;
+    return fitted.expandedTo(QSize(1, 1));
+}
+
 RasterPicture::RasterPicture(QImage image)
     : image_(image.hasAlphaChannel() ? toBgr888(image) : std::move(image))
 {

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <QSize>
 
 class QPainter;
 
@@ -22,6 +23,10 @@ public:
     // The picture as a bitmap of width() x height(). Vector pictures are drawn on white.
     virtual QImage toImage() const = 0;
 };
+
+// The size of a picture of pictureSize scaled with its proportions to fit box, never
+// enlarged and never below 1 x 1: how previews and thumbnails draw it.
+QSize fittedSize(QSize pictureSize, QSize box);
 
 // A picture that holds decoded pixels. An image with an alpha channel is stored as its
 // 24-bit color channels, so drawing never blends.

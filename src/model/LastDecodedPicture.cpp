@@ -2,68 +2,87 @@
 
 #include "formats/FormatRegistry.h"
 
-#include <QDateTime>
 #include <QFileInfo>
+
+#include <atomic>
+
+namespace LastDecodedPicture {
 
 namespace {
 
-struct FileStamp {
-    QString path;
-    qint64 size = -1;
-    QDateTime modified;
-
-    static FileStamp of(const QString& path)
-    {
-        const QFileInfo info(path);
-        return FileStamp{path, info.exists() ? info.size() : -1, info.lastModified()};
-    }
-    bool operator==(const FileStamp& other) const
-    {
-        return size >= 0 && path == other.path && size == other.size && modified == other.modified;
-    }
-};
-
-struct Kept {
-    FileStamp stamp;
-    std::unique_ptr<Picture> picture;
-};
-
-Kept& kept()
+Decoded& kept()
 {
-    static Kept entry;
+    static Decoded entry;
     return entry;
+}
+
+std::atomic<int> decodes{0};
+
+bool isKept(const FileStamp& stamp)
+{
+    return kept().picture && kept().stamp == stamp;
 }
 
 } // namespace
 
-namespace LastDecodedPicture {
+FileStamp FileStamp::of(const QString& path)
+{
+    const QFileInfo info(path);
+    return FileStamp{path, info.exists() ? info.size() : -1, info.lastModified()};
+}
+
+bool FileStamp::operator==(const FileStamp& other) const
+{
+    return size >= 0 && path == other.path && size == other.size && modified == other.modified;
+}
+
+Decoded decode(const QString& path)
+{
+    // Stamped first: a file that changes while it is decoded no longer matches the stamp.
+    FileStamp stamp = FileStamp::of(path);
+    ++decodes;
+    return Decoded{std::move(stamp), loadPicture(path)};
+}
 
 const Picture& load(const QString& path)
 {
-    Kept& entry = kept();
-    const FileStamp stamp = FileStamp::of(path);
-    if (!entry.picture || !(entry.stamp == stamp)) {
-        entry.picture.reset(); // free the old picture before decoding the next one
-        entry.picture = loadPicture(path);
-        entry.stamp = stamp;
+    if (!isKept(FileStamp::of(path))) {
+        clear(); // free the old picture before decoding the next one
+        keep(decode(path));
     }
-    return *entry.picture;
+    return *kept().picture;
 }
 
 std::unique_ptr<Picture> take(const QString& path)
 {
-    Kept& entry = kept();
-    if (entry.picture && entry.stamp == FileStamp::of(path)) {
+    Decoded& entry = kept();
+    if (isKept(FileStamp::of(path))) {
         entry.stamp = FileStamp{};
         return std::move(entry.picture);
     }
-    entry.picture.reset();
-    return loadPicture(path);
+    clear();
+    return decode(path).picture;
+}
+
+void keep(Decoded decoded)
+{
+    kept() = std::move(decoded);
+}
+
+const Picture* find(const QString& path)
+{
+    return isKept(FileStamp::of(path)) ? kept().picture.get() : nullptr;
 }
 
 void clear()
 {
     kept().picture.reset();
+    kept().stamp = FileStamp{};
+}
+
+int decodeCount()
+{
+    return decodes.load();
 }
 
 } // namespace LastDecodedPicture

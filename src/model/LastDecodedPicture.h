@@ -2,6 +2,7 @@
 
 #include "formats/Picture.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <memory>
@@ -9,7 +10,26 @@
 // Opening a photo needs its thumbnail and, right after, its decoded source for the view. The
 // last decoded picture is kept, keyed by path, size and modification time, so that the next
 // load of the same unchanged file takes it instead of decoding again. One entry only.
+//
+// The kept entry belongs to the user-interface thread: load, take, keep, find and clear are
+// called there only. decode may run on any thread; its result is handed over with keep.
 namespace LastDecodedPicture {
+
+// What identifies an unchanged file: its path, size and modification time.
+struct FileStamp {
+    QString path;
+    qint64 size = -1;
+    QDateTime modified;
+
+    static FileStamp of(const QString& path);
+    bool operator==(const FileStamp& other) const;
+};
+
+// A decode and the file as it was before the decode read it.
+struct Decoded {
+    FileStamp stamp;
+    std::unique_ptr<Picture> picture;
+};
 
 // Decodes the file (or finds it kept) and keeps it for the next take(). Throws PictureError.
 const Picture& load(const QString& path);
@@ -18,7 +38,21 @@ const Picture& load(const QString& path);
 // fresh decode. The caller owns the result; nothing stays kept. Throws PictureError.
 std::unique_ptr<Picture> take(const QString& path);
 
+// Decodes the file without looking at or changing the kept entry, on any thread. Throws
+// PictureError.
+Decoded decode(const QString& path);
+
+// Keeps a decode made by decode() in place of the kept picture.
+void keep(Decoded decoded);
+
+// The kept picture when it is of this path and the file is unchanged since, else nullptr.
+const Picture* find(const QString& path);
+
 // Drops the kept picture.
 void clear();
+
+// How many decodes load, take and decode have made since the program started: shows tests
+// and benchmarks whether a picture was taken over or decoded again.
+int decodeCount();
 
 } // namespace LastDecodedPicture

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <array>
@@ -124,11 +125,19 @@ TEST(JpegDecoder, CmykInksAreInvertedOnlyUnderTheAdobeMarker)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.adobeMarker ? "with the Adobe marker" : "without the Adobe marker");
-        const QImage image = decodeWith(decodeJpeg, cmykJpeg(blocks, c.adobeMarker), QStringLiteral("cmyk.jpg"));
+        const QByteArray file = cmykJpeg(blocks, c.adobeMarker);
+        const QImage image = decodeWith(decodeJpeg, file, QStringLiteral("cmyk.jpg"));
         ASSERT_EQ(image.size(), QSize(24, 8));
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 24; ++x)
                 ASSERT_EQ(rgbAt(image, x, y), c.expected[x / 8]) << "at " << x << ", " << y;
+        // Reduced to one pixel a block, each flat block keeps its color exactly.
+        const auto* data = reinterpret_cast<const uint8_t*>(file.constData());
+        const ScaledImage scaled =
+            decodeJpegScaled(PictureFile{"cmyk.jpg", std::span<const uint8_t>(data, size_t(file.size()))}, QSize(3, 3));
+        ASSERT_EQ(scaled.image.size(), QSize(3, 1));
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(rgbAt(toBgr888(scaled.image), x, 0), c.expected[x]) << "block " << x;
     }
 }
 
@@ -139,6 +148,58 @@ TEST(JpegDecoder, DecodesBytesFromAnyPlaceInMemory)
     const auto* data = reinterpret_cast<const uint8_t*>(padded.constData());
     const QImage inner = decodeJpeg(PictureFile{"inner.jpg", std::span<const uint8_t>(data + 7, size_t(file.size()))});
     EXPECT_EQ(bitmapDifference(loadBitmap(corpusDir() + "/jpg/libjpegturbo_testorig.jpg"), inner), "");
+}
+
+ScaledImage decodeScaledFile(const QString& path, QSize box)
+{
+    const std::optional<ScaledImage> scaled = FormatRegistry::standard().loadScaled(path, box);
+    if (!scaled)
+        throw PictureError("no reduced decode for " + path.toStdString());
+    return *scaled;
+}
+
+// The smallest scale of 1/8 ... 8/8 whose output still holds the picture fitted into the
+// box, sides rounded up; the header's size goes with it for the size label.
+TEST(JpegScaledDecode, TakesTheSmallestScaleThatStillFillsTheBox)
+{
+    const struct {
+        QSize picture, box, expected;
+    } cases[] = {
+        {{6000, 4000}, {180, 180}, {750, 500}},     // 1/8
+        {{1441, 1000}, {180, 180}, {181, 125}},     // 1/8, rounded up
+        {{1000, 200}, {180, 180}, {250, 50}},       // 2/8: 1/8 gives 125 < 180
+        {{300, 200}, {180, 180}, {188, 125}},       // 5/8
+        {{100, 80}, {180, 180}, {100, 80}},         // smaller than the box: unscaled
+        {{6000, 4000}, {1600, 1600}, {2250, 1500}}, // 3/8: 2/8 gives 1500 < 1600
+    };
+    const QString folder = freshFolder("jpeg-scaled-size");
+    for (const auto& c : cases) {
+        const QString path = folder + QStringLiteral("/%1x%2.jpg").arg(c.picture.width()).arg(c.picture.height());
+        if (!QFileInfo::exists(path))
+            writeJpeg(solidBitmap(c.picture.width(), c.picture.height(), 90, 140, 200), path);
+        const ScaledImage scaled = decodeScaledFile(path, c.box);
+        EXPECT_EQ(scaled.image.size(), c.expected) << path.toStdString();
+        EXPECT_EQ(scaled.pictureSize, c.picture) << path.toStdString();
+    }
+}
+
+// Same checks, limits and messages: every damaged sample and corpus file fails or succeeds
+// alike in the full and the reduced decode.
+TEST(JpegScaledDecode, FailsAndSucceedsExactlyAsTheFullDecode)
+{
+    QStringList files = corpusFiles("jpg") + corpusFiles("jpeg");
+    const QDir damaged(testDataDir() + "/corrupt/jpg");
+    for (const QString& name : damaged.entryList(QDir::Files))
+        files << damaged.filePath(name);
+    int failures = 0;
+    for (const QString& file : files) {
+        QSize fullSize, scaledSize;
+        const std::string full = decodeFailure([&] { fullSize = loadPicture(file)->toImage().size(); });
+        EXPECT_EQ(decodeFailure([&] { scaledSize = decodeScaledFile(file, QSize(180, 180)).pictureSize; }), full);
+        EXPECT_EQ(scaledSize, fullSize) << file.toStdString();
+        failures += full != "(decoded)";
+    }
+    EXPECT_GE(failures, 8); // the damaged samples and the corpus files that must fail
 }
 
 } // namespace

@@ -5,13 +5,19 @@
 #include "model/ProgramFolder.h"
 #include "ui/main/Desktop.h"
 #include "ui/main/OpenPictureDialog.h"
+#include "ui/main/PreviewLoader.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCompleter>
 #include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTreeView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -48,7 +54,7 @@ private slots:
         auto* size = dialog.findChild<QLabel*>(QStringLiteral("LabelSize"));
         QVERIFY(image && size);
         emit dialog.currentChanged(photo);
-        QVERIFY(!labelPixmap(image).isNull());
+        QTRY_VERIFY(!labelPixmap(image).isNull());
         QCOMPARE(size->text(), QStringLiteral("300 x 200"));
 
         const QString broken = programFile(QStringLiteral("photos/broken.png"));
@@ -57,8 +63,8 @@ private slots:
         file.write("nothing");
         file.close();
         emit dialog.currentChanged(broken);
+        QTRY_COMPARE(size->text(), QStringLiteral("(no preview)"));
         QVERIFY(labelPixmap(image).isNull());
-        QCOMPARE(size->text(), QStringLiteral("(no preview)"));
         emit dialog.currentChanged(programFile(QStringLiteral("photos")));
         QCOMPARE(size->text(), QString());
     }
@@ -66,7 +72,7 @@ private slots:
     void previewFitsThePictureWithoutEnlarging()
     {
         const QString wide = makePhoto(QStringLiteral("wide.bmp"), 300, 200, QColor(0, 0, 200));
-        const auto preview = OpenPictureDialog::previewImage(wide, QSize(180, 180));
+        const auto preview = previewOfFile(wide, QSize(180, 180));
         QCOMPARE(preview.pictureSize, QSize(300, 200));
         QCOMPARE(preview.image.size(), QSize(180, 180));
         // Fitted to 180 x 120, centred: white above and below, the picture between.
@@ -77,13 +83,13 @@ private slots:
         QCOMPARE(preview.image.pixelColor(90, 150), QColor(Qt::white));
 
         const QString small = makePhoto(QStringLiteral("small.bmp"), 40, 30, QColor(0, 200, 0));
-        const auto smallPreview = OpenPictureDialog::previewImage(small, QSize(180, 180));
+        const auto smallPreview = previewOfFile(small, QSize(180, 180));
         QCOMPARE(smallPreview.image.pixelColor(69, 75), QColor(Qt::white));
         QCOMPARE(smallPreview.image.pixelColor(70, 75), QColor(0, 200, 0).darker(200));
         QCOMPARE(smallPreview.image.pixelColor(109, 104), QColor(Qt::white));
         QCOMPARE(smallPreview.image.pixelColor(110, 104), QColor(Qt::white));
 
-        QVERIFY(OpenPictureDialog::previewImage(programFile(QStringLiteral("photos/none.bmp")), QSize(180, 180))
+        QVERIFY(previewOfFile(programFile(QStringLiteral("photos/none.bmp")), QSize(180, 180))
                     .image.isNull());
     }
 
@@ -142,6 +148,83 @@ private slots:
         QVERIFY(!list->isVisible());
     }
 
+    // The first open starts in Pictures, or at home without it; never where the program was
+    // started. Without a user-dirs.dirs in the tests' configuration, Pictures is $HOME/Pictures.
+    void openDialogStartsInPicturesOrHome()
+    {
+        for (const bool picturesExists : {true, false}) {
+            QTemporaryDir home;
+            const QByteArray oldHome = qgetenv("HOME");
+            qputenv("HOME", home.path().toUtf8());
+            if (picturesExists)
+                QVERIFY(QDir(home.path()).mkdir(QStringLiteral("Pictures")));
+            SystemDesktop desktop;
+            QWidget parent;
+            QString shown;
+            ModalDriver driver;
+            driver.expect([&](QWidget* modal) {
+                shown = static_cast<QFileDialog*>(modal)->directory().absolutePath();
+                modal->close();
+            });
+            desktop.openPicture(&parent);
+            qputenv("HOME", oldHome);
+            QVERIFY(driver.seen);
+            QCOMPARE(shown, picturesExists ? home.path() + QStringLiteral("/Pictures") : home.path());
+        }
+    }
+
+    // Both file dialogs open showing every column whole: no column narrower than its title
+    // (the header's size hint) or than the sizes, types and dates of a folder of photos, and
+    // none scrolled away; inside the screen, the open dialog with its preview. A size the user
+    // gives one stays for its next showing, even one too narrow for the columns.
+    void fileDialogsShowEveryColumnAndKeepTheUsersSize()
+    {
+        const QString folder = QFileInfo(makePhoto(QStringLiteral("columns.jpg"), 8, 8)).path();
+        makePhoto(QStringLiteral("columns.png"), 8, 8);
+        makePhoto(QStringLiteral("columns.bmp"), 8, 8);
+        for (const bool open : {true, false}) {
+            SystemDesktop desktop;
+            QWidget parent;
+            auto run = [&] { open ? desktop.openPicture(&parent) : desktop.savePicture(&parent, folder + "/new.jpg"); };
+            QStringList faults; // found inside, reported outside: the dialog must close regardless
+            QSize given;
+            ModalDriver first;
+            first.expect([&](QWidget* modal) {
+                auto* view = modal->findChild<QAbstractItemView*>(QStringLiteral("treeView"));
+                const QHeaderView* header = static_cast<QTreeView*>(view)->header();
+                static_cast<QFileDialog*>(modal)->setDirectory(folder);
+                if (!QTest::qWaitFor([&] { return view->model()->rowCount(view->rootIndex()) >= (open ? 3 : 1); }))
+                    faults << QStringLiteral("folder not listed");
+                for (int i = 0; i < header->count(); ++i) {
+                    const int contents = i == 0 ? 0 : view->sizeHintForColumn(i); // names may be elided
+                    if (header->isSectionHidden(i) || header->sectionSize(i) < std::max(header->sectionSizeHint(i), contents))
+                        faults << QStringLiteral("column %1 cut").arg(i);
+                }
+                if (header->count() != 4 || header->length() > view->viewport()->width())
+                    faults << QStringLiteral("columns beyond the view");
+                if (modal->size().boundedTo(modal->screen()->availableGeometry().size()) != modal->size())
+                    faults << QStringLiteral("larger than the screen");
+                auto* preview = modal->findChild<QLabel*>(QStringLiteral("ImagePreview"));
+                if (open && !modal->rect().contains(QRect(preview->mapTo(modal, QPoint(0, 0)), preview->size())))
+                    faults << QStringLiteral("preview outside");
+                given = modal->size() - QSize(60, 40);
+                modal->resize(given);
+                modal->close();
+            });
+            run();
+            QVERIFY(first.seen);
+            QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral(", "))));
+            QSize shown;
+            ModalDriver second;
+            second.expect([&](QWidget* modal) {
+                shown = modal->size();
+                modal->close();
+            });
+            run();
+            QCOMPARE(shown, given);
+        }
+    }
+
     void questionAndErrorBoxesAreCaptionedLumatrim()
     {
         SystemDesktop desktop;
@@ -172,5 +255,20 @@ private slots:
     }
 };
 
-QTEST_MAIN(SystemDesktopTest)
+// The dialogs are sized for the screen they open on: the tests give the offscreen platform
+// a 1600 x 1000 screen, a common laptop's, in place of its default 800 x 800.
+int main(int argc, char** argv)
+{
+    QTemporaryDir config;
+    const QString screens = config.filePath(QStringLiteral("screens.json"));
+    QFile file(screens);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(screens));
+    file.write(R"({"screens": [{"name": "Laptop", "x": 0, "y": 0, "width": 1600, "height": 1000, "logicalDpi": 96}]})");
+    file.close();
+    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screens).toUtf8());
+    QApplication app(argc, argv);
+    SystemDesktopTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_systemdesktop.moc"

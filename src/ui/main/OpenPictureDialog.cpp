@@ -1,18 +1,16 @@
 #include "OpenPictureDialog.h"
 
+#include "PreviewLoader.h"
 #include "formats/FormatRegistry.h"
-#include "model/LastDecodedPicture.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QVBoxLayout>
-
-#include <exception>
 
 namespace {
 constexpr int kPreviewSide = 180;
+const QString kReading = QStringLiteral("(reading...)");
 }
 
 OpenPictureDialog::OpenPictureDialog(QWidget* parent)
@@ -43,49 +41,45 @@ OpenPictureDialog::OpenPictureDialog(QWidget* parent)
     if (auto* grid = qobject_cast<QGridLayout*>(layout()))
         grid->addWidget(panel, 0, grid->columnCount(), grid->rowCount(), 1);
 
+    loader_ = new PreviewLoader(QSize(kPreviewSide, kPreviewSide), this);
+    connect(loader_, &PreviewLoader::ready, this, [this](const QString&, const PicturePreview& preview) {
+        setPreview(preview);
+    });
     connect(this, &QFileDialog::currentChanged, this, &OpenPictureDialog::showPreview);
-    // Wide enough for the file list's columns beside the preview.
-    resize(820, 460);
-}
-
-OpenPictureDialog::Preview OpenPictureDialog::previewImage(const QString& fileName, QSize box)
-{
-    const Picture* picture = nullptr;
-    try {
-        // Kept after the preview: opening the file next takes it without decoding again.
-        picture = &LastDecodedPicture::load(fileName);
-    } catch (const std::exception&) {
-        // A file the preview cannot read simply shows no preview; opening it reports why.
-        return {};
-    }
-    const int w = picture->width();
-    const int h = picture->height();
-    if (w <= 0 || h <= 0 || box.isEmpty())
-        return {};
-    QSize fitted = QSize(w, h).scaled(box, Qt::KeepAspectRatio);
-    if (fitted.width() > w || fitted.height() > h)
-        fitted = QSize(w, h); // small pictures are shown at their own size
-    fitted = fitted.expandedTo(QSize(1, 1));
-    QImage image(box, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    const QRect target((box.width() - fitted.width()) / 2, (box.height() - fitted.height()) / 2,
-                       fitted.width(), fitted.height());
-    picture->draw(painter, target);
-    return {image, QSize(w, h)};
 }
 
 void OpenPictureDialog::showPreview(const QString& fileName)
 {
     imagePreview_->clear();
     labelSize_->clear();
-    if (fileName.isEmpty() || !QFileInfo(fileName).isFile())
+    if (fileName.isEmpty() || !QFileInfo(fileName).isFile()) {
+        loader_->cancel();
         return;
-    const Preview preview = previewImage(fileName, QSize(kPreviewSide, kPreviewSide));
+    }
+    loader_->request(fileName);
+    if (loader_->pending())
+        labelSize_->setText(kReading);
+}
+
+void OpenPictureDialog::setPreview(const PicturePreview& preview)
+{
     if (preview.image.isNull()) {
+        imagePreview_->clear();
         labelSize_->setText(QStringLiteral("(no preview)"));
         return;
     }
     imagePreview_->setPixmap(QPixmap::fromImage(preview.image));
     labelSize_->setText(QStringLiteral("%1 x %2").arg(preview.pictureSize.width()).arg(preview.pictureSize.height()));
+}
+
+void OpenPictureDialog::done(int result)
+{
+    const QStringList files = selectedFiles();
+    if (result == QDialog::Accepted && !files.isEmpty())
+        loader_->finish(files.constFirst());
+    else
+        loader_->cancel();
+    if (labelSize_->text() == kReading)
+        labelSize_->clear(); // the decode was dropped
+    QFileDialog::done(result);
 }

@@ -1,6 +1,7 @@
 #include "Desktop.h"
 
 #include "DesktopLaunch.h"
+#include "FileDialogSize.h"
 #include "OpenPictureDialog.h"
 
 #include <QAbstractItemView>
@@ -47,8 +48,11 @@ bool runFileDialog(QFileDialog& dialog)
 
 QString SystemDesktop::openPicture(QWidget* parent)
 {
-    if (!dialogs_->open)
+    if (!dialogs_->open) {
         dialogs_->open = new OpenPictureDialog(parent);
+        dialogs_->open->setDirectory(initialPictureFolder());
+        sizeFileDialogForColumns(*dialogs_->open);
+    }
     OpenPictureDialog& dialog = *dialogs_->open;
     if (!runFileDialog(dialog))
         return {};
@@ -66,6 +70,7 @@ QString SystemDesktop::savePicture(QWidget* parent, const QString& proposedName)
         dialog->setNameFilters({QStringLiteral("JPEG Files (*.jpg)"), QStringLiteral("JPEG Files (*.jpeg)")});
         dialog->setDefaultSuffix(QStringLiteral("jpg"));
         dialog->setSizeGripEnabled(true);
+        sizeFileDialogForColumns(*dialog);
         dialogs_->save = dialog;
     }
     QFileDialog& dialog = *dialogs_->save;

@@ -15,6 +15,9 @@ QString useFreshProgramFolder()
 {
     static QTemporaryDir home;
     qputenv("LUMATRIM_HOME", home.path().toUtf8());
+    // Qt's own settings (the file dialogs keep their folder history and column widths) go
+    // there too, not into the user's configuration.
+    qputenv("XDG_CONFIG_HOME", QDir(home.path()).filePath(QStringLiteral("config")).toUtf8());
     return home.path();
 }
 

@@ -9,8 +9,9 @@
 
 class QWidget;
 
-// Points the program folder (LUMATRIM_HOME) at a fresh temporary folder for the whole test
-// program and returns it. Call first in initTestCase, before anything reads settings.
+// Points the program folder (LUMATRIM_HOME) and Qt's settings (XDG_CONFIG_HOME) at a fresh
+// temporary folder for the whole test program and returns it. Call first in initTestCase,
+// before anything reads settings.
 QString useFreshProgramFolder();
 // Removes lumatrim.dat and every other file of the program folder.
 void clearProgramFolder();
