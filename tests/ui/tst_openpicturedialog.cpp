@@ -1,4 +1,4 @@
-// The open dialog's preview: JPEG reduced at once, other formats decoded on a worker thread,
+// The open dialog's preview: decoded on a worker thread (JPEG reduced, other formats in full),
 // only the latest selection shown, its full decode handed to the open that follows. A gate
 // holds a file's background decode where a test needs one still running.
 #include "UiTestSupport.h"
@@ -64,9 +64,9 @@ private slots:
     }
     void init() { LastDecodedPicture::clear(); }
 
-    // Shown before showPreview returns, with the size the header gives, and never kept as
-    // the full picture: no decode of it counts as one.
-    void jpegPreviewIsImmediateAndNotKept()
+    // Decoded reduced off the user-interface thread, with the size the header gives, and
+    // never kept as the full picture: no decode of it counts as one.
+    void jpegPreviewIsReducedAndNotKept()
     {
         const QString broken = programFile(QStringLiteral("photos/broken.jpg"));
         const QString large = makePhoto(QStringLiteral("large.jpg"), 1600, 1200);
@@ -78,7 +78,7 @@ private slots:
         for (const auto& [photo, label] : {std::pair{large, "1600 x 1200"}, {small, "90 x 60"}, {broken, "(no preview)"}}) {
             const int decodes = LastDecodedPicture::decodeCount();
             dialog.showPreview(photo);
-            QCOMPARE(sizeText(dialog), QLatin1String(label));
+            QTRY_COMPARE(sizeText(dialog), QLatin1String(label));
             QCOMPARE(shownPreview(dialog).isNull(), photo == broken);
             QVERIFY(!dialog.previewLoader().pending() && !LastDecodedPicture::find(photo));
             QCOMPARE(LastDecodedPicture::decodeCount(), decodes);

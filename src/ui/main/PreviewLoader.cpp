@@ -65,15 +65,6 @@ PreviewLoader::~PreviewLoader()
 void PreviewLoader::request(const QString& fileName)
 {
     cancel();
-    try {
-        if (std::optional<PicturePreview> preview = scaledPreview(fileName, box_)) {
-            emit ready(fileName, *preview);
-            return;
-        }
-    } catch (const std::exception&) {
-        emit ready(fileName, {});
-        return;
-    }
     if (const Picture* kept = LastDecodedPicture::find(fileName)) {
         emit ready(fileName, previewOf(*kept, box_));
         return;
@@ -89,8 +80,14 @@ void PreviewLoader::request(const QString& fileName)
         if (hook)
             hook(fileName);
         try {
-            result.full = LastDecodedPicture::decode(fileName);
-            result.preview = previewOf(*result.full.picture, box);
+            // A JPEG reduced by DCT scaling, kept by nobody; any other format in full, kept
+            // for the open that may follow.
+            if (std::optional<PicturePreview> preview = scaledPreview(fileName, box)) {
+                result.preview = *preview;
+            } else {
+                result.full = LastDecodedPicture::decode(fileName);
+                result.preview = previewOf(*result.full.picture, box);
+            }
         } catch (const std::exception&) {
             result.full = {}; // no preview; opening the file reports why
         }

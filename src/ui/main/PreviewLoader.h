@@ -29,9 +29,9 @@ QImage drawPreview(const Picture& picture, QSize box);
 // when the file cannot be read.
 PicturePreview previewOfFile(const QString& fileName, QSize box);
 
-// Makes the open dialog's previews without holding up the user interface. A JPEG is decoded
-// reduced, right away: DCT scaling to the box takes milliseconds even for 24 megapixels. Any
-// other file is decoded in full on a worker thread of the global thread pool. Only the latest
+// Makes the open dialog's previews without holding up the user interface: every file is
+// decoded on a worker thread of the global thread pool, a JPEG reduced by DCT scaling to the
+// box, any other format in full. Only the latest
 // request counts: the result of an earlier one is dropped when it arrives, and the full
 // decode of the latest is kept in LastDecodedPicture, so that opening the file next takes it
 // instead of decoding again. The reduced JPEG decode is never kept.
@@ -45,8 +45,7 @@ public:
     ~PreviewLoader() override;
 
     // Previews the file in place of any earlier request. Emits ready() before returning when
-    // no background decode is needed (a JPEG, the picture already kept, an unreadable name),
-    // otherwise once the background decode is done.
+    // the picture is already kept, otherwise once the background decode is done.
     void request(const QString& fileName);
     // Drops the current request: its decode, if running, no longer shows or keeps anything.
     void cancel();
