@@ -121,6 +121,35 @@ private slots:
 
     // The open dialog is kept between uses. Accepting a typed name while the name
     // completer's list is showing must not leave that list on screen after the dialog.
+    // The kept open dialog shows the last name again; typing replaces it instead of adding
+    // to it.
+    void typingInTheKeptOpenDialogReplacesTheLastName()
+    {
+        SystemDesktop desktop;
+        QWidget parent;
+        const QString first = makePhoto(QStringLiteral("first.bmp"), 20, 10);
+        const QString second = makePhoto(QStringLiteral("second.bmp"), 20, 10);
+        for (const QString& photo : {first, second}) {
+            bool lastNameSelected = false;
+            ModalDriver driver;
+            driver.expect([&](QWidget* modal) {
+                auto* dialog = static_cast<QDialog*>(modal);
+                if (auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+                    lastNameSelected = QTest::qWaitFor([edit] { return edit->selectedText() == edit->text(); }, 1000);
+                    static_cast<QFileDialog*>(modal)->setDirectory(QFileInfo(photo).absolutePath());
+                    edit->setText(QFileInfo(photo).fileName());
+                }
+                dialog->accept();
+                if (dialog->isVisible())
+                    dialog->reject(); // never leave the test waiting
+            });
+            const QString selected = desktop.openPicture(&parent);
+            QVERIFY(driver.seen);
+            QVERIFY(lastNameSelected);
+            QCOMPARE(selected, photo);
+        }
+    }
+
     void openDialogClosesItsNameListWithIt()
     {
         SystemDesktop desktop;

@@ -17,8 +17,8 @@ public:
     explicit OpenPictureDialog(QWidget* parent = nullptr);
 
     // Shows the preview and the size of fileName: nothing for folders, "(no preview)" for
-    // files that cannot be read. A file other than a JPEG shows once its decode is done,
-    // "(reading...)" until then.
+    // files that cannot be read. The preview shows once its decode is done, "(reading...)"
+    // until then.
     void showPreview(const QString& fileName);
 
     // Opening the selected file takes over its preview's decode.

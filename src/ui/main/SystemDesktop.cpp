@@ -10,8 +10,10 @@
 #include <QCompleter>
 #include <QDialog>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -36,6 +38,9 @@ namespace {
 // is open leaves that list on screen after the dialog closes, so it is closed with the dialog.
 bool runFileDialog(QFileDialog& dialog)
 {
+    // A kept dialog shows the last name again, selected, so that typing replaces it.
+    if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        QTimer::singleShot(0, name, [name] { name->selectAll(); });
     const bool accepted = dialog.exec() == QDialog::Accepted;
     for (QCompleter* completer : dialog.findChildren<QCompleter*>()) {
         if (completer->popup()->isVisible())
