@@ -10,6 +10,7 @@
 
 #include <QLabel>
 #include <QSemaphore>
+#include <QLineEdit>
 #include <QTest>
 #include <QThread>
 #include <QThreadPool>
@@ -103,6 +104,22 @@ private slots:
         const QSize size = expected.pictureSize;
         QTRY_COMPARE(sizeText(dialog), QStringLiteral("%1 x %2").arg(size.width()).arg(size.height()));
         QCOMPARE(shownPreview(dialog).convertToFormat(QImage::Format_RGB32), expected.image);
+    }
+
+    // A name typed into the name box picks its file without making it current; the preview
+    // follows the typing, and only a whole name of a file counts.
+    void typedNameShowsItsPreview()
+    {
+        const QString photo = makePhoto(QStringLiteral("typed.bmp"), 30, 20);
+        OpenPictureDialog dialog;
+        dialog.setDirectory(QFileInfo(photo).absolutePath());
+        auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        QTest::keyClicks(name, QStringLiteral("typed.bm"));
+        QCOMPARE(sizeText(dialog), QString());
+        QTest::keyClicks(name, QStringLiteral("p"));
+        QTRY_COMPARE(sizeText(dialog), QStringLiteral("30 x 20"));
+        QVERIFY(!shownPreview(dialog).isNull());
     }
 
     // The selection moves on while the first file still decodes: what that decode delivers

@@ -3,9 +3,11 @@
 #include "PreviewLoader.h"
 #include "formats/FormatRegistry.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QVBoxLayout>
 
 namespace {
@@ -46,10 +48,26 @@ OpenPictureDialog::OpenPictureDialog(QWidget* parent)
         setPreview(preview);
     });
     connect(this, &QFileDialog::currentChanged, this, &OpenPictureDialog::showPreview);
+    // A typed name picks its file in the list without making it current: preview it too.
+    if (auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        connect(name, &QLineEdit::textEdited, this, &OpenPictureDialog::previewTypedName);
+}
+
+void OpenPictureDialog::previewTypedName(const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    const QString path = QDir(directory().absolutePath()).absoluteFilePath(text);
+    if (QFileInfo(path).isFile())
+        showPreview(path);
 }
 
 void OpenPictureDialog::showPreview(const QString& fileName)
 {
+    // The same file again (typed, then made current): its preview is shown or on its way.
+    if (fileName == previewedFile_ && !fileName.isEmpty() && QFileInfo(fileName).isFile())
+        return;
+    previewedFile_ = fileName;
     imagePreview_->clear();
     labelSize_->clear();
     if (fileName.isEmpty() || !QFileInfo(fileName).isFile()) {
@@ -79,7 +97,9 @@ void OpenPictureDialog::done(int result)
         loader_->finish(files.constFirst());
     else
         loader_->cancel();
-    if (labelSize_->text() == kReading)
+    if (labelSize_->text() == kReading) {
         labelSize_->clear(); // the decode was dropped
+        previewedFile_.clear();
+    }
     QFileDialog::done(result);
 }

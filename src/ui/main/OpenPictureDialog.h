@@ -28,8 +28,11 @@ public:
 
 private:
     void setPreview(const PicturePreview& preview);
+    // The preview of a name typed into the name box, when it names a file.
+    void previewTypedName(const QString& text);
 
     QLabel* imagePreview_;
     QLabel* labelSize_;
     PreviewLoader* loader_;
+    QString previewedFile_;
 };
