@@ -9,6 +9,7 @@
 #include "PhotoOutput.h"
 #include "SystemColors.h"
 #include "ToolIcons.h"
+#include "ui/dialogs/FormCrop.h"
 #include "ui/dialogs/FormResize.h"
 #include "model/ColorNames.h"
 #include "model/KeyValueFile.h"
@@ -94,8 +95,9 @@ void TFormMain::createDialogs()
 {
     // Once, in this order, each kept with its control values for the whole run.
     auto* formResize = new TFormResize(*photo_, this);
+    auto* formCrop = new TFormCrop(*photo_, this);
     formAbout_ = new TFormAbout(desktop_, this);
-    photo_->SetEditDialogs({.resize = formResize}, [this](QDialog& dialog) { return desktop_.execDialog(dialog); });
+    photo_->SetEditDialogs({.resize = formResize, .crop = formCrop}, [this](QDialog& dialog) { return desktop_.execDialog(dialog); });
 }
 
 TFormMain::~TFormMain()
