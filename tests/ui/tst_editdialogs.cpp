@@ -1,6 +1,7 @@
 // The edit dialogs' shared protocol (OK, Apply, OK for All, Cancel, the close box), the
 // numeric box and the track bar box, the command routing with OK for All, and the Resize
 // dialog.
+#include "DialogTestSupport.h"
 #include "FakeDesktop.h"
 #include "UiTestSupport.h"
 #include "ui/dialogs/FormResize.h"
@@ -17,35 +18,6 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
-
-namespace {
-
-// A photo view showing one record whose source loads.
-struct ShownPhoto {
-    TPhotoInfo info;
-    TPhoto view;
-    explicit ShownPhoto(const QString& file) : info(file) { view.SetPhotoInfo(&info); }
-};
-
-template <typename T>
-T* child(QWidget& parent, const char* name)
-{
-    T* found = parent.findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("no control %s", name);
-    return found;
-}
-
-// Types into a box as the user does: the box gets the focus, its text is replaced.
-void typeInto(QWidget* box, const QString& text)
-{
-    box->setFocus();
-    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(box, Qt::Key_Backspace);
-    QTest::keyClicks(box, text);
-}
-
-} // namespace
 
 class EditDialogsTest : public QObject {
     Q_OBJECT

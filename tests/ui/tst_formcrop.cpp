@@ -1,10 +1,12 @@
 // The Crop dialog: mapping the selection between source and picture, the zones under the
 // pointer, the ratio and Auto Crop shapes, the not-xor outline, and the mouse on the picture.
+#include "DialogTestSupport.h"
 #include "FakeDesktop.h"
 #include "UiTestSupport.h"
 #include "ui/dialogs/CropSelection.h"
 #include "ui/dialogs/FormCrop.h"
 #include "ui/dialogs/ImageBox.h"
+#include "ui/dialogs/XorOutline.h"
 #include "ui/main/FormMain.h"
 #include "ui/main/Photo.h"
 
@@ -18,17 +20,6 @@
 Q_DECLARE_METATYPE(TRect)
 
 namespace {
-
-struct ShownPhoto {
-    TPhotoInfo info;
-    TPhoto view;
-    explicit ShownPhoto(const QString& file, int rotation = 0, TRect crop = {}) : info(file)
-    {
-        info.Rotation = rotation;
-        info.CropRect = crop;
-        view.SetPhotoInfo(&info);
-    }
-};
 
 // The dialog shown on a photo, as the photo view shows it (without the modal loop).
 struct ShownCrop {
@@ -141,34 +132,41 @@ private slots:
         QCOMPARE(str(result), str(shaped));
     }
 
-    void outlineIsNotXorWithRedAndErasesItself_data()
+    void outlinesFlipPixelsAndEraseThemselves_data()
     {
         QTest::addColumn<TRect>("r");
+        QTest::addColumn<bool>("dotted");
         QTest::addColumn<int>("pixels");
-        QTest::newRow("box") << TRect{2, 3, 8, 7} << 2 * 6 + 2 * 2;
-        QTest::newRow("one pixel wide") << TRect{4, 1, 5, 6} << 5;
-        QTest::newRow("one pixel tall") << TRect{1, 4, 9, 5} << 8;
-        QTest::newRow("inverted, as during a drag") << TRect{8, 7, 2, 3} << 2 * 6 + 2 * 2;
-        QTest::newRow("partly outside") << TRect{-3, -3, 4, 4} << 4 + 4 - 1;
-        QTest::newRow("empty") << TRect{3, 3, 3, 9} << 0;
+        QTest::newRow("box") << TRect{2, 3, 8, 7} << false << 2 * 6 + 2 * 2;
+        QTest::newRow("one pixel wide") << TRect{4, 1, 5, 6} << false << 5;
+        QTest::newRow("one pixel tall") << TRect{1, 4, 9, 5} << false << 8;
+        QTest::newRow("inverted, as during a drag") << TRect{8, 7, 2, 3} << false << 2 * 6 + 2 * 2;
+        QTest::newRow("partly outside") << TRect{-3, -3, 4, 4} << false << 4 + 4 - 1;
+        QTest::newRow("empty") << TRect{3, 3, 3, 9} << false << 0;
+        // A margin guide: only the right edge, column 3, lies inside; every other pixel.
+        QTest::newRow("dotted guide") << TRect{-1, -1, 4, 11} << true << 5;
     }
-    void outlineIsNotXorWithRedAndErasesItself()
+    void outlinesFlipPixelsAndEraseThemselves()
     {
         QFETCH(TRect, r);
+        QFETCH(bool, dotted);
         QFETCH(int, pixels);
         QImage clean(10, 10, QImage::Format_BGR888);
         clean.fill(QColor(10, 200, 60));
         QImage bitmap = clean;
-        DrawSelectionOutline(bitmap, r);
+        // The selection is red in not-xor mode: red stays, green and blue invert. A guide
+        // inverts all three.
+        const QColor flipped = dotted ? QColor(255 - 10, 255 - 200, 255 - 60) : QColor(10, 255 - 200, 255 - 60);
+        XorOutline(bitmap, r, dotted ? kInvert : kNotXorRed, dotted);
         int changed = 0;
         for (int y = 0; y < 10; ++y)
             for (int x = 0; x < 10; ++x)
                 if (bitmap.pixelColor(x, y) != clean.pixelColor(x, y)) {
                     ++changed;
-                    QCOMPARE(bitmap.pixelColor(x, y), QColor(10, 255 - 200, 255 - 60));
+                    QCOMPARE(bitmap.pixelColor(x, y), flipped);
                 }
         QCOMPARE(changed, pixels);
-        DrawSelectionOutline(bitmap, r);
+        XorOutline(bitmap, r, dotted ? kInvert : kNotXorRed, dotted);
         QCOMPARE(bitmap, clean);
     }
 
@@ -188,7 +186,7 @@ private slots:
         QFETCH(int, rotation);
         QFETCH(TRect, shown);
         QFETCH(TRect, stored);
-        ShownPhoto photo(landscape_, rotation, TRect{0, 0, 300, 400});
+        ShownPhoto photo(landscape_, [rotation](TPhotoInfo& i) { i.Rotation = rotation; i.CropRect = TRect{0, 0, 300, 400}; });
         ShownCrop crop(photo.view);
         QCOMPARE(crop.picture->size(), rotation == 0 ? QSize(381, 254) : QSize(254, 381));
         QCOMPARE(str(crop.dialog.Selection()), str(shown));
@@ -230,7 +228,7 @@ private slots:
         QFETCH(QPoint, point);
         QFETCH(int, zone);
         QFETCH(int, shape);
-        ShownPhoto photo(exact_, 0, TRect{100, 50, 200, 150});
+        ShownPhoto photo(exact_, [](TPhotoInfo& i) { i.CropRect = TRect{100, 50, 200, 150}; });
         ShownCrop crop(photo.view);
         QTest::mouseMove(crop.picture, point);
         QCOMPARE(crop.dialog.DragZone(), zone);
@@ -266,7 +264,7 @@ private slots:
         QFETCH(QPoint, from);
         QFETCH(QPoint, to);
         QFETCH(TRect, selection);
-        ShownPhoto photo(exact_, 0, TRect{100, 50, 200, 150});
+        ShownPhoto photo(exact_, [](TPhotoInfo& i) { i.CropRect = TRect{100, 50, 200, 150}; });
         ShownCrop crop(photo.view);
         crop.drag(from, to);
         QCOMPARE(str(crop.dialog.Selection()), str(selection));
@@ -317,7 +315,7 @@ private slots:
 
     void photoRatioOnATurnedPhotoIsTheSourceRatio()
     {
-        ShownPhoto photo(landscape_, 90);
+        ShownPhoto photo(landscape_, [](TPhotoInfo& i) { i.Rotation = 90; });
         ShownCrop crop(photo.view);
         // (QTest takes the point (0, 0) for the widget's centre.)
         crop.drag(QPoint(1, 1), QPoint(201, 201));
@@ -327,7 +325,7 @@ private slots:
 
     void shapingButtonsLeaveAnEmptySelectionEmpty()
     {
-        ShownPhoto photo(exact_, 0, TRect{100, 50, 200, 150});
+        ShownPhoto photo(exact_, [](TPhotoInfo& i) { i.CropRect = TRect{100, 50, 200, 150}; });
         ShownCrop crop(photo.view);
         crop.click("ButtonAll");
         for (const char* button : {"ButtonPhoto", "ButtonSquare", "ButtonHorizontal", "ButtonVertical", "ButtonAuto"}) {
@@ -340,7 +338,7 @@ private slots:
 
     void cancelAfterApplyRestoresTheOpeningCrop()
     {
-        ShownPhoto photo(exact_, 0, TRect{100, 50, 200, 150});
+        ShownPhoto photo(exact_, [](TPhotoInfo& i) { i.CropRect = TRect{100, 50, 200, 150}; });
         ShownCrop crop(photo.view);
         crop.click("ButtonSquare");
         crop.click("ButtonAuto");

@@ -1,7 +1,5 @@
 #include "CropSelection.h"
 
-#include <QImage>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -134,36 +132,4 @@ TRect AutoCrop(const TRect& selection, QSize picture)
         nh = ph;
     }
     return {clampTo32((pw - nw) / 2), clampTo32((ph - nh) / 2), clampTo32((pw + nw) / 2), clampTo32((ph + nh) / 2)};
-}
-
-void DrawSelectionOutline(QImage& bitmap, const TRect& r)
-{
-    const TRect n = Normalized(r);
-    if (n.isEmpty() || bitmap.format() != QImage::Format_BGR888)
-        return;
-    // A 24-bit bitmap keeps blue, green, red in this order; not-xor with red inverts the first two.
-    auto invert = [&bitmap](int x, int y) {
-        if (x < 0 || y < 0 || x >= bitmap.width() || y >= bitmap.height())
-            return;
-        uchar* pixel = bitmap.scanLine(y) + 3 * x;
-        pixel[0] ^= 0xFF;
-        pixel[1] ^= 0xFF;
-    };
-    const int x0 = std::max(n.Left, 0);
-    const int x1 = std::min(n.Right - 1, bitmap.width() - 1);
-    const int y0 = std::max(n.Top, 0);
-    const int y1 = std::min(n.Bottom - 1, bitmap.height() - 1);
-    // Every pixel of the outline exactly once, so that a second drawing restores it.
-    for (int x = x0; x <= x1; ++x) {
-        invert(x, n.Top);
-        if (n.Bottom - 1 != n.Top)
-            invert(x, n.Bottom - 1);
-    }
-    for (int y = y0; y <= y1; ++y) {
-        if (y == n.Top || y == n.Bottom - 1)
-            continue;
-        invert(n.Left, y);
-        if (n.Right - 1 != n.Left)
-            invert(n.Right - 1, y);
-    }
 }

@@ -5,8 +5,6 @@
 #include <QPoint>
 #include <QSize>
 
-class QImage;
-
 // What the Crop dialog computes about its selection rectangle, apart from any widget.
 // Rectangles are Left, Top, Right, Bottom with Right and Bottom exclusive.
 
@@ -36,8 +34,3 @@ TRect ApplyRatio(const TRect& selection, int a, int b);
 // The largest rectangle of the selection's ratio centered in a picture of size picture; an
 // empty selection becomes (0, 0, 0, 0).
 TRect AutoCrop(const TRect& selection, QSize picture);
-
-// Draws the outline of r (from Left, Top to Right - 1, Bottom - 1) on a 24-bit bitmap in
-// not-xor mode with red: red stays, green and blue are inverted. Drawing the same rectangle
-// again restores the pixels. Pixels outside the bitmap are skipped; the bitmap is blue-green-red.
-void DrawSelectionOutline(QImage& bitmap, const TRect& r);

@@ -2,6 +2,7 @@
 
 #include "CropSelection.h"
 #include "ImageBox.h"
+#include "XorOutline.h"
 #include "ui/main/Photo.h"
 
 #include <QFrame>
@@ -11,17 +12,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-// A sunken square frame for a picture. Widgets paint off screen first, so redrawing the
-// outline or a preview never flickers.
-QFrame* newPanel(const char* name, int size, QWidget* parent)
-{
-    auto* panel = new QFrame(parent);
-    panel->setObjectName(QString::fromLatin1(name));
-    panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    panel->setFixedSize(size, size);
-    return panel;
-}
 
 Qt::CursorShape zoneCursor(int zone)
 {
@@ -52,7 +42,7 @@ TFormCrop::TFormCrop(TPhoto& photo, QWidget* parent) : TEditDialog(photo, Settin
     setObjectName(QStringLiteral("TFormCrop"));
     setWindowTitle(QStringLiteral("Crop"));
 
-    PanelPreview = newPanel("PanelPreview", kPreviewPanelSize, this);
+    PanelPreview = newPicturePanel("PanelPreview", QSize(kPreviewPanelSize, kPreviewPanelSize), this);
     PanelPreview->setFocusPolicy(Qt::TabFocus);
     ImagePreview = new ImageBox(PanelPreview);
     ImagePreview->setObjectName(QStringLiteral("ImagePreview"));
@@ -85,7 +75,7 @@ TFormCrop::TFormCrop(TPhoto& photo, QWidget* parent) : TEditDialog(photo, Settin
         {"ButtonAll", "Select All", &TFormCrop::ButtonAllClick},
     });
 
-    PanelPhoto = newPanel("PanelPhoto", kPhotoPanelSize, this);
+    PanelPhoto = newPicturePanel("PanelPhoto", QSize(kPhotoPanelSize, kPhotoPanelSize), this);
     ImagePhoto = new ImageBox(PanelPhoto);
     ImagePhoto->setObjectName(QStringLiteral("ImagePhoto"));
     ImagePhoto->setMouseTracking(true);
@@ -156,7 +146,7 @@ void TFormCrop::ReadControls(TPhotoInfo& info)
 
 void TFormCrop::drawSelection()
 {
-    DrawSelectionOutline(ImagePhoto->editBitmap(), selection_);
+    XorOutline(ImagePhoto->editBitmap(), selection_, kNotXorRed);
 }
 
 void TFormCrop::HitTest(QPoint p)

@@ -1,5 +1,6 @@
 #include "ImageBox.h"
 
+#include <QFrame>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -15,6 +16,15 @@ QPoint pixelAt(const QMouseEvent* event)
 }
 
 } // namespace
+
+QFrame* newPicturePanel(const char* name, QSize size, QWidget* parent)
+{
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(QString::fromLatin1(name));
+    panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    panel->setFixedSize(size);
+    return panel;
+}
 
 ImageBox::ImageBox(QWidget* panel) : QWidget(panel)
 {

@@ -5,6 +5,12 @@
 
 #include <functional>
 
+class QFrame;
+
+// A sunken frame of a fixed size for an image control, named name. Widgets paint off screen
+// first, so redrawing an outline or a preview in it never flickers.
+QFrame* newPicturePanel(const char* name, QSize size, QWidget* parent);
+
 // An image control of the dialogs: shows its bitmap at 1:1 from its top-left corner, as large
 // as the bitmap, and hands mouse presses, moves and releases over to the dialog in bitmap
 // pixels. While a button is held the image keeps the pointer, also outside its bounds.
