@@ -54,12 +54,14 @@ void NumericBox::commitText()
         value_ = value;
         emit valueChanged(value_);
     }
+    emit committed();
 }
 
 void NumericBox::stepBy(int steps)
 {
     setValue(value_ + steps);
     lineEdit()->selectAll();
+    emit stepped();
 }
 
 QAbstractSpinBox::StepEnabled NumericBox::stepEnabled() const

@@ -37,6 +37,10 @@ public:
 
 signals:
     void valueChanged(int value);
+    // An arrow (or the Up or Down key) changed the value by 1.
+    void stepped();
+    // The leave rule ran, whether or not the value changed.
+    void committed();
 
 protected:
     StepEnabled stepEnabled() const override;

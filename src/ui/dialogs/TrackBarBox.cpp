@@ -36,7 +36,11 @@ int TrackBarBox::value() const
 
 void TrackBarBox::setValue(int value)
 {
-    trackBar_->setValue(value);
+    // The change handler runs once either way, so the box shows the value afterwards.
+    if (clampToRange(value, trackBar_->minimum(), trackBar_->maximum()) == trackBar_->value())
+        trackBarChange();
+    else
+        trackBar_->setValue(value);
 }
 
 void TrackBarBox::trackBarChange()

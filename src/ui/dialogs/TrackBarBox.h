@@ -27,6 +27,7 @@ public:
     TrackBarBox(const Options& options, QWidget* parent = nullptr);
 
     int value() const;
+    // Sets the track bar (clamped to its range) and runs the change handler.
     void setValue(int value);
     QSlider* trackBar() const { return trackBar_; }
     QLineEdit* edit() const { return edit_; }
