@@ -29,6 +29,7 @@ public:
     QString openPicture(QWidget*) override { return {}; }
     QString savePicture(QWidget*, const QString&) override { return {}; }
     std::optional<QColor> chooseColor(QWidget*, const QColor&) override { return std::nullopt; }
+    std::optional<TFont> chooseFont(QWidget*, const TFont&) override { return std::nullopt; }
     bool confirm(QWidget*, const QString&) override { return true; }
     void showError(QWidget*, const QString& text) override { qFatal("%s", qPrintable(text)); }
     int execDialog(QDialog&) override { return QDialog::Rejected; }

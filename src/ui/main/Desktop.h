@@ -1,5 +1,7 @@
 #pragma once
 
+#include "render/PhotoSettings.h"
+
 #include <QColor>
 #include <QString>
 #include <QStringList>
@@ -25,6 +27,9 @@ public:
     virtual QString savePicture(QWidget* parent, const QString& proposedName) = 0;
     // The color dialog preset to initial; nothing when cancelled.
     virtual std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) = 0;
+    // The font chooser (face, style, size, color, underline, strike-out) preset to initial;
+    // nothing when cancelled.
+    virtual std::optional<TFont> chooseFont(QWidget* parent, const TFont& initial) = 0;
     // A question box captioned "Lumatrim" with OK and Cancel; true for OK.
     virtual bool confirm(QWidget* parent, const QString& text) = 0;
     // A message box captioned "Lumatrim" telling the user that a command failed.
@@ -50,6 +55,7 @@ public:
     QString openPicture(QWidget* parent) override;
     QString savePicture(QWidget* parent, const QString& proposedName) override;
     std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) override;
+    std::optional<TFont> chooseFont(QWidget* parent, const TFont& initial) override;
     bool confirm(QWidget* parent, const QString& text) override;
     void showError(QWidget* parent, const QString& text) override;
     int execDialog(QDialog& dialog) override;

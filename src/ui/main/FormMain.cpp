@@ -9,8 +9,10 @@
 #include "PhotoOutput.h"
 #include "SystemColors.h"
 #include "ToolIcons.h"
+#include "ui/dialogs/FormColor.h"
 #include "ui/dialogs/FormCrop.h"
 #include "ui/dialogs/FormResize.h"
+#include "ui/dialogs/FormWatermark.h"
 #include "model/ColorNames.h"
 #include "model/KeyValueFile.h"
 #include "model/ProgramFolder.h"
@@ -96,8 +98,11 @@ void TFormMain::createDialogs()
     // Once, in this order, each kept with its control values for the whole run.
     auto* formResize = new TFormResize(*photo_, this);
     auto* formCrop = new TFormCrop(*photo_, this);
+    auto* formColor = new TFormColor(*photo_, this);
+    auto* formWatermark = new TFormWatermark(*photo_, desktop_, this);
     formAbout_ = new TFormAbout(desktop_, this);
-    photo_->SetEditDialogs({.resize = formResize, .crop = formCrop}, [this](QDialog& dialog) { return desktop_.execDialog(dialog); });
+    photo_->SetEditDialogs({.resize = formResize, .crop = formCrop, .color = formColor, .watermark = formWatermark},
+                           [this](QDialog& dialog) { return desktop_.execDialog(dialog); });
 }
 
 TFormMain::~TFormMain()

@@ -2,6 +2,7 @@
 
 #include "DesktopLaunch.h"
 #include "FileDialogSize.h"
+#include "FontChooser.h"
 #include "OpenPictureDialog.h"
 
 #include <QAbstractItemView>
@@ -93,6 +94,11 @@ std::optional<QColor> SystemDesktop::chooseColor(QWidget* parent, const QColor& 
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.selectedColor();
+}
+
+std::optional<TFont> SystemDesktop::chooseFont(QWidget* parent, const TFont& initial)
+{
+    return runFontChooser(parent, initial);
 }
 
 bool SystemDesktop::confirm(QWidget* parent, const QString& text)

@@ -15,6 +15,7 @@ public:
     QStringList openAnswers;          // taken one per openPicture call; empty: cancel
     QString saveAnswer;               // empty: cancel
     std::optional<QColor> colorAnswer;
+    std::optional<TFont> fontAnswer; // nothing: cancel
     bool confirmAnswer = true;
     // Runs inside execDialog, with the dialog; the result is the dialog's result afterwards.
     std::function<void(QDialog&)> onExec;
@@ -25,6 +26,7 @@ public:
     int openCalls = 0;
     QStringList proposedNames;
     QList<QColor> colorInitials;
+    QList<TFont> fontInitials;
     QStringList questions;
     QStringList errors;
     QStringList execDialogs; // objectName of every dialog run
@@ -49,6 +51,11 @@ public:
     {
         colorInitials << initial;
         return colorAnswer;
+    }
+    std::optional<TFont> chooseFont(QWidget*, const TFont& initial) override
+    {
+        fontInitials << initial;
+        return fontAnswer;
     }
     bool confirm(QWidget*, const QString& text) override
     {
