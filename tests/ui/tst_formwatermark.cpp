@@ -7,9 +7,12 @@
 #include "ui/dialogs/ImageBox.h"
 #include "ui/dialogs/NumericBox.h"
 #include "ui/dialogs/PositionGrid.h"
+#include "ui/main/FontChooser.h"
 #include "ui/main/FormMain.h"
 
 #include <QAction>
+#include <QDialog>
+#include <QFontDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -206,6 +209,30 @@ private slots:
         QVERIFY(litPixels(preview(dialog)->bitmap(), preview(dialog)->bitmap().rect()) > litBefore);
         child<QPushButton>(dialog, "ButtonOK")->click();
         QVERIFY(photo.info.Font == chosen);
+    }
+
+    void theFontChooserKeepsWhatTheUserDidNotChange()
+    {
+        // The stored face may not be installed: the chooser shows the face it is drawn with, and
+        // accepting it unchanged keeps the stored name, its style, size and color.
+        const TFont stored{QStringLiteral("No Such Face"), 14, 0x00336699, TFontStyles(fsBold | fsStrikeOut)};
+        ModalDriver driver;
+        QString shownFace;
+        driver.expect([&](QWidget* modal) {
+            shownFace = modal->findChild<QFontDialog*>()->currentFont().family();
+            static_cast<QDialog*>(modal)->accept();
+        });
+        const auto chosen = runFontChooser(nullptr, stored);
+        QVERIFY(driver.seen);
+        QVERIFY(shownFace != stored.Name);
+        QVERIFY(chosen.has_value());
+        QCOMPARE(chosen->Name, stored.Name);
+        QCOMPARE(chosen->Size, 14);
+        QCOMPARE(chosen->Color, stored.Color);
+        QCOMPARE(int(chosen->Style), int(fsBold | fsStrikeOut));
+
+        driver.expect([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+        QVERIFY(!runFontChooser(nullptr, stored).has_value());
     }
 
     void typedMarginsAndSignature()

@@ -55,7 +55,7 @@ TFormColor::TFormColor(TPhoto& photo, QWidget* parent) : TEditDialog(photo, Sett
     flags->addWidget(CheckBoxGrayscale);
     flags->addWidget(CheckBoxNegative);
     flags->addStretch();
-    channelGrid->addLayout(flags, channelGrid->rowCount(), 1);
+    channelGrid->addLayout(flags, channelGrid->rowCount(), 0, 1, 2);
     // The labels of both panels take the same width, so the track bars line up.
     for (QGridLayout* grid : {toneGrid, channelGrid})
         grid->setColumnMinimumWidth(0, fontMetrics().horizontalAdvance(QStringLiteral("Brightness:")) + 4);

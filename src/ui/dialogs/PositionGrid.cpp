@@ -2,12 +2,27 @@
 
 #include <QButtonGroup>
 #include <QGridLayout>
+#include <QPainter>
 #include <QToolButton>
 
 namespace {
 
 const char* const kPlaces[9] = {"Top left", "Top center", "Top right", "Middle left", "Center",
                                 "Middle right", "Bottom left", "Bottom center", "Bottom right"};
+
+// A small page with a mark at the anchor, so each button shows where it puts the watermark.
+QIcon anchorIcon(int n, const QPalette& palette)
+{
+    QPixmap page(17, 11);
+    page.fill(Qt::transparent);
+    QPainter painter(&page);
+    painter.setPen(palette.color(QPalette::Mid));
+    painter.drawRect(0, 0, 16, 10);
+    const int x = 2 + (n % 3) * 5;
+    const int y = 2 + (n / 3) * 3;
+    painter.fillRect(x, y, 3, 1 + 1, palette.color(QPalette::Text));
+    return QIcon(page);
+}
 
 } // namespace
 
@@ -22,6 +37,8 @@ PositionGrid::PositionGrid(QWidget* parent) : QWidget(parent), group_(new QButto
         button->setCheckable(true);
         button->setFixedSize(29, 21);
         button->setToolTip(QString::fromLatin1(kPlaces[n]));
+        button->setIcon(anchorIcon(n, palette()));
+        button->setIconSize(QSize(17, 11));
         grid->addWidget(button, n / 3, n % 3);
         group_->addButton(button, n);
         buttons_[size_t(n)] = button;

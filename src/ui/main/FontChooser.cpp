@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -65,7 +66,12 @@ std::optional<TFont> runFontChooser(QWidget* parent, const TFont& initial)
     auto* fonts = new QFontDialog(&dialog);
     fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
     fonts->setWindowFlags(Qt::Widget);
-    fonts->setCurrentFont(toQFont(initial));
+    // A face that is not installed is shown as the face it is drawn with, so that the styles
+    // listed are real ones; accepted unchanged, the stored name stays as it was.
+    QFont shown = toQFont(initial);
+    const QString drawnFace = QFontInfo(shown).family();
+    shown.setFamily(drawnFace);
+    fonts->setCurrentFont(shown);
 
     TColor color = initial.Color & 0x00FFFFFF;
     auto* colorLabel = new QLabel(QStringLiteral("Color:"), &dialog);
@@ -97,5 +103,8 @@ std::optional<TFont> runFontChooser(QWidget* parent, const TFont& initial)
 
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return fromQFont(fonts->currentFont(), color);
+    TFont chosen = fromQFont(fonts->currentFont(), color);
+    if (chosen.Name == drawnFace)
+        chosen.Name = initial.Name;
+    return chosen;
 }
