@@ -6,32 +6,16 @@
 #include "ui/dialogs/ImageBox.h"
 #include "ui/main/Photo.h"
 
+#include "BenchPictures.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <vector>
 
 namespace {
-
-QString photoFile()
-{
-    static QTemporaryDir folder;
-    static const QString path = [] {
-        QImage image(6000, 4000, QImage::Format_RGB32);
-        for (int y = 0; y < image.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x)
-                line[x] = qRgb(x / 24, y / 16, (x + y) / 40);
-        }
-        const QString file = folder.filePath(QStringLiteral("photo.bmp"));
-        image.save(file);
-        return file;
-    }();
-    return path;
-}
 
 double medianRenderMs(TPhoto& view)
 {
@@ -48,7 +32,7 @@ double medianRenderMs(TPhoto& view)
 
 void BM_CropDragStep24MP(benchmark::State& state)
 {
-    TPhotoInfo info(photoFile());
+    TPhotoInfo info(photoLikeBmp(6000, 4000));
     info.CropRect = {1000, 1000, 4000, 3000};
     TPhoto view;
     view.SetPhotoInfo(&info);

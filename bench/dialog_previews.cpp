@@ -5,47 +5,17 @@
 #include "ui/dialogs/FormColor.h"
 #include "ui/dialogs/FormWatermark.h"
 #include "ui/dialogs/ImageBox.h"
-#include "ui/main/Desktop.h"
 #include "ui/main/Photo.h"
+
+#include "BenchPictures.h"
+#include "QuietDesktop.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QElapsedTimer>
 #include <QSlider>
-#include <QTemporaryDir>
 
 namespace {
-
-QString photoFile()
-{
-    static QTemporaryDir folder;
-    static const QString path = [] {
-        QImage image(4000, 3000, QImage::Format_RGB32);
-        for (int y = 0; y < image.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x)
-                line[x] = qRgb(x / 16, y / 12, (x + y) / 28);
-        }
-        const QString file = folder.filePath(QStringLiteral("photo.bmp"));
-        image.save(file);
-        return file;
-    }();
-    return path;
-}
-
-// The Watermark dialog never opens its font chooser here.
-class NoDesktop final : public Desktop {
-public:
-    QString openPicture(QWidget*) override { return {}; }
-    QString savePicture(QWidget*, const QString&) override { return {}; }
-    std::optional<QColor> chooseColor(QWidget*, const QColor&) override { return std::nullopt; }
-    std::optional<TFont> chooseFont(QWidget*, const TFont&) override { return std::nullopt; }
-    bool confirm(QWidget*, const QString&) override { return false; }
-    void showError(QWidget*, const QString&) override {}
-    int execDialog(QDialog&) override { return 0; }
-    void sendMail(const QStringList&) override {}
-    void openUrl(const QUrl&) override {}
-};
 
 double copyMs(const QImage& bitmap)
 {
@@ -70,7 +40,7 @@ void report(benchmark::State& state, double totalNs, const QImage& preview)
 
 void BM_ColorSliderStep(benchmark::State& state)
 {
-    TPhotoInfo info(photoFile());
+    TPhotoInfo info(photoLikeBmp(4000, 3000));
     TPhoto view;
     view.SetPhotoInfo(&info);
     TFormColor dialog(view);
@@ -91,13 +61,13 @@ void BM_ColorSliderStep(benchmark::State& state)
 
 void BM_WatermarkPreview(benchmark::State& state)
 {
-    TPhotoInfo info(photoFile());
+    TPhotoInfo info(photoLikeBmp(4000, 3000));
     info.Watermark = QStringLiteral("(c) 2026 Lumatrim photo");
     info.Font.Size = 24;
     info.Position = 8;
     TPhoto view;
     view.SetPhotoInfo(&info);
-    NoDesktop desktop;
+    QuietDesktop desktop;
     TFormWatermark dialog(view, desktop);
     dialog.show();
     auto* preview = dialog.findChild<ImageBox*>(QStringLiteral("ImagePreview"));

@@ -10,6 +10,8 @@
 #include "ui/main/OpenPictureDialog.h"
 #include "ui/main/PreviewLoader.h"
 
+#include "BenchPictures.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QEventLoop>
@@ -20,24 +22,6 @@
 #include <algorithm>
 
 namespace {
-
-// A 6000 x 4000 picture with photo-like content: smooth gradients under fine grain.
-QImage photoLikePicture()
-{
-    QImage image(6000, 4000, QImage::Format_BGR888);
-    uint32_t noise = 12345;
-    for (int y = 0; y < image.height(); ++y) {
-        uint8_t* p = image.scanLine(y);
-        for (int x = 0; x < image.width(); ++x) {
-            noise = noise * 1664525u + 1013904223u;
-            const int grain = int(noise >> 28) - 8;
-            p[3 * x] = uint8_t(std::clamp(60 + y / 30 + grain, 0, 255));
-            p[3 * x + 1] = uint8_t(std::clamp(90 + (x + y) / 60 + grain, 0, 255));
-            p[3 * x + 2] = uint8_t(std::clamp(40 + x / 40 + grain, 0, 255));
-        }
-    }
-    return image;
-}
 
 enum class Kind { JpegOurs, JpegCamera, Png };
 

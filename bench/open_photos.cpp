@@ -9,6 +9,9 @@
 #include "ui/main/Desktop.h"
 #include "ui/main/FormMain.h"
 
+#include "BenchPictures.h"
+#include "QuietDesktop.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QDialog>
@@ -23,37 +26,12 @@ namespace {
 
 constexpr int kPhotos = 20;
 
-// Nothing waits for the user during a benchmark.
-class QuietDesktop final : public Desktop {
-public:
-    QString openPicture(QWidget*) override { return {}; }
-    QString savePicture(QWidget*, const QString&) override { return {}; }
-    std::optional<QColor> chooseColor(QWidget*, const QColor&) override { return std::nullopt; }
-    std::optional<TFont> chooseFont(QWidget*, const TFont&) override { return std::nullopt; }
-    bool confirm(QWidget*, const QString&) override { return true; }
-    void showError(QWidget*, const QString& text) override { qFatal("%s", qPrintable(text)); }
-    int execDialog(QDialog&) override { return QDialog::Rejected; }
-    void sendMail(const QStringList&) override {}
-    void openUrl(const QUrl&) override {}
-};
-
 // 20 copies of one 6000 x 4000 JPEG with photo-like content, written once per run.
 const QStringList& photoFiles()
 {
     static QTemporaryDir folder;
     static const QStringList files = [] {
-        QImage image(6000, 4000, QImage::Format_BGR888);
-        uint32_t noise = 12345;
-        for (int y = 0; y < image.height(); ++y) {
-            uint8_t* p = image.scanLine(y);
-            for (int x = 0; x < image.width(); ++x) {
-                noise = noise * 1664525u + 1013904223u;
-                const int grain = int(noise >> 28) - 8;
-                p[3 * x] = uint8_t(std::clamp(60 + y / 30 + grain, 0, 255));
-                p[3 * x + 1] = uint8_t(std::clamp(90 + (x + y) / 60 + grain, 0, 255));
-                p[3 * x + 2] = uint8_t(std::clamp(40 + x / 40 + grain, 0, 255));
-            }
-        }
+        const QImage image = photoLikePicture();
         QStringList list;
         const QString first = folder.filePath(QStringLiteral("photo00.jpg"));
         writeJpeg(image, first);

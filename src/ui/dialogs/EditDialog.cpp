@@ -56,6 +56,16 @@ void TEditDialog::FormShow()
         first->setFocus();
 }
 
+std::optional<TPhotoInfo> TEditDialog::PreviewInfo()
+{
+    const TPhotoInfo* info = photo_.Info();
+    if (!info)
+        return std::nullopt;
+    TPhotoInfo scratch = *info;
+    ReadControls(scratch);
+    return scratch;
+}
+
 void TEditDialog::renderPhoto()
 {
     if (group_ == SettingsGroup::Mask)

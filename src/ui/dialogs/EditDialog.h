@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include <optional>
+
 class QBoxLayout;
 class QPushButton;
 class TPhoto;
@@ -49,6 +51,9 @@ protected:
     virtual void BuildPreview() {}
 
     TPhoto& Photo() const { return photo_; }
+    // The scratch record a preview renders with: the current photo's settings with the group's
+    // fields taken from the controls. Nothing without a current photo.
+    std::optional<TPhotoInfo> PreviewInfo();
     // OK, [OK for All,] Cancel, Apply in a row at the bottom, with their handlers.
     QBoxLayout* protocolButtons(bool withAll);
 

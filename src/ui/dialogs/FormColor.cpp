@@ -122,12 +122,10 @@ void TFormColor::BuildPreview()
 
 void TFormColor::UpdatePreview()
 {
-    const TPhotoInfo* info = Photo().Info();
-    if (!info)
+    const auto scratch = PreviewInfo();
+    if (!scratch)
         return;
-    TPhotoInfo scratch = *info;
-    ReadControls(scratch);
     QImage bitmap = previewBase_;
-    PhotoCore::DoColorBalance(bitmap, scratch);
+    PhotoCore::DoColorBalance(bitmap, *scratch);
     ImagePreview->showCentered(bitmap);
 }

@@ -234,16 +234,15 @@ void TFormCrop::ButtonAllClick()
 
 void TFormCrop::UpdatePreview()
 {
-    const TPhotoInfo* info = Photo().Info();
-    if (!info)
+    // The selection mapped into the source as OK would store it, at the preview's size.
+    auto scratch = PreviewInfo();
+    if (!scratch)
         return;
-    PhotoSettings scratch = *info;
     QImage bitmap = Photo().Core().SourceBitmap();
-    scratch.CropRect = MapRect(selection_, pictureSize(), sourceSize(), 0, scratch.Rotation);
-    scratch.MaxSize = kPreviewPanelSize - 16;
-    PhotoCore::DoCrop(bitmap, scratch);
-    PhotoCore::DoResize(bitmap, scratch);
-    PhotoCore::DoRotate(bitmap, scratch);
-    PhotoCore::DoColorBalance(bitmap, scratch);
+    scratch->MaxSize = kPreviewPanelSize - 16;
+    PhotoCore::DoCrop(bitmap, *scratch);
+    PhotoCore::DoResize(bitmap, *scratch);
+    PhotoCore::DoRotate(bitmap, *scratch);
+    PhotoCore::DoColorBalance(bitmap, *scratch);
     ImagePreview->showCentered(bitmap);
 }

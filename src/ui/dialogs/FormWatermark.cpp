@@ -186,14 +186,12 @@ void TFormWatermark::UpdateMarginControls()
 
 void TFormWatermark::UpdatePreview()
 {
-    const TPhotoInfo* info = Photo().Info();
-    if (!info)
+    const auto scratch = PreviewInfo();
+    if (!scratch)
         return;
-    TPhotoInfo scratch = *info;
-    ReadControls(scratch);
     QImage bitmap(kPreviewWidth, kPreviewHeight, QImage::Format_BGR888);
     bitmap.fill(Qt::black);
-    PhotoCore::DoWatermark(bitmap, scratch);
+    PhotoCore::DoWatermark(bitmap, *scratch);
     ImagePreview->showCentered(bitmap);
     DrawGuides();
 }
