@@ -82,21 +82,6 @@ private slots:
         QCOMPARE(photo.info.Position, onOk);
     }
 
-    void clickingAPositionButtonPutsTheOthersUp()
-    {
-        ShownPhoto photo(photo_, [](TPhotoInfo& i) { i.Position = 9; });
-        FakeDesktop desktop;
-        TFormWatermark dialog(photo.view, desktop);
-        dialog.show();
-        child<QToolButton>(dialog, "SpeedButton4")->click();
-        QVERIFY(!child<NumericBox>(dialog, "UpDownX")->isEnabled());
-        child<QToolButton>(dialog, "SpeedButton2")->click();
-        QVERIFY(!child<QToolButton>(dialog, "SpeedButton4")->isChecked());
-        QVERIFY(child<NumericBox>(dialog, "UpDownX")->isEnabled());
-        child<QPushButton>(dialog, "ButtonOK")->click();
-        QCOMPARE(photo.info.Position, 2);
-    }
-
     void drags_data()
     {
         QTest::addColumn<int>("position");
