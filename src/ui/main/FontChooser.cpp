@@ -1,5 +1,7 @@
 #include "FontChooser.h"
 
+#include "SystemColors.h"
+
 #include <QColorDialog>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -36,20 +38,10 @@ TFont fromQFont(const QFont& font, TColor color)
     return result;
 }
 
-QColor toQColor(TColor color)
-{
-    return QColor(colorRed(color), colorGreen(color), colorBlue(color));
-}
-
-TColor fromQColor(const QColor& color)
-{
-    return TColor(color.red()) | TColor(color.green()) << 8 | TColor(color.blue()) << 16;
-}
-
 void paintSwatch(QPushButton* button, TColor color)
 {
     QPixmap swatch(32, 14);
-    swatch.fill(toQColor(color));
+    swatch.fill(drawnColor(color));
     button->setIcon(swatch);
     button->setIconSize(swatch.size());
 }
@@ -80,10 +72,10 @@ std::optional<TFont> runFontChooser(QWidget* parent, const TFont& initial)
     colorLabel->setBuddy(colorButton);
     paintSwatch(colorButton, color);
     QObject::connect(colorButton, &QPushButton::clicked, &dialog, [&] {
-        const QColor chosen = QColorDialog::getColor(toQColor(color), &dialog, QStringLiteral("Color"),
+        const QColor chosen = QColorDialog::getColor(drawnColor(color), &dialog, QStringLiteral("Color"),
                                                      QColorDialog::DontUseNativeDialog);
         if (chosen.isValid()) {
-            color = fromQColor(chosen);
+            color = colorFromQColor(chosen);
             paintSwatch(colorButton, color);
         }
     });

@@ -3,18 +3,17 @@
 #include "Desktop.h"
 #include "ErrorReport.h"
 #include "FormAbout.h"
-#include "PageScroller.h"
+#include "MainToolBars.h"
 #include "PhotosToolBar.h"
 #include "Photo.h"
 #include "PhotoOutput.h"
 #include "SystemColors.h"
-#include "ToolIcons.h"
+#include "WorkspaceBackground.h"
 #include "ui/dialogs/FormColor.h"
 #include "ui/dialogs/FormCrop.h"
 #include "ui/dialogs/FormResize.h"
 #include "ui/dialogs/FormWatermark.h"
 #include "model/ColorNames.h"
-#include "model/KeyValueFile.h"
 #include "model/ProgramFolder.h"
 
 #include <QAction>
@@ -22,13 +21,11 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
-#include <QToolButton>
 #include <QUrl>
 #include <QWindow>
 
@@ -37,34 +34,6 @@
 namespace {
 
 const QString kTitle = QStringLiteral("Lumatrim");
-const QString kPhotoSection = QStringLiteral("PHOTO");
-const QString kBackgroundKey = QStringLiteral("BACKGROUND");
-
-// Menus show "&" as an access-key marker; file and template names show it as it is.
-QString menuText(const QString& text)
-{
-    return QString(text).replace(QLatin1Char('&'), QStringLiteral("&&"));
-}
-
-// The stored background text as a color: a color name or a number. Anything else (or a
-// missing key) leaves the workspace color.
-TColor backgroundFromText(const QString& text)
-{
-    if (const auto named = colorFromName(text))
-        return *named;
-    if (const auto number = parseStoredInteger(text))
-        return TColor(*number);
-    return clAppWorkSpace;
-}
-
-QToolBar* newBand(const QString& name, const QString& title, QWidget* parent)
-{
-    auto* band = new QToolBar(title, parent);
-    band->setObjectName(name);
-    band->setMovable(false);
-    band->setFloatable(false);
-    return band;
-}
 
 } // namespace
 
@@ -116,62 +85,12 @@ TFormMain::~TFormMain()
 
 void TFormMain::buildToolBars()
 {
-    QToolBar* bandMenu = newBand(QStringLiteral("ToolBarMenu"), QStringLiteral("Menu"), this);
-    bandMenu->addWidget(menu_.bar);
-    addToolBar(Qt::TopToolBarArea, bandMenu);
-    addToolBarBreak();
-
-    QToolBar* buttons = newBand(QStringLiteral("ToolBarButtons"), QStringLiteral("Buttons"), this);
-    buttons->setIconSize(QSize(32, 32));
-    struct Button {
-        const char* name;
-        const char* hint;
-        ToolIcon icon;
-        const char* item;
-    };
-    const Button rows[] = {
-        {"ToolButtonOpen", "Open", ToolIcon::Open, "MenuOpen"},
-        {"ToolButtonSave", "Save As", ToolIcon::Save, "MenuSave"},
-        {"ToolButtonResize", "Resize", ToolIcon::Resize, "MenuResize"},
-        {"ToolButtonRotate", "Rotate Clockwise", ToolIcon::Rotate, "MenuClockwise"},
-        {"ToolButtonWatermark", "Watermark", ToolIcon::Watermark, "MenuWatermark"},
-        {"ToolButtonMask", "Mask", ToolIcon::Mask, "MenuMask"},
-    };
-    for (const Button& row : rows) {
-        auto* button = new QToolButton(buttons);
-        button->setObjectName(QString::fromLatin1(row.name));
-        button->setToolTip(QString::fromLatin1(row.hint));
-        button->setIcon(toolIcon(row.icon));
-        button->setIconSize(QSize(32, 32));
-        button->setFixedSize(39, 38);
-        button->setAutoRaise(true);
-        buttons->addWidget(button);
-        router_.addTwin(button, QString::fromLatin1(row.item));
-    }
-    addToolBar(Qt::TopToolBarArea, buttons);
-
-    photoButtons_ = new PhotosToolBar;
+    const MainToolBars bands = MainToolBars::build(*this, menu_.bar, router_);
+    photoButtons_ = bands.photos;
+    toolBarTemplates_ = bands.templates;
+    toolButtonNone_ = bands.none;
     connect(photoButtons_, &PhotosToolBar::clicked, this,
             [this](int index) { runCommand([this, index] { SelectPhoto(index); }); });
-    QToolBar* photosBand = newBand(QStringLiteral("CoolBarPhotos"), QStringLiteral("Photos"), this);
-    photosBand->addWidget(photoButtons_->scroller());
-    addToolBar(Qt::TopToolBarArea, photosBand);
-    addToolBarBreak();
-
-    QToolBar* templatesBand = newBand(QStringLiteral("CoolBarTemplates"), QStringLiteral("Templates"), this);
-    auto* bandText = new QLabel(QStringLiteral("Templates"), templatesBand);
-    bandText->setContentsMargins(4, 0, 8, 0);
-    templatesBand->addWidget(bandText);
-    toolBarTemplates_ = new QToolBar(templatesBand);
-    toolBarTemplates_->setObjectName(QStringLiteral("ToolBarTemplates"));
-    toolBarTemplates_->setIconSize(QSize(16, 16));
-    toolBarTemplates_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    toolBarTemplates_->setMovable(false);
-    toolButtonNone_ = toolBarTemplates_->addAction(toolIcon(ToolIcon::Template), QStringLiteral("None"));
-    toolButtonNone_->setObjectName(QStringLiteral("ToolButtonNoneAction"));
-    toolBarTemplates_->widgetForAction(toolButtonNone_)->setObjectName(QStringLiteral("ToolButtonNone"));
-    templatesBand->addWidget(toolBarTemplates_);
-    addToolBar(Qt::TopToolBarArea, templatesBand);
 }
 
 void TFormMain::buildPhotoArea()
@@ -381,9 +300,7 @@ void TFormMain::MenuZoomClick(int percent)
 
 void TFormMain::LoadBackground()
 {
-    const QString text = KeyValueFile(settingsFilePath())
-                             .readString(kPhotoSection, kBackgroundKey, QStringLiteral("clAppWorkSpace"));
-    SetBackground(backgroundFromText(text));
+    SetBackground(loadWorkspaceBackground(settingsFilePath()));
 }
 
 void TFormMain::SetBackground(TColor color)
@@ -406,7 +323,7 @@ void TFormMain::MenuBackgroundClick()
         return;
     // The color stays chosen even if it cannot be stored.
     SetBackground(colorFromQColor(*chosen));
-    KeyValueFile(settingsFilePath()).writeString(kPhotoSection, kBackgroundKey, colorToString(background_));
+    storeWorkspaceBackground(settingsFilePath(), background_);
 }
 
 void TFormMain::ScrollBoxResize()
@@ -446,7 +363,7 @@ void TFormMain::LoadRecent()
     recent_.Load();
     for (int slot = 1; slot <= RecentFiles::kSlots; ++slot) {
         QAction* item = menu_.recent[slot - 1];
-        item->setText(menuText(recent_.caption(slot)));
+        item->setText(menuCaption(recent_.caption(slot)));
         item->setToolTip(recent_.path(slot));
     }
 }

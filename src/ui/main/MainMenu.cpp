@@ -7,6 +7,11 @@
 #include <QMenu>
 #include <QMenuBar>
 
+QString menuCaption(const QString& name)
+{
+    return QString(name).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 namespace {
 
 struct Item {

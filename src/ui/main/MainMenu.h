@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QPair>
+#include <QString>
 
 class CommandRouter;
 class QAction;
@@ -14,6 +15,10 @@ class QWidget;
 // with every item named, captioned and separated as the program shows them. Shortcut keys
 // are shown beside the captions; the main window's key handler carries them out. Every item
 // is registered with the router; the pop-up items are routed to their main-menu twins.
+// A file or template name as a menu caption: menus take "&" as an access-key marker, names
+// show it as it is.
+QString menuCaption(const QString& name);
+
 struct MainMenu {
     QMenuBar* bar = nullptr;
     QMenu* popup = nullptr;     // PopupMenuScrollBox

@@ -64,13 +64,14 @@ void OpenPictureDialog::previewTypedName(const QString& text)
 
 void OpenPictureDialog::showPreview(const QString& fileName)
 {
+    const bool isFile = !fileName.isEmpty() && QFileInfo(fileName).isFile();
     // The same file again (typed, then made current): its preview is shown or on its way.
-    if (fileName == previewedFile_ && !fileName.isEmpty() && QFileInfo(fileName).isFile())
+    if (isFile && fileName == previewedFile_)
         return;
     previewedFile_ = fileName;
     imagePreview_->clear();
     labelSize_->clear();
-    if (fileName.isEmpty() || !QFileInfo(fileName).isFile()) {
+    if (!isFile) {
         loader_->cancel();
         return;
     }

@@ -58,6 +58,11 @@ QColor screenColor(TColor color, const QPalette& palette)
     }
     if (color == clNone || color == clDefault)
         return palette.color(QPalette::Active, QPalette::Dark);
+    return drawnColor(color);
+}
+
+QColor drawnColor(TColor color)
+{
     return QColor(colorRed(color), colorGreen(color), colorBlue(color));
 }
 

@@ -11,5 +11,9 @@
 // three bytes ($00BBGGRR).
 QColor screenColor(TColor color, const QPalette& palette);
 
+// The color a stored value draws with in the pipeline: its low three bytes, whatever the
+// high byte says.
+QColor drawnColor(TColor color);
+
 // A plain color ($00BBGGRR) from a screen color.
 TColor colorFromQColor(const QColor& color);
