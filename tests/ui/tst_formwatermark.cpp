@@ -216,6 +216,12 @@ private slots:
         QCOMPARE(chosen->Color, stored.Color);
         QCOMPARE(int(chosen->Style), int(fsBold | fsStrikeOut));
 
+        // A symbolic color (a system color from an edited file) comes back as it was stored.
+        TFont symbolic = stored;
+        symbolic.Color = 0xFF000008;
+        driver.expect([](QWidget* modal) { static_cast<QDialog*>(modal)->accept(); });
+        QCOMPARE(runFontChooser(nullptr, symbolic)->Color, symbolic.Color);
+
         driver.expect([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
         QVERIFY(!runFontChooser(nullptr, stored).has_value());
     }

@@ -65,7 +65,8 @@ std::optional<TFont> runFontChooser(QWidget* parent, const TFont& initial)
     shown.setFamily(drawnFace);
     fonts->setCurrentFont(shown);
 
-    TColor color = initial.Color & 0x00FFFFFF;
+    // Kept as stored unless the user picks another: a symbolic color stays symbolic.
+    TColor color = initial.Color;
     auto* colorLabel = new QLabel(QStringLiteral("Color:"), &dialog);
     auto* colorButton = new QPushButton(&dialog);
     colorButton->setObjectName(QStringLiteral("ButtonColor"));
