@@ -12,6 +12,7 @@
 #include "ui/dialogs/FormColor.h"
 #include "ui/dialogs/FormCrop.h"
 #include "ui/dialogs/FormResize.h"
+#include "ui/dialogs/FormMask.h"
 #include "ui/dialogs/FormWatermark.h"
 #include "model/ColorNames.h"
 #include "model/ProgramFolder.h"
@@ -69,8 +70,10 @@ void TFormMain::createDialogs()
     auto* formCrop = new TFormCrop(*photo_, this);
     auto* formColor = new TFormColor(*photo_, this);
     auto* formWatermark = new TFormWatermark(*photo_, desktop_, this);
+    auto* formMask = new TFormMask(*photo_, desktop_, this);
     formAbout_ = new TFormAbout(desktop_, this);
-    photo_->SetEditDialogs({.resize = formResize, .crop = formCrop, .color = formColor, .watermark = formWatermark},
+    photo_->SetEditDialogs({.resize = formResize, .crop = formCrop, .color = formColor, .watermark = formWatermark,
+                            .mask = formMask},
                            [this](QDialog& dialog) { return desktop_.execDialog(dialog); });
 }
 

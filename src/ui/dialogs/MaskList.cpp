@@ -1,0 +1,130 @@
+#include "MaskList.h"
+
+#include "formats/FormatRegistry.h"
+
+#include <QDir>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+namespace {
+
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kThumbnailRole = Qt::UserRole + 1;
+
+// Draws an item as its thumbnail alone, centred in the item's bounds, on a frame three pixels
+// wide that is the highlight color when the item is selected and the list's background
+// otherwise. The caption is never drawn.
+class ThumbnailDelegate final : public QStyledItemDelegate {
+public:
+    ThumbnailDelegate(int side, QObject* parent) : QStyledItemDelegate(parent), side_(side) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const QRect& r = option.rect;
+        const int x = (r.left() + r.left() + r.width() - side_) / 2;
+        const int y = (r.top() + r.top() + r.height() - side_) / 2;
+        const int f = MaskList::kFrame;
+        const bool selected = option.state & QStyle::State_Selected;
+        const QPalette& palette = option.palette;
+        painter->fillRect(QRect(x - f, y - f, side_ + 2 * f, side_ + 2 * f),
+                          selected ? palette.color(QPalette::Active, QPalette::Highlight) : palette.color(QPalette::Base));
+        painter->drawImage(QPoint(x, y), index.data(kThumbnailRole).value<QImage>());
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override
+    {
+        const int cell = side_ + 2 * MaskList::kFrame + 4;
+        return QSize(cell, cell);
+    }
+
+private:
+    int side_;
+};
+
+} // namespace
+
+QList<MaskFile> listMaskFiles(const QString& folder)
+{
+    QList<MaskFile> files;
+    const QDir dir(folder);
+    for (const QFileInfo& entry : dir.entryInfoList(QDir::Files, QDir::Name | QDir::IgnoreCase))
+        files.append({entry.fileName(), dir.filePath(entry.fileName())});
+    return files;
+}
+
+QImage maskThumbnail(const Picture& picture, int side)
+{
+    // Averaged rather than sampled: a mask's fine edges stay smooth at thumbnail size.
+    return picture.toImage()
+        .convertToFormat(QImage::Format_RGB888)
+        .scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+MaskList::MaskList(int side, QWidget* parent) : QListWidget(parent), side_(side)
+{
+    setObjectName(QStringLiteral("ListViewMasks"));
+    setViewMode(QListView::IconMode);
+    setMovement(QListView::Static);
+    setResizeMode(QListView::Adjust);
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setIconSize(QSize(side, side));
+    setItemDelegate(new ThumbnailDelegate(side, this));
+}
+
+void MaskList::load(const QString& folder)
+{
+    for (const MaskFile& file : listMaskFiles(folder)) {
+        QImage thumbnail;
+        try {
+            thumbnail = maskThumbnail(*loadPicture(file.path), side_);
+        } catch (const std::exception&) {
+            continue; // not a picture, or a damaged one: not offered
+        }
+        if (thumbnail.isNull())
+            continue;
+        auto* item = new QListWidgetItem(file.name, this);
+        item->setToolTip(QFileInfo(file.name).completeBaseName());
+        item->setData(kPathRole, file.path);
+        item->setData(kThumbnailRole, thumbnail);
+    }
+    loaded_ = true;
+}
+
+void MaskList::selectPath(const QString& path)
+{
+    clearSelection();
+    for (int i = 0; i < count(); ++i) {
+        if (this->path(i) == path) {
+            setCurrentRow(i, QItemSelectionModel::ClearAndSelect);
+            scrollToItem(item(i));
+            return;
+        }
+    }
+}
+
+QString MaskList::selectedPath() const
+{
+    const QList<QListWidgetItem*> selected = selectedItems();
+    return selected.isEmpty() ? QString() : path(row(selected.first()));
+}
+
+QString MaskList::path(int row) const
+{
+    return item(row)->data(kPathRole).toString();
+}
+
+QImage MaskList::thumbnail(int row) const
+{
+    return item(row)->data(kThumbnailRole).value<QImage>();
+}
+
+void MaskList::mousePressEvent(QMouseEvent* event)
+{
+    // A click beside the thumbnails chooses no mask.
+    if (!indexAt(event->position().toPoint()).isValid())
+        clearSelection();
+    QListWidget::mousePressEvent(event);
+}
