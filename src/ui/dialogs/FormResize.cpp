@@ -1,12 +1,11 @@
 #include "FormResize.h"
 
 #include "NumericBox.h"
+#include "SizeFields.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -16,32 +15,9 @@ TFormResize::TFormResize(TPhoto& photo, QWidget* parent) : TEditDialog(photo, Se
     setWindowTitle(QStringLiteral("Resize"));
 
     auto* sizePanel = new QGroupBox(this);
-    auto* label1 = new QLabel(QStringLiteral("Max Size:"), sizePanel);
-    label1->setObjectName(QStringLiteral("Label1"));
-    UpDownMax = new NumericBox({.spinName = QStringLiteral("UpDownMax"),
-                                .editName = QStringLiteral("EditMax"),
-                                .maximum = kMaxSizeLimit,
-                                .maxLength = 4,
-                                .rewriteOnLeave = false},
-                               sizePanel);
-    label1->setBuddy(UpDownMax);
-    auto* label2 = new QLabel(QStringLiteral("* Always keep the original proportion."), sizePanel);
-    label2->setObjectName(QStringLiteral("Label2"));
-    CheckBoxOptimize = new QCheckBox(QStringLiteral("Optimize the photo"), sizePanel);
-    CheckBoxOptimize->setObjectName(QStringLiteral("CheckBoxOptimize"));
-    CheckBoxKeep = new QCheckBox(QStringLiteral("Keep original size if smaller than max size"), sizePanel);
-    CheckBoxKeep->setObjectName(QStringLiteral("CheckBoxKeep"));
-
-    auto* sizeRow = new QHBoxLayout;
-    sizeRow->addWidget(label1);
-    sizeRow->addWidget(UpDownMax);
-    sizeRow->addStretch();
-    auto* sizeColumn = new QVBoxLayout(sizePanel);
-    sizeColumn->setSpacing(4);
-    sizeColumn->addLayout(sizeRow);
-    sizeColumn->addWidget(label2);
-    sizeColumn->addWidget(CheckBoxOptimize);
-    sizeColumn->addWidget(CheckBoxKeep);
+    Size = new SizeFields({}, sizePanel);
+    UpDownMax = Size->sizeBox();
+    (new QVBoxLayout(sizePanel))->addWidget(Size);
 
     auto* presetPanel = new QGroupBox(this);
     auto* presetColumn = new QVBoxLayout(presetPanel);
@@ -74,17 +50,12 @@ TFormResize::TFormResize(TPhoto& photo, QWidget* parent) : TEditDialog(photo, Se
 
 void TFormResize::SetControls(const TPhotoInfo& info)
 {
-    // A stored size beyond the box's range (from an edited settings file) shows as its limit.
-    UpDownMax->setValue(clampToRange(info.MaxSize, 0, kMaxSizeLimit));
-    CheckBoxOptimize->setChecked(info.Optimize);
-    CheckBoxKeep->setChecked(info.KeepSize);
+    Size->SetControls(info);
 }
 
 void TFormResize::ReadControls(TPhotoInfo& info)
 {
-    info.MaxSize = UpDownMax->value();
-    info.Optimize = CheckBoxOptimize->isChecked();
-    info.KeepSize = CheckBoxKeep->isChecked();
+    Size->ReadControls(info);
 }
 
 QWidget* TFormResize::FirstControl()
@@ -115,5 +86,5 @@ void TFormResize::ButtonLargeClick()
 void TFormResize::ButtonOriginalClick()
 {
     UpDownMax->setValue(kMaxSizeLimit);
-    CheckBoxKeep->setChecked(true);
+    Size->keepBox()->setChecked(true);
 }

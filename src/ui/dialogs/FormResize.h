@@ -1,9 +1,9 @@
 #pragma once
 
 #include "EditDialog.h"
+#include "SizeFields.h"
 
 class NumericBox;
-class QCheckBox;
 
 // The Resize dialog: the maximum length of the photo's longer side, whether a smaller photo
 // keeps its own size, and whether the smoothing filter runs; with four size presets. No
@@ -12,7 +12,7 @@ class TFormResize : public TEditDialog {
     Q_OBJECT
 
 public:
-    static constexpr int kMaxSizeLimit = 9999;
+    static constexpr int kMaxSizeLimit = SizeFields::kMaxSizeLimit;
 
     explicit TFormResize(TPhoto& photo, QWidget* parent = nullptr);
 
@@ -28,7 +28,6 @@ protected:
     QWidget* FirstControl() override;
 
 private:
-    NumericBox* UpDownMax;
-    QCheckBox* CheckBoxOptimize;
-    QCheckBox* CheckBoxKeep;
+    SizeFields* Size;
+    NumericBox* UpDownMax; // the size box of Size
 };

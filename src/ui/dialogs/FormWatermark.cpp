@@ -1,19 +1,14 @@
 #include "FormWatermark.h"
 
 #include "ImageBox.h"
-#include "LeaveRule.h"
 #include "NumericBox.h"
 #include "PositionGrid.h"
 #include "TrackBarBox.h"
+#include "WatermarkFields.h"
 #include "XorOutline.h"
-#include "ui/main/Desktop.h"
 #include "ui/main/Photo.h"
 
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -35,17 +30,10 @@ bool inBottomRow(int p)
     return p == 6 || p == 7 || p == 8;
 }
 
-QLabel* newLabel(const char* name, const char* caption, QWidget* parent)
-{
-    auto* label = new QLabel(QString::fromLatin1(caption), parent);
-    label->setObjectName(QString::fromLatin1(name));
-    return label;
-}
-
 } // namespace
 
 TFormWatermark::TFormWatermark(TPhoto& photo, Desktop& desktop, QWidget* parent)
-    : TEditDialog(photo, SettingsGroup::Watermark, parent), desktop_(desktop)
+    : TEditDialog(photo, SettingsGroup::Watermark, parent)
 {
     setObjectName(QStringLiteral("TFormWatermark"));
     setWindowTitle(QStringLiteral("Watermark"));
@@ -58,109 +46,48 @@ TFormWatermark::TFormWatermark(TPhoto& photo, Desktop& desktop, QWidget* parent)
     ImagePreview->onMove = [this](QPoint p) { ImagePreviewMouseMove(p); };
     ImagePreview->onRelease = [this](QPoint p) { ImagePreviewMouseUp(p); };
 
-    auto* label1 = newLabel("Label1", "Signature:", this);
-    EditSignature = new QLineEdit(this);
-    EditSignature->setObjectName(QStringLiteral("EditSignature"));
-    limitTypedLength(EditSignature, 100);
-    label1->setBuddy(EditSignature);
-    connect(EditSignature, &QLineEdit::textChanged, this, &TFormWatermark::UpdatePreview);
-    ButtonFont = new QPushButton(QStringLiteral("Font"), this);
-    ButtonFont->setObjectName(QStringLiteral("ButtonFont"));
-    connect(ButtonFont, &QPushButton::clicked, this, &TFormWatermark::ButtonFontClick);
-
-    auto* label2 = newLabel("Label2", "Opacity:", this);
-    TrackBarOpacity = new TrackBarBox(
-        {.trackBarName = "TrackBarOpacity", .editName = "EditOpacity", .minimum = 0, .maximum = 255, .pageStep = 16, .maxLength = 3},
-        this);
-    label2->setBuddy(TrackBarOpacity);
-    connect(TrackBarOpacity, &TrackBarBox::valueChanged, this, &TFormWatermark::UpdatePreview);
-
-    auto* label3 = newLabel("Label3", "Margin:", this);
-    auto* label4 = newLabel("Label4", "X", this);
-    auto* label5 = newLabel("Label5", "Y", this);
-    auto newMarginBox = [this](const char* spin, const char* edit) {
-        auto* box = new NumericBox(
-            {.spinName = QString::fromLatin1(spin), .editName = QString::fromLatin1(edit), .maximum = kMaxMargin, .maxLength = 4},
-            this);
-        // UpDownXClick and EditXExit (and Y's) refresh the preview; a drag sets the boxes
-        // without redrawing the watermark.
+    Fields = new WatermarkFields({}, desktop, this);
+    UpDownX = Fields->marginX();
+    UpDownY = Fields->marginY();
+    Positions = Fields->positions();
+    connect(Fields->signature(), &QLineEdit::textChanged, this, &TFormWatermark::UpdatePreview);
+    connect(Fields, &WatermarkFields::fontChosen, this, &TFormWatermark::UpdatePreview);
+    connect(Fields->opacity(), &TrackBarBox::valueChanged, this, &TFormWatermark::UpdatePreview);
+    // UpDownXClick and EditXExit (and Y's) refresh the preview; a drag sets the boxes without
+    // redrawing the watermark.
+    for (NumericBox* box : {UpDownX, UpDownY}) {
         connect(box, &NumericBox::stepped, this, &TFormWatermark::UpdatePreview);
         connect(box, &NumericBox::committed, this, &TFormWatermark::UpdatePreview);
-        return box;
-    };
-    UpDownX = newMarginBox("UpDownX", "EditX");
-    UpDownY = newMarginBox("UpDownY", "EditY");
-    label4->setBuddy(UpDownX);
-    label5->setBuddy(UpDownY);
-
-    auto* label6 = newLabel("Label6", "Position:", this);
-    Positions = new PositionGrid(this);
+    }
     connect(Positions, &PositionGrid::clicked, this, [this] {
         UpdateMarginControls();
         UpdatePreview();
     });
 
-    auto* margins = new QHBoxLayout;
-    margins->addWidget(label4);
-    margins->addWidget(UpDownX);
-    margins->addSpacing(12);
-    margins->addWidget(label5);
-    margins->addWidget(UpDownY);
-    margins->addStretch();
-    auto* fields = new QGridLayout;
-    fields->addWidget(label1, 0, 0);
-    fields->addWidget(EditSignature, 0, 1);
-    fields->addWidget(ButtonFont, 0, 2);
-    fields->addWidget(label2, 1, 0);
-    fields->addWidget(TrackBarOpacity, 1, 1, 1, 2);
-    fields->addWidget(label3, 2, 0);
-    fields->addLayout(margins, 2, 1, 1, 2);
-    auto* position = new QVBoxLayout;
-    position->setSpacing(2);
-    position->addWidget(label6);
-    position->addWidget(Positions);
-    position->addStretch();
-    auto* settings = new QHBoxLayout;
-    settings->addLayout(fields, 1);
-    settings->addSpacing(12);
-    settings->addLayout(position);
-
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(12, 8, 12, 8);
     column->addWidget(PanelPreview);
-    column->addLayout(settings);
+    column->addWidget(Fields);
     column->addStretch();
     column->addLayout(protocolButtons(true));
-    setTabOrder(EditSignature, ButtonFont);
-    setTabOrder(ButtonFont, TrackBarOpacity);
     setFixedSize(489, 446);
 }
 
 void TFormWatermark::SetControls(const TPhotoInfo& info)
 {
-    EditSignature->setText(info.Watermark);
-    font_ = info.Font;
-    TrackBarOpacity->setValue(info.Opacity);
-    UpDownX->setValue(info.MarginX);
-    UpDownY->setValue(info.MarginY);
-    Positions->setPosition(info.Position);
+    Fields->SetControls(info);
     dragging_ = false;
     UpdateMarginControls();
 }
 
 void TFormWatermark::ReadControls(TPhotoInfo& info)
 {
-    info.Watermark = EditSignature->text();
-    info.Font = font_;
-    info.Opacity = TrackBarOpacity->value();
-    info.Position = Positions->SelectedPosition();
-    info.MarginX = UpDownX->value();
-    info.MarginY = UpDownY->value();
+    Fields->ReadControls(info);
 }
 
 QWidget* TFormWatermark::FirstControl()
 {
-    return EditSignature;
+    return Fields->signature();
 }
 
 void TFormWatermark::BuildPreview()
@@ -170,9 +97,7 @@ void TFormWatermark::BuildPreview()
 
 void TFormWatermark::ButtonFontClick()
 {
-    if (const auto chosen = desktop_.chooseFont(this, font_))
-        font_ = *chosen;
-    UpdatePreview();
+    Fields->ButtonFontClick();
 }
 
 void TFormWatermark::UpdateMarginControls()

@@ -1,15 +1,13 @@
 #pragma once
 
 #include "EditDialog.h"
+#include "WatermarkFields.h"
 
 class Desktop;
 class ImageBox;
 class NumericBox;
 class PositionGrid;
 class QFrame;
-class QLineEdit;
-class QPushButton;
-class TrackBarBox;
 
 // The Watermark dialog: the signature text, its font, its opacity, its anchor among nine
 // positions and its margins from the edges. The preview shows the watermark alone on black as
@@ -21,11 +19,11 @@ class TFormWatermark : public TEditDialog {
 public:
     static constexpr int kPreviewWidth = 449;
     static constexpr int kPreviewHeight = 269;
-    static constexpr int kMaxMargin = 9999;
+    static constexpr int kMaxMargin = WatermarkFields::kMaxMargin;
 
     TFormWatermark(TPhoto& photo, Desktop& desktop, QWidget* parent = nullptr);
 
-    const TFont& Font() const { return font_; }
+    const TFont& Font() const { return Fields->font(); }
 
     void ButtonFontClick();
     void UpdateMarginControls();
@@ -44,16 +42,13 @@ private:
     // The dotted margin guides of the selected position; drawing them again erases them.
     void DrawGuides();
 
-    Desktop& desktop_;
     QFrame* PanelPreview;
     ImageBox* ImagePreview;
-    QLineEdit* EditSignature;
-    QPushButton* ButtonFont;
-    TrackBarBox* TrackBarOpacity;
+    WatermarkFields* Fields;
+    // The controls of Fields that the preview and its drag work with.
     NumericBox* UpDownX;
     NumericBox* UpDownY;
     PositionGrid* Positions;
 
-    TFont font_; // the font chooser's font, kept between showings
     bool dragging_ = false;
 };

@@ -56,6 +56,12 @@ void PositionGrid::setPosition(int position)
     group_->setExclusive(true);
 }
 
+void PositionGrid::setDownPosition(int position)
+{
+    if (position >= 0 && position < 9)
+        buttons_[size_t(position)]->setChecked(true);
+}
+
 int PositionGrid::SelectedPosition() const
 {
     int result = 8;

@@ -18,6 +18,9 @@ public:
 
     // Button position down, the others up; a position outside 0..8 leaves every button up.
     void setPosition(int position);
+    // Button position down, the others up; a position outside 0..8 changes nothing, so the
+    // button that was down stays down (none before the first press).
+    void setDownPosition(int position);
     // Buttons 0 to 7 are examined in order and the last one down wins; without any it is 8.
     // Button 8 is never examined, so 8 also stands for "none down".
     int SelectedPosition() const;
