@@ -1,5 +1,6 @@
 // lumatrim-render: renders one source file with one photo's settings through the same photo
 // core as the program and writes the result. Needs no display.
+#include "formats/FileReplacement.h"
 #include "formats/ImageConversion.h"
 #include "formats/JpegWriter.h"
 #include "model/BitmapMemory.h"
@@ -8,7 +9,6 @@
 #include "model/ProgramFolder.h"
 
 #include <QGuiApplication>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <cstdlib>
@@ -99,29 +99,28 @@ Options parse(const QStringList& args)
     return o;
 }
 
-void commit(QSaveFile& file, const QString& path)
+void writeWhole(const QString& path, const QByteArray& bytes)
 {
-    if (!file.commit())
+    if (replaceFile(path, bytes))
         throw std::runtime_error(QStringLiteral("Unable to write to %1").arg(path).toStdString());
 }
 
 void writePpm(const QImage& bitmap, const QString& path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw std::runtime_error(QStringLiteral("Unable to write to %1").arg(path).toStdString());
-    file.write(QStringLiteral("P6\n%1 %2\n255\n").arg(bitmap.width()).arg(bitmap.height()).toLatin1());
-    QByteArray row(qsizetype(bitmap.width()) * 3, '\0');
+    QByteArray bytes = QStringLiteral("P6\n%1 %2\n255\n").arg(bitmap.width()).arg(bitmap.height()).toLatin1();
+    const qsizetype header = bytes.size();
+    const qsizetype rowSize = qsizetype(bitmap.width()) * 3;
+    bytes.resize(header + rowSize * bitmap.height());
     for (int y = 0; y < bitmap.height(); ++y) {
         const uint8_t* s = bitmap.constScanLine(y);
+        char* row = bytes.data() + header + rowSize * y;
         for (int x = 0; x < bitmap.width(); ++x) {
             row[3 * x] = char(s[3 * x + 2]);
             row[3 * x + 1] = char(s[3 * x + 1]);
             row[3 * x + 2] = char(s[3 * x]);
         }
-        file.write(row);
     }
-    commit(file, path);
+    writeWhole(path, bytes);
 }
 
 void writeBmp(const QImage& bitmap, const QString& path)
@@ -143,16 +142,12 @@ void writeBmp(const QImage& bitmap, const QString& path)
     header[26] = 1;
     header[28] = 24;
     put32(34, imageSize);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw std::runtime_error(QStringLiteral("Unable to write to %1").arg(path).toStdString());
-    file.write(header);
-    QByteArray row(qsizetype(stride), '\0');
-    for (int y = bitmap.height() - 1; y >= 0; --y) {
-        std::memcpy(row.data(), bitmap.constScanLine(y), size_t(bitmap.width()) * 3);
-        file.write(row);
-    }
-    commit(file, path);
+    QByteArray bytes = header;
+    bytes.resize(54 + qsizetype(imageSize), '\0');
+    char* row = bytes.data() + 54;
+    for (int y = bitmap.height() - 1; y >= 0; --y, row += stride)
+        std::memcpy(row, bitmap.constScanLine(y), size_t(bitmap.width()) * 3);
+    writeWhole(path, bytes);
 }
 
 void writeOutput(const QImage& bitmap, const QString& path)

@@ -6,10 +6,10 @@
 // that calls the library, which holds only plain C data.
 #include "JpegWriter.h"
 
+#include "FileReplacement.h"
 #include "ImageConversion.h"
 #include "PictureError.h"
 
-#include <QSaveFile>
 
 #include <csetjmp>
 #include <cstdint>
@@ -153,12 +153,6 @@ void writeJpeg(const QImage& bgr888Bitmap, const QString& path)
     if (!compressJpeg(job, rows.data(), width, height))
         failWrite(path, QString::fromLocal8Bit(job.error.message));
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        failWrite(path, file.errorString());
-    const auto size = qint64(job.destination.size);
-    if (file.write(reinterpret_cast<const char*>(job.destination.data), size) != size)
-        failWrite(path, file.errorString());
-    if (!file.commit())
-        failWrite(path, file.errorString());
+    if (const auto failure = replaceFile(path, QByteArrayView(job.destination.data, qsizetype(job.destination.size))))
+        failWrite(path, *failure);
 }

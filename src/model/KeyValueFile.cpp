@@ -1,8 +1,9 @@
 #include "KeyValueFile.h"
 
+#include "formats/FileReplacement.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <vector>
@@ -347,8 +348,7 @@ void KeyValueFile::replaceFile(const KeyValueText& content) const
     if (info.isDir() || (info.exists() && !info.isWritable()))
         throw FileWriteError(path_);
     const QByteArray bytes = content.toBytes();
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (::replaceFile(path_, bytes))
         throw FileWriteError(path_);
 }
 
