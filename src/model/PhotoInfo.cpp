@@ -17,7 +17,7 @@ TPhotoInfo::TPhotoInfo(const QString& fileName)
     CropRect = TRect{};
     Rotation = Contrast = Brightness = Red = Green = Blue = 0;
     Grayscale = Negative = false;
-    LoadSettings(settingsFilePath(), QStringLiteral("PHOTO"));
+    LoadSettings(settingsFilePath(), defaultSettingsSection());
 }
 
 void TPhotoInfo::AssignSettings(const TPhotoInfo& source)

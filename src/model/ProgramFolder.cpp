@@ -24,3 +24,8 @@ QString settingsFilePath()
 {
     return programFile(QStringLiteral("lumatrim.dat"));
 }
+
+QString defaultSettingsSection()
+{
+    return QStringLiteral("PHOTO");
+}

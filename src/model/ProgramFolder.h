@@ -11,3 +11,6 @@ QString programFile(const QString& name);
 
 // The settings file lumatrim.dat in the program folder.
 QString settingsFilePath();
+
+// The section of lumatrim.dat holding the default settings (and the workspace color).
+QString defaultSettingsSection();

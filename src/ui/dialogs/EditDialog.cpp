@@ -44,10 +44,16 @@ void TEditDialog::showEvent(QShowEvent* event)
         FormShow();
 }
 
+void centerOnScreen(QDialog& dialog)
+{
+    const QWidget* owner = dialog.parentWidget();
+    if (const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
+        dialog.move(screen->availableGeometry().center() - dialog.rect().center());
+}
+
 void TEditDialog::FormShow()
 {
-    if (const QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centerOnScreen(*this);
     if (TPhotoInfo* info = photo_.Info())
         savedInfo_.AssignSettings(*info);
     SetControls(savedInfo_);

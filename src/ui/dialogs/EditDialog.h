@@ -23,6 +23,9 @@ inline constexpr int mrAll = 8;
 // All does the same and closes with 8, and the main window carries the group into every
 // opened photo; Cancel restores the group from SavedInfo, renders and closes with 2. The close
 // box closes with 2 and restores nothing. The values being edited live in the controls only.
+// Moves the dialog to the centre of its owner's screen (or the primary screen).
+void centerOnScreen(QDialog& dialog);
+
 class TEditDialog : public QDialog {
     Q_OBJECT
 

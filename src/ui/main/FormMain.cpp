@@ -11,11 +11,13 @@
 #include "WorkspaceBackground.h"
 #include "ui/dialogs/FormColor.h"
 #include "ui/dialogs/FormCrop.h"
-#include "ui/dialogs/FormResize.h"
-#include "ui/dialogs/FormMask.h"
-#include "ui/dialogs/FormWatermark.h"
 #include "model/ColorNames.h"
 #include "model/ProgramFolder.h"
+#include "templates/DefaultSettings.h"
+#include "templates/FormDefault.h"
+#include "ui/dialogs/FormMask.h"
+#include "ui/dialogs/FormResize.h"
+#include "ui/dialogs/FormWatermark.h"
 
 #include <QAction>
 #include <QApplication>
@@ -71,6 +73,7 @@ void TFormMain::createDialogs()
     auto* formColor = new TFormColor(*photo_, this);
     auto* formWatermark = new TFormWatermark(*photo_, desktop_, this);
     auto* formMask = new TFormMask(*photo_, desktop_, this);
+    defaults_ = std::make_unique<DefaultSettings>(*new TFormDefault(desktop_, this), *photo_, desktop_);
     formAbout_ = new TFormAbout(desktop_, this);
     photo_->SetEditDialogs({.resize = formResize, .crop = formCrop, .color = formColor, .watermark = formWatermark,
                             .mask = formMask},
@@ -136,10 +139,12 @@ void TFormMain::buildStatusBar()
 
 void TFormMain::connectCommands()
 {
-    auto on = [this](const char* name, void (TFormMain::*handler)()) {
+    // An item runs a handler of the object that target gives at the time of the command.
+    auto wire = [this](const char* name, auto target, auto handler) {
         connect(router_.item(QString::fromLatin1(name)), &QAction::triggered, this,
-                [this, handler] { runCommand([this, handler] { (this->*handler)(); }); });
+                [this, target, handler] { runCommand([this, target, handler] { (target()->*handler)(); }); });
     };
+    auto on = [&](const char* name, void (TFormMain::*handler)()) { wire(name, [this] { return this; }, handler); };
     on("MenuOpen", &TFormMain::MenuOpenClick);
     on("MenuCurrent", &TFormMain::MenuCurrentClick);
     on("MenuSave", &TFormMain::MenuSaveClick);
@@ -153,9 +158,8 @@ void TFormMain::connectCommands()
     on("MenuIndex", &TFormMain::MenuIndexClick);
     on("MenuHome", &TFormMain::MenuHomeClick);
     on("MenuAbout", &TFormMain::MenuAboutClick);
-    auto edit = [this](const char* name, void (EditCommands::*handler)()) {
-        connect(router_.item(QString::fromLatin1(name)), &QAction::triggered, this,
-                [this, handler] { runCommand([this, handler] { ((*edits_).*handler)(); }); });
+    auto edit = [&](const char* name, void (EditCommands::*handler)()) {
+        wire(name, [this] { return edits_.get(); }, handler);
     };
     edit("MenuResize", &EditCommands::MenuResizeClick);
     edit("MenuCrop", &EditCommands::MenuCropClick);
@@ -164,6 +168,12 @@ void TFormMain::connectCommands()
     edit("MenuColor", &EditCommands::MenuColorClick);
     edit("MenuWatermark", &EditCommands::MenuWatermarkClick);
     edit("MenuMask", &EditCommands::MenuMaskClick);
+    auto defaults = [&](const char* name, void (DefaultSettings::*handler)()) {
+        wire(name, [this] { return defaults_.get(); }, handler);
+    };
+    defaults("MenuDefault", &DefaultSettings::MenuDefaultClick);
+    defaults("MenuSet", &DefaultSettings::MenuSetClick);
+    defaults("MenuReload", &DefaultSettings::MenuReloadClick);
     connect(router_.item(QStringLiteral("MenuExit")), &QAction::triggered, this, &QWidget::close);
     for (int slot = 1; slot <= RecentFiles::kSlots; ++slot)
         connect(menu_.recent[slot - 1], &QAction::triggered, this,
@@ -171,8 +181,8 @@ void TFormMain::connectCommands()
     for (const auto& [item, percent] : menu_.zoomItems)
         connect(item, &QAction::triggered, this,
                 [this, percent = percent] { runCommand([this, percent] { MenuZoomClick(percent); }); });
-    // Export, the template commands and the default settings open dialogs of their own;
-    // until those exist the items do nothing.
+    // Export and the template commands open dialogs of their own; until those exist the
+    // items do nothing.
 }
 
 // ---- Opening, selecting and closing -------------------------------------------------------

@@ -12,6 +12,7 @@
 
 #include <memory>
 
+class DefaultSettings;
 class Desktop;
 class PhotosToolBar;
 class QAction;
@@ -105,6 +106,7 @@ private:
     MainMenu menu_;
     PhotoList photos_;
     std::unique_ptr<EditCommands> edits_;
+    std::unique_ptr<DefaultSettings> defaults_;
     RecentFiles recent_;
     TColor background_;
     bool shownOnce_ = false;

@@ -2,10 +2,10 @@
 
 #include "model/ColorNames.h"
 #include "model/KeyValueFile.h"
+#include "model/ProgramFolder.h"
 
 namespace {
 
-const QString kPhotoSection = QStringLiteral("PHOTO");
 const QString kBackgroundKey = QStringLiteral("BACKGROUND");
 
 } // namespace
@@ -13,7 +13,7 @@ const QString kBackgroundKey = QStringLiteral("BACKGROUND");
 TColor loadWorkspaceBackground(const QString& settingsFile)
 {
     const QString text =
-        KeyValueFile(settingsFile).readString(kPhotoSection, kBackgroundKey, QStringLiteral("clAppWorkSpace"));
+        KeyValueFile(settingsFile).readString(defaultSettingsSection(), kBackgroundKey, QStringLiteral("clAppWorkSpace"));
     if (const auto named = colorFromName(text))
         return *named;
     if (const auto number = parseStoredInteger(text))
@@ -23,5 +23,5 @@ TColor loadWorkspaceBackground(const QString& settingsFile)
 
 void storeWorkspaceBackground(const QString& settingsFile, TColor color)
 {
-    KeyValueFile(settingsFile).writeString(kPhotoSection, kBackgroundKey, colorToString(color));
+    KeyValueFile(settingsFile).writeString(defaultSettingsSection(), kBackgroundKey, colorToString(color));
 }
