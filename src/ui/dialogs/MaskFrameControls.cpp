@@ -38,18 +38,18 @@ MaskFrameControls::MaskFrameControls(const Options& options, Desktop& desktop, Q
     ShapeColor->setAutoFillBackground(true);
     ButtonColor = new QPushButton(QStringLiteral("..."), borderPanel);
     ButtonColor->setObjectName(QStringLiteral("ButtonColor"));
-    ButtonColor->setFixedSize(ButtonColor->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 16, 23);
+    ButtonColor->setFixedSize(ButtonColor->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 14, 23);
     colorLabel->setBuddy(ButtonColor);
     connect(ButtonColor, &QPushButton::clicked, this, &MaskFrameControls::ButtonColorClick);
 
     auto* row = new QHBoxLayout(borderPanel);
     row->addWidget(borderLabel);
     row->addWidget(UpDownMargin);
-    row->addSpacing(24);
+    row->addStretch();
     row->addWidget(colorLabel);
     row->addWidget(ShapeColor);
+    row->addSpacing(-2);
     row->addWidget(ButtonColor);
-    row->addStretch();
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);

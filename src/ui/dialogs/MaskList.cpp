@@ -4,8 +4,11 @@
 
 #include <QDir>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
+
+#include <algorithm>
 
 namespace {
 
@@ -34,8 +37,7 @@ public:
 
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override
     {
-        const int cell = side_ + 2 * MaskList::kFrame + 4;
-        return QSize(cell, cell);
+        return QSize(MaskList::cellFor(side_), MaskList::cellFor(side_));
     }
 
 private:
@@ -72,6 +74,7 @@ MaskList::MaskList(int side, QWidget* parent) : QListWidget(parent), side_(side)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setIconSize(QSize(side, side));
     setItemDelegate(new ThumbnailDelegate(side, this));
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
 
 void MaskList::load(const QString& folder)
@@ -119,6 +122,15 @@ QString MaskList::path(int row) const
 QImage MaskList::thumbnail(int row) const
 {
     return item(row)->data(kThumbnailRole).value<QImage>();
+}
+
+void MaskList::resizeEvent(QResizeEvent* event)
+{
+    QListWidget::resizeEvent(event);
+    // The scroll bar is always there, so the columns do not change when it would appear.
+    const int width = viewport()->width();
+    const int columns = std::max(1, width / cellFor(side_));
+    setGridSize(QSize(width / columns, cellFor(side_)));
 }
 
 void MaskList::mousePressEvent(QMouseEvent* event)

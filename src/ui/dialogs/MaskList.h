@@ -30,6 +30,8 @@ class MaskList : public QListWidget {
 
 public:
     static constexpr int kFrame = 3;
+    // The smallest cell of a thumbnail: its frame and a gap of four pixels.
+    static constexpr int cellFor(int side) { return side + 2 * kFrame + 4; }
 
     // side: the thumbnails' width and height.
     MaskList(int side, QWidget* parent = nullptr);
@@ -50,6 +52,8 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    // The columns share the list's width evenly.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     int side_;
