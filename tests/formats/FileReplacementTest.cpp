@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "TestSupport.h"
 
 #include "formats/FileReplacement.h"
@@ -9,26 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <functional>
-#include <sys/resource.h>
 
 namespace {
-
-// While it lives, files this process writes cannot grow beyond 100 bytes: the disk takes the
-// first bytes of a write and refuses the rest, as a full disk does. Root is limited too.
-struct FileSizeLimit {
-    rlimit saved{};
-    FileSizeLimit()
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit tiny = saved;
-        tiny.rlim_cur = 100;
-        setrlimit(RLIMIT_FSIZE, &tiny);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
-};
 
 TEST(FileReplacement, ADiskThatTakesPartOfTheBytesLeavesTheOldFile)
 {
@@ -46,7 +30,7 @@ TEST(FileReplacement, ADiskThatTakesPartOfTheBytesLeavesTheOldFile)
         SCOPED_TRACE(name);
         writeFileBytes(path, old);
         {
-            FileSizeLimit limit;
+            FileSizeLimit limit(100);
             write();
         }
         EXPECT_EQ(readFileBytes(path), old);

@@ -2,6 +2,7 @@
 // on screen keeps, the dialog's fields and their leave rules, and a failed write.
 #include "DialogTestSupport.h"
 #include "FakeDesktop.h"
+#include "FileSizeLimit.h"
 #include "UiTestSupport.h"
 #include "model/ProgramFolder.h"
 #include "templates/FormDefault.h"
@@ -15,8 +16,6 @@
 #include <QPushButton>
 #include <QSlider>
 
-#include <csignal>
-#include <sys/resource.h>
 
 namespace {
 
@@ -37,20 +36,6 @@ QStringList storedKeys()
     }
     return keys;
 }
-
-// Files this process writes cannot grow beyond a few bytes while it lives; root included.
-struct TinyFileSizeLimit {
-    rlimit saved{};
-    TinyFileSizeLimit()
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit tiny = saved;
-        tiny.rlim_cur = 8;
-        setrlimit(RLIMIT_FSIZE, &tiny);
-    }
-    ~TinyFileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
-};
 
 // Runs the dialog shown by the command: act, then OK.
 std::function<void(QDialog&)> thenOk(std::function<void(QDialog&)> act = {})
@@ -252,7 +237,7 @@ private slots:
         const QString old = readSettingsFile();
         desktop.onExec = thenOk();
         {
-            TinyFileSizeLimit limit;
+            FileSizeLimit limit(8);
             window.Item(QStringLiteral("MenuDefault"))->trigger();
             window.Item(QStringLiteral("MenuSet"))->trigger();
         }
