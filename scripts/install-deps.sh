@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-liberation2 xdg-utils
+  fonts-liberation2 xdg-utils python3
 )
 bench_packages=(libjpeg-turbo-progs imagemagick graphicsmagick libvips-tools hyperfine time)
 

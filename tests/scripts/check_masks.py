@@ -1,0 +1,183 @@
+#!/usr/bin/env python3
+"""Checks data/Masks against scripts/make-masks.py: the script must make exactly the files
+kept there, byte for byte, and the files must be sound pictures a photo can be masked with.
+
+    python3 tests/scripts/check_masks.py SCRIPT MASK_FOLDER
+"""
+import struct
+import subprocess
+import sys
+import tempfile
+import types
+import zlib
+from pathlib import Path
+
+# Per picture: the value in the middle and in the top left corner (0 photo, 255 background),
+# and the largest step between neighbouring pixels along a row and across rows. Hard edges
+# have a soft transition, so no step comes near 255; soft fades show no bands. The brush
+# strokes' streaks run along the rows and may change sharply from one row to the next.
+EXPECTED = {
+    "Oval vignette.png": (0, 255, 8, 8),
+    "Soft oval.png": (0, 255, 8, 8),
+    "Soft spotlight.png": (0, 255, 8, 8),
+    "Circle.png": (0, 255, 128, 128),
+    "Rounded rectangle.png": (0, 255, 128, 128),
+    "Inset line.png": (0, 0, 128, 128),
+    "Arch window.png": (0, 255, 128, 128),
+    "Heart.png": (0, 255, 128, 128),
+    "Film frame.png": (0, 255, 128, 128),
+    "Postage stamp.png": (0, 255, 128, 128),
+    "Torn paper.png": (0, 255, 128, 128),
+    "Brush edge.png": (0, 255, 128, 255),
+}
+# Masks whose distances are not exact, so skipping the flat squares could go wrong.
+ROUGH_MASKS = ("torn_paper", "brush_edge")
+# Records our metafile player draws or needs for the object table; anything else is ignored.
+PLAYED_RECORDS = {0x020B, 0x020C, 0x02FC, 0x02FA, 0x012D, 0x01F0, 0x041B, 0x0418, 0x061C, 0x0324, 0x0538, 0x0106}
+
+failures = []
+
+
+def fail(message):
+    failures.append(message)
+    print("FAIL:", message)
+
+
+def decode_png(data):
+    """Width, height and rows of an 8-bit gray PNG; checks the chunks' CRCs on the way."""
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise ValueError("no PNG signature")
+    at, chunks = 8, {}
+    while at < len(data):
+        (length,) = struct.unpack(">I", data[at:at + 4])
+        kind, body = data[at + 4:at + 8], data[at + 8:at + 8 + length]
+        (crc,) = struct.unpack(">I", data[at + 8 + length:at + 12 + length])
+        if zlib.crc32(kind + body) != crc:
+            raise ValueError(f"bad CRC in {kind!r}")
+        chunks[kind] = chunks.get(kind, b"") + body
+        at += 12 + length
+    width, height, depth, color, _, _, interlace = struct.unpack(">IIBBBBB", chunks[b"IHDR"])
+    if (depth, color, interlace) != (8, 0, 0) or b"IEND" not in chunks:
+        raise ValueError("not a plain 8-bit gray PNG")
+    raw = zlib.decompress(chunks[b"IDAT"])
+    if len(raw) != height * (width + 1):
+        raise ValueError("wrong amount of pixel data")
+    rows, prev = [], bytearray(width)
+    for y in range(height):
+        kind = raw[y * (width + 1)]
+        row = bytearray(raw[y * (width + 1) + 1:(y + 1) * (width + 1)])
+        for i in range(width):
+            a = row[i - 1] if i else 0
+            b = prev[i]
+            c = prev[i - 1] if i else 0
+            if kind == 1:
+                row[i] = (row[i] + a) & 255
+            elif kind == 2:
+                row[i] = (row[i] + b) & 255
+            elif kind == 3:
+                row[i] = (row[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                pa, pb, pc = abs(b - c), abs(a - c), abs(a + b - 2 * c)
+                row[i] = (row[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+            elif kind != 0:
+                raise ValueError(f"unknown filter {kind}")
+        rows.append(bytes(row))
+        prev = row
+    return width, height, rows
+
+
+def check_png(name, data):
+    try:
+        width, height, rows = decode_png(data)
+    except (ValueError, KeyError, struct.error, zlib.error) as e:
+        return fail(f"{name}: {e}")
+    if (width, height) != (1200, 800):
+        return fail(f"{name}: {width} x {height}, not 1200 x 800")
+    centre, corner, along, across = EXPECTED[name]
+    if rows[height // 2][width // 2] != centre or rows[0][0] != corner:
+        fail(f"{name}: middle {rows[height // 2][width // 2]} and corner {rows[0][0]}, not {centre} and {corner}")
+    step_along = max(max(abs(a - b) for a, b in zip(row, row[1:])) for row in rows)
+    step_across = max(max(abs(a - b) for a, b in zip(r0, r1)) for r0, r1 in zip(rows, rows[1:]))
+    if step_along > along or step_across > across:
+        fail(f"{name}: steps of {step_along} along and {step_across} across rows, more than {along} and {across}")
+
+
+def check_wmf(name, data):
+    words = struct.unpack(f"<{len(data) // 2}H", data[:len(data) // 2 * 2])
+    checksum = 0
+    for w in words[:10]:
+        checksum ^= w
+    if struct.unpack("<I", data[:4])[0] != 0x9AC6CDD7 or words[10] != checksum:
+        return fail(f"{name}: placeable header key or checksum wrong")
+    kind, header_words, version, size, objects, largest, _ = struct.unpack("<HHHIHIH", data[22:40])
+    if (kind, header_words, version) != (1, 9, 0x0300) or size * 2 != len(data) - 22:
+        return fail(f"{name}: header {kind}, {header_words}, {version:#x}, size {size} words")
+    at, seen_largest, slots = 40, 0, 0
+    while True:
+        if at + 6 > len(data):
+            return fail(f"{name}: records run past the end")
+        record_words, function = struct.unpack("<IH", data[at:at + 6])
+        seen_largest = max(seen_largest, record_words)
+        if function == 0:
+            break
+        if function not in PLAYED_RECORDS:
+            fail(f"{name}: record {function:#06x} is not played")
+        if function in (0x012D, 0x01F0):
+            slots = max(slots, struct.unpack("<H", data[at + 6:at + 8])[0] + 1)
+        at += record_words * 2
+    if at + 6 != len(data) or record_words != 3:
+        fail(f"{name}: the end record is not the last 6 bytes")
+    if seen_largest != largest or objects < slots:
+        fail(f"{name}: header gives largest record {largest} and {objects} objects; records need {seen_largest}, {slots}")
+
+
+def check_block_skipping(script):
+    # Squares filled without looking at their pixels must be what every pixel would give.
+    masks = types.ModuleType("make_masks")
+    exec(compile(script.read_text(), str(script), "exec"), masks.__dict__)
+    paint = masks.paint
+    for mask in ROUGH_MASKS:
+        quick = getattr(masks, mask)()
+        masks.paint = lambda distance, shade=None, **_: paint(distance, shade, inside=-1e9, outside=1e9)
+        full = getattr(masks, mask)()
+        masks.paint = paint
+        wrong = sum(a != b for a, b in zip(quick, full))
+        if wrong:
+            fail(f"{mask}: {wrong} pixels differ from working out every pixel")
+
+
+def main():
+    script, kept = Path(sys.argv[1]), Path(sys.argv[2])
+    with tempfile.TemporaryDirectory() as folder:
+        subprocess.run([sys.executable, str(script), folder], check=True, stdout=subprocess.DEVNULL)
+        made = {p.name: p.read_bytes() for p in Path(folder).iterdir()}
+    stored = {p.name: p.read_bytes() for p in kept.iterdir()}
+    for name in sorted(stored.keys() - made.keys()):
+        fail(f"{name} is in {kept} but the script does not make it")
+    for name in sorted(made.keys() - stored.keys()):
+        fail(f"{name} is made by the script but missing from {kept}")
+    for name in sorted(made.keys() & stored.keys()):
+        if made[name] != stored[name]:
+            hint = ""
+            if name.endswith(".png"):
+                try:
+                    if decode_png(made[name])[2] == decode_png(stored[name])[2]:
+                        hint = " (same pixels, packed differently: another zlib?)"
+                except (ValueError, KeyError, struct.error, zlib.error):
+                    pass
+            fail(f"{name} differs from what the script makes{hint}; run it again")
+    for name, data in sorted(made.items()):
+        if name.endswith(".png"):
+            if name not in EXPECTED:
+                fail(f"{name}: no expectations in this test")
+            else:
+                check_png(name, data)
+        elif name.endswith(".wmf"):
+            check_wmf(name, data)
+    check_block_skipping(script)
+    print(f"{len(made)} masks checked, {len(failures)} failures")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
