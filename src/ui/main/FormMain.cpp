@@ -3,6 +3,7 @@
 #include "Desktop.h"
 #include "ErrorReport.h"
 #include "FormAbout.h"
+#include "MainStatusBar.h"
 #include "MainToolBars.h"
 #include "PhotosToolBar.h"
 #include "Photo.h"
@@ -26,7 +27,6 @@
 #include <QMenu>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -53,7 +53,7 @@ TFormMain::TFormMain(Desktop& desktop, QWidget* parent)
     buildToolBars();
     buildPhotoArea();
     edits_ = std::make_unique<EditCommands>(*photo_, photos_);
-    buildStatusBar();
+    statusBar_ = MainStatusBar::build(*this);
     connectCommands();
     // Key preview: the window sees every key pressed in it before the focused control does.
     qApp->installEventFilter(this);
@@ -91,10 +91,8 @@ TFormMain::~TFormMain()
 
 void TFormMain::buildToolBars()
 {
-    const MainToolBars bands = MainToolBars::build(*this, menu_.bar, router_);
-    photoButtons_ = bands.photos;
-    toolBarTemplates_ = bands.templates;
-    toolButtonNone_ = bands.none;
+    bands_ = MainToolBars::build(*this, menu_.bar, router_);
+    photoButtons_ = bands_.photos;
     connect(photoButtons_, &PhotosToolBar::clicked, this,
             [this](int index) { runCommand([this, index] { SelectPhoto(index); }); });
 }
@@ -116,25 +114,6 @@ void TFormMain::buildPhotoArea()
     photo_->setObjectName(QStringLiteral("Photo"));
     scrollBox_->setWidget(photo_);
     connect(photo_, &TPhoto::OnChange, this, [this] { PhotoChanged(); });
-}
-
-void TFormMain::buildStatusBar()
-{
-    QStatusBar* bar = statusBar();
-    bar->setObjectName(QStringLiteral("StatusBar"));
-    for (int i = 1; i <= 4; ++i) {
-        auto* panel = new QLabel(bar);
-        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        // The first panel takes whatever width the other three leave.
-        if (i == 1)
-            bar->addWidget(panel, 1);
-        else {
-            panel->setFixedWidth(150);
-            bar->addWidget(panel);
-        }
-        panels_.append(panel);
-    }
 }
 
 void TFormMain::connectCommands()
@@ -374,11 +353,7 @@ void TFormMain::MenuAboutClick()
 void TFormMain::LoadRecent()
 {
     recent_.Load();
-    for (int slot = 1; slot <= RecentFiles::kSlots; ++slot) {
-        QAction* item = menu_.recent[slot - 1];
-        item->setText(menuCaption(recent_.caption(slot)));
-        item->setToolTip(recent_.path(slot));
-    }
+    menu_.showRecent(recent_);
 }
 
 // ---- Window events ------------------------------------------------------------------------
@@ -431,7 +406,7 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event)
         return true;
     } else if (watched == scrollBox_->viewport() && event->type() == QEvent::Resize) {
         ScrollBoxResize();
-    } else if (event->type() == QEvent::ToolTip && watched->parent() == toolBarTemplates_) {
+    } else if (event->type() == QEvent::ToolTip && watched->parent() == bands_.templates) {
         // The templates tool bar shows no hints.
         return true;
     }
@@ -462,57 +437,21 @@ void TFormMain::FormKeyDown(const QKeyEvent& event)
 
 QString TFormMain::StatusText(int panel) const
 {
-    return panels_.at(panel - 1)->text();
+    return statusBar_.panels.at(panel - 1)->text();
 }
 
 void TFormMain::UpdateControls()
 {
     const TPhotoInfo* current = photos_.current();
     const bool hasPhoto = current != nullptr;
-
-    if (hasPhoto) {
-        const QSize view = photo_->Core().DisplaySize();
-        const int zoom = photo_->Zoom();
-        setWindowTitle(current->FileName + QStringLiteral(" - ") + kTitle);
-        panels_[1]->setText(QStringLiteral("%1 photo(s)").arg(photoButtons_->count()));
-        panels_[2]->setText(QStringLiteral("%1 * %2").arg(view.width() * 100 / zoom).arg(view.height() * 100 / zoom));
-        panels_[3]->setText(QStringLiteral("Zoom: %1%").arg(zoom));
-    } else {
-        setWindowTitle(kTitle);
-        panels_[1]->clear();
-        panels_[2]->clear();
-        panels_[3]->clear();
-    }
-    panels_[0]->clear();
-
-    static const char* const photoItems[] = {
-        "MenuCurrent", "MenuSave",  "MenuEmail",  "MenuCopy",      "MenuClose",
-        "MenuAll",     "MenuExport", "MenuResize", "MenuCrop",     "MenuClockwise",
-        "MenuCounterclockwise",     "MenuColor",  "MenuWatermark", "MenuMask",
-        "MenuAdd",     "MenuSet",   "MenuReload",
-    };
-    for (const char* name : photoItems)
-        Item(QString::fromLatin1(name))->setEnabled(hasPhoto);
-    Item(QStringLiteral("MenuPrevious"))->setEnabled(photos_.previousIndex() >= 0);
-    Item(QStringLiteral("MenuNext"))->setEnabled(photos_.nextIndex() >= 0);
-
-    for (int slot = 1; slot <= RecentFiles::kSlots; ++slot)
-        menu_.recent[slot - 1]->setVisible(!recent_.path(slot).isEmpty());
-    menu_.none->setVisible(recent_.isEmpty());
-    menu_.none->setEnabled(false);
-
-    for (const auto& [item, percent] : menu_.zoomItems)
-        item->setChecked(percent == photo_->Zoom());
-
-    // Templates: the items after Add, Manage and the separator, and the buttons after None.
-    const QList<QAction*> templateItems = menu_.templates->actions();
-    for (qsizetype i = 3; i < templateItems.size(); ++i)
-        templateItems[i]->setEnabled(hasPhoto);
-    const QList<QAction*> templateButtons = toolBarTemplates_->actions();
-    for (qsizetype i = 1; i < templateButtons.size(); ++i)
-        templateButtons[i]->setEnabled(hasPhoto);
-    toolButtonNone_->setEnabled(false);
-    toolButtonNone_->setVisible(templateButtons.size() < 2);
-
+    setWindowTitle(hasPhoto ? current->FileName + QStringLiteral(" - ") + kTitle : kTitle);
+    const PhotoStatus status{photoButtons_->count(), photo_->Core().DisplaySize(), photo_->Zoom()};
+    statusBar_.show(hasPhoto ? &status : nullptr);
+    menu_.update({.hasPhoto = hasPhoto,
+                  .hasPrevious = photos_.previousIndex() >= 0,
+                  .hasNext = photos_.nextIndex() >= 0,
+                  .zoom = photo_->Zoom()},
+                 recent_, router_);
+    bands_.updateTemplates(hasPhoto);
     router_.copyEnabledStates();
 }

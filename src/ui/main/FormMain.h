@@ -3,6 +3,8 @@
 #include "CommandRouter.h"
 #include "EditCommands.h"
 #include "MainMenu.h"
+#include "MainStatusBar.h"
+#include "MainToolBars.h"
 #include "PhotoList.h"
 #include "RecentFiles.h"
 #include "render/PhotoSettings.h"
@@ -76,7 +78,7 @@ public:
     // The photo area's background color as stored, and as painted.
     TColor BackgroundColor() const { return background_; }
     QColor BackgroundScreenColor() const;
-    QToolBar* TemplatesToolBar() const { return toolBarTemplates_; }
+    QToolBar* TemplatesToolBar() const { return bands_.templates; }
     QMenu* TemplatesMenu() const { return menu_.templates; }
     QMenu* PopupMenu() const { return menu_.popup; }
 
@@ -88,7 +90,6 @@ protected:
 private:
     void buildToolBars();
     void buildPhotoArea();
-    void buildStatusBar();
     void connectCommands();
     void createDialogs();
     void FormShow();
@@ -114,8 +115,7 @@ private:
     QScrollArea* scrollBox_ = nullptr;
     TPhoto* photo_ = nullptr;
     PhotosToolBar* photoButtons_ = nullptr;
-    QToolBar* toolBarTemplates_ = nullptr;
-    QAction* toolButtonNone_ = nullptr;
-    QList<QLabel*> panels_;
+    MainToolBars bands_;
+    MainStatusBar statusBar_;
     TFormAbout* formAbout_ = nullptr;
 };

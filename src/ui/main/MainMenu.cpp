@@ -1,6 +1,7 @@
 #include "MainMenu.h"
 
 #include "CommandRouter.h"
+#include "RecentFiles.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -167,4 +168,38 @@ MainMenu MainMenu::build(QWidget* owner, CommandRouter& router)
         router.addTwin(twin, itemName);
     }
     return m;
+}
+
+void MainMenu::showRecent(const RecentFiles& recentFiles) const
+{
+    for (int slot = 1; slot <= RecentFiles::kSlots; ++slot) {
+        recent[slot - 1]->setText(menuCaption(recentFiles.caption(slot)));
+        recent[slot - 1]->setToolTip(recentFiles.path(slot));
+    }
+}
+
+void MainMenu::update(const States& states, const RecentFiles& recentFiles, CommandRouter& router) const
+{
+    static const char* const photoItems[] = {
+        "MenuCurrent", "MenuSave",  "MenuEmail",  "MenuCopy",      "MenuClose",
+        "MenuAll",     "MenuExport", "MenuResize", "MenuCrop",     "MenuClockwise",
+        "MenuCounterclockwise",     "MenuColor",  "MenuWatermark", "MenuMask",
+        "MenuAdd",     "MenuSet",   "MenuReload",
+    };
+    for (const char* name : photoItems)
+        router.item(QString::fromLatin1(name))->setEnabled(states.hasPhoto);
+    router.item(QStringLiteral("MenuPrevious"))->setEnabled(states.hasPrevious);
+    router.item(QStringLiteral("MenuNext"))->setEnabled(states.hasNext);
+
+    for (int slot = 1; slot <= RecentFiles::kSlots; ++slot)
+        recent[slot - 1]->setVisible(!recentFiles.path(slot).isEmpty());
+    none->setVisible(recentFiles.isEmpty());
+    none->setEnabled(false);
+
+    for (const auto& [item, percent] : zoomItems)
+        item->setChecked(percent == states.zoom);
+
+    const QList<QAction*> templateItems = templates->actions();
+    for (qsizetype i = 3; i < templateItems.size(); ++i)
+        templateItems[i]->setEnabled(states.hasPhoto);
 }

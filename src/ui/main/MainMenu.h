@@ -5,6 +5,7 @@
 #include <QString>
 
 class CommandRouter;
+class RecentFiles;
 class QAction;
 class QActionGroup;
 class QMenu;
@@ -30,4 +31,19 @@ struct MainMenu {
     QList<QPair<QAction*, int>> zoomItems; // Menu33 .. Menu300 with their percent
 
     static MainMenu build(QWidget* owner, CommandRouter& router);
+
+    // The recent files' captions (their file names) and tool tips (their paths).
+    void showRecent(const RecentFiles& recentFiles) const;
+
+    // The enabled, visible and checked states: the photo commands while a photo is current,
+    // Previous and Next while there is a photo before or after it, the recent files that are
+    // set ("None" instead of them when none is), the zoom item of the current zoom, and the
+    // templates (after Add, Manage and the separator) while a photo is current.
+    struct States {
+        bool hasPhoto = false;
+        bool hasPrevious = false;
+        bool hasNext = false;
+        int zoom = 100;
+    };
+    void update(const States& states, const RecentFiles& recentFiles, CommandRouter& router) const;
 };

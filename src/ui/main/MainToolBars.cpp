@@ -83,3 +83,12 @@ MainToolBars MainToolBars::build(QMainWindow& window, QMenuBar* menuBar, Command
     window.addToolBar(Qt::TopToolBarArea, templatesBand);
     return bands;
 }
+
+void MainToolBars::updateTemplates(bool hasPhoto) const
+{
+    const QList<QAction*> buttons = templates->actions();
+    for (qsizetype i = 1; i < buttons.size(); ++i)
+        buttons[i]->setEnabled(hasPhoto);
+    none->setEnabled(false);
+    none->setVisible(buttons.size() < 2);
+}

@@ -16,4 +16,8 @@ struct MainToolBars {
     QAction* none = nullptr;         // ToolButtonNone, shown while there are no templates
 
     static MainToolBars build(QMainWindow& window, QMenuBar* menuBar, CommandRouter& router);
+
+    // The template buttons are enabled while a photo is current; "None" shows, disabled,
+    // while there is no template button.
+    void updateTemplates(bool hasPhoto) const;
 };
