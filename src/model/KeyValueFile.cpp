@@ -4,8 +4,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 
-#include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -277,6 +279,7 @@ std::optional<QString> KeyValueText::value(const QString& section, const QString
 KeyValueText::Pairs KeyValueText::section(const QString& section) const
 {
     Pairs pairs;
+    QSet<QString> seen;
     bool inSection = false;
     for (const Line& line : lines_) {
         if (line.kind == Line::Section)
@@ -285,11 +288,10 @@ KeyValueText::Pairs KeyValueText::section(const QString& section) const
             inSection = false;
         else if (inSection && line.kind == Line::Key) {
             const QString key = QString::fromUtf8(line.name);
-            const bool seen = std::any_of(pairs.begin(), pairs.end(), [&](const auto& p) {
-                return p.first.compare(key, Qt::CaseInsensitive) == 0;
-            });
-            if (!seen)
+            if (!seen.contains(key.toCaseFolded())) {
+                seen.insert(key.toCaseFolded());
                 pairs.append({key, decodeValue(line.value)});
+            }
         }
     }
     return pairs;
@@ -303,6 +305,50 @@ QStringList KeyValueText::sections() const
             names << QString::fromUtf8(line.name);
     }
     return names;
+}
+
+QList<KeyValueText::Section> KeyValueText::allSections() const
+{
+    QList<Section> result;
+    std::vector<QSet<QString>> seenKeys;
+    QHash<QString, qsizetype> indexOf;
+    qsizetype current = -1;
+    for (const Line& line : lines_) {
+        if (line.kind == Line::Section) {
+            const QString name = QString::fromUtf8(line.name);
+            const QString folded = name.toCaseFolded();
+            const auto found = indexOf.constFind(folded);
+            if (found != indexOf.constEnd()) {
+                current = *found;
+            } else {
+                current = result.size();
+                indexOf.insert(folded, current);
+                result.append({name, {}});
+                seenKeys.emplace_back();
+            }
+        } else if (line.kind == Line::BrokenSection) {
+            current = -1;
+        } else if (current >= 0 && line.kind == Line::Key) {
+            const QString key = QString::fromUtf8(line.name);
+            QSet<QString>& seen = seenKeys[size_t(current)];
+            if (!seen.contains(key.toCaseFolded())) {
+                seen.insert(key.toCaseFolded());
+                result[current].keys.append({key, decodeValue(line.value)});
+            }
+        }
+    }
+    return result;
+}
+
+KeyValueText KeyValueText::fromSections(const QList<Section>& sections)
+{
+    QByteArray bytes;
+    for (const Section& section : sections) {
+        bytes += '[' + encodeValue(section.name) + "]\n";
+        for (const auto& [key, value] : section.keys)
+            bytes += encodeValue(key) + '=' + encodeValue(value) + '\n';
+    }
+    return KeyValueText(bytes);
 }
 
 void KeyValueText::setValue(const QString& section, const QString& key, const QString& value)
@@ -375,6 +421,16 @@ KeyValueFile::Pairs KeyValueFile::readSection(const QString& section) const
 QStringList KeyValueFile::sections() const
 {
     return read().sections();
+}
+
+QList<KeyValueText::Section> KeyValueFile::readAllSections() const
+{
+    return read().allSections();
+}
+
+void KeyValueFile::writeAllSections(const QList<KeyValueText::Section>& sections)
+{
+    replaceFile(KeyValueText::fromSections(sections));
 }
 
 void KeyValueFile::writeString(const QString& section, const QString& key, const QString& value)

@@ -32,6 +32,10 @@ class KeyValueText {
 public:
     using Pairs = QList<QPair<QString, QString>>;
     struct Line;
+    struct Section {
+        QString name;
+        Pairs keys;
+    };
 
     explicit KeyValueText(const QByteArray& content = QByteArray());
     ~KeyValueText();
@@ -41,6 +45,12 @@ public:
     std::optional<QString> value(const QString& section, const QString& key) const;
     Pairs section(const QString& section) const;
     QStringList sections() const;
+    // Every section with its keys, read in one pass, in the order of first appearance.
+    // Headers naming the same section (in any case) make one section whose first value of
+    // each key counts, exactly as section() and value() read it.
+    QList<Section> allSections() const;
+    // A text holding exactly these sections with their keys, in order.
+    static KeyValueText fromSections(const QList<Section>& sections);
     void setValue(const QString& section, const QString& key, const QString& value);
     // False when there was no such section.
     bool eraseSection(const QString& section);
@@ -73,6 +83,8 @@ public:
     Pairs readSection(const QString& section) const;
     // The names of all sections, in file order.
     QStringList sections() const;
+    // Every section with its keys, in one reading of the file (see KeyValueText).
+    QList<KeyValueText::Section> readAllSections() const;
 
     void writeString(const QString& section, const QString& key, const QString& value);
     void writeInteger(const QString& section, const QString& key, int32_t value);
@@ -81,6 +93,9 @@ public:
     void writeValues(const QString& section, const Pairs& values);
     // Removes a section with all its lines; nothing happens when it is missing.
     void eraseSection(const QString& section);
+    // Replaces the whole file by these sections, in one update: either the new content is
+    // there in full or the old file is left as it was.
+    void writeAllSections(const QList<KeyValueText::Section>& sections);
 
 private:
     KeyValueText read() const;

@@ -30,7 +30,11 @@ void TPhotoInfo::AssignSettings(const TPhotoInfo& source)
 void TPhotoInfo::LoadSettings(const QString& fileName, const QString& section)
 {
     // One read of the file serves the whole block.
-    const KeyValueFile::Pairs stored = KeyValueFile(fileName).readSection(section);
+    LoadSettings(KeyValueFile(fileName).readSection(section));
+}
+
+void TPhotoInfo::LoadSettings(const KeyValueText::Pairs& stored)
+{
     auto text = [&](const char* key, const QString& def) {
         for (const auto& [name, value] : stored) {
             if (name.compare(QLatin1String(key), Qt::CaseInsensitive) == 0)
@@ -70,9 +74,14 @@ void TPhotoInfo::LoadSettings(const QString& fileName, const QString& section)
 
 void TPhotoInfo::SaveSettings(const QString& fileName, const QString& section) const
 {
-    auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
     // The whole block is one update of the file: a failure leaves the old file as it was.
-    KeyValueFile(fileName).writeValues(section, {
+    KeyValueFile(fileName).writeValues(section, SettingsBlock());
+}
+
+KeyValueText::Pairs TPhotoInfo::SettingsBlock() const
+{
+    auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+    return {
         {QStringLiteral("SIZE"), QString::number(MaxSize)},
         {QStringLiteral("OPTIMIZE"), flag(Optimize)},
         {QStringLiteral("KEEP"), flag(KeepSize)},
@@ -91,7 +100,7 @@ void TPhotoInfo::SaveSettings(const QString& fileName, const QString& section) c
         {QStringLiteral("MASK"), Mask},
         {QStringLiteral("MARGIN"), QString::number(BorderWidth)},
         {QStringLiteral("COLOR"), colorToString(BackgroundColor)},
-    });
+    };
 }
 
 QImage TPhotoInfo::CreateThumbnail(int width, int height) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KeyValueFile.h"
 #include "render/PhotoSettings.h"
 
 #include <QImage>
@@ -20,10 +21,14 @@ public:
     // outside the block are left alone. Never fails: missing or unreadable values give
     // the built-in defaults.
     void LoadSettings(const QString& fileName, const QString& section);
+    // The same from the keys of a section already read.
+    void LoadSettings(const KeyValueText::Pairs& stored);
 
     // Writes the settings block into a section, keeping every other key, section and line.
     // Throws "Unable to write to <path>" when the file cannot be written.
     void SaveSettings(const QString& fileName, const QString& section) const;
+    // The keys and values SaveSettings writes, in the order it writes them.
+    KeyValueText::Pairs SettingsBlock() const;
 
     // The 32 x 32 thumbnail of the source picture on white. Throws when the source cannot
     // be decoded or is empty.

@@ -25,6 +25,11 @@ QString settingsFilePath()
     return programFile(QStringLiteral("lumatrim.dat"));
 }
 
+QString templatesFilePath()
+{
+    return programFile(QStringLiteral("templates.dat"));
+}
+
 QString defaultSettingsSection()
 {
     return QStringLiteral("PHOTO");

@@ -12,5 +12,8 @@ QString programFile(const QString& name);
 // The settings file lumatrim.dat in the program folder.
 QString settingsFilePath();
 
+// The template store templates.dat in the program folder.
+QString templatesFilePath();
+
 // The section of lumatrim.dat holding the default settings (and the workspace color).
 QString defaultSettingsSection();
