@@ -15,7 +15,10 @@
 #include "model/ColorNames.h"
 #include "model/ProgramFolder.h"
 #include "templates/DefaultSettings.h"
+#include "templates/FormAdd.h"
 #include "templates/FormDefault.h"
+#include "templates/FormManage.h"
+#include "templates/TemplateCommands.h"
 #include "ui/dialogs/FormMask.h"
 #include "ui/dialogs/FormResize.h"
 #include "ui/dialogs/FormWatermark.h"
@@ -58,11 +61,11 @@ TFormMain::TFormMain(Desktop& desktop, QWidget* parent)
     // Key preview: the window sees every key pressed in it before the focused control does.
     qApp->installEventFilter(this);
 
-    // FormCreate
+    // FormCreate; the template commands come with the dialogs they open.
     LoadBackground();
     LoadRecent();
-    UpdateControls();
     createDialogs();
+    UpdateControls();
 }
 
 void TFormMain::createDialogs()
@@ -73,8 +76,15 @@ void TFormMain::createDialogs()
     auto* formColor = new TFormColor(*photo_, this);
     auto* formWatermark = new TFormWatermark(*photo_, desktop_, this);
     auto* formMask = new TFormMask(*photo_, desktop_, this);
-    defaults_ = std::make_unique<DefaultSettings>(*new TFormDefault(desktop_, this), *photo_, desktop_);
+    auto* formDefault = new TFormDefault(desktop_, this);
+    defaults_ = std::make_unique<DefaultSettings>(*formDefault, *photo_, desktop_);
+    auto* formAdd = new TFormAdd(this);
     formAbout_ = new TFormAbout(desktop_, this);
+    auto* formManage = new TFormManage(desktop_, *formAdd, *formDefault, this);
+    templates_ = std::make_unique<TemplateCommands>(
+        TemplateCommands::Places{.menu = menu_.templates, .bar = bands_.templates, .none = bands_.none}, *photo_,
+        desktop_, *formAdd, *formManage, [this] { UpdateControls(); });
+    templates_->LoadTemplates();
     photo_->SetEditDialogs({.resize = formResize, .crop = formCrop, .color = formColor, .watermark = formWatermark,
                             .mask = formMask},
                            [this](QDialog& dialog) { return desktop_.execDialog(dialog); });
@@ -153,6 +163,11 @@ void TFormMain::connectCommands()
     defaults("MenuDefault", &DefaultSettings::MenuDefaultClick);
     defaults("MenuSet", &DefaultSettings::MenuSetClick);
     defaults("MenuReload", &DefaultSettings::MenuReloadClick);
+    auto templates = [&](const char* name, void (TemplateCommands::*handler)()) {
+        wire(name, [this] { return templates_.get(); }, handler);
+    };
+    templates("MenuAdd", &TemplateCommands::MenuAddClick);
+    templates("MenuManage", &TemplateCommands::MenuManageClick);
     connect(router_.item(QStringLiteral("MenuExit")), &QAction::triggered, this, &QWidget::close);
     for (int slot = 1; slot <= RecentFiles::kSlots; ++slot)
         connect(menu_.recent[slot - 1], &QAction::triggered, this,
@@ -160,8 +175,7 @@ void TFormMain::connectCommands()
     for (const auto& [item, percent] : menu_.zoomItems)
         connect(item, &QAction::triggered, this,
                 [this, percent = percent] { runCommand([this, percent] { MenuZoomClick(percent); }); });
-    // Export and the template commands open dialogs of their own; until those exist the
-    // items do nothing.
+    // Export opens a dialog of its own; until it exists the item does nothing.
 }
 
 // ---- Opening, selecting and closing -------------------------------------------------------

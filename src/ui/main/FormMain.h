@@ -15,6 +15,7 @@
 #include <memory>
 
 class DefaultSettings;
+class TemplateCommands;
 class Desktop;
 class PhotosToolBar;
 class QAction;
@@ -108,6 +109,7 @@ private:
     PhotoList photos_;
     std::unique_ptr<EditCommands> edits_;
     std::unique_ptr<DefaultSettings> defaults_;
+    std::unique_ptr<TemplateCommands> templates_;
     RecentFiles recent_;
     TColor background_;
     bool shownOnce_ = false;

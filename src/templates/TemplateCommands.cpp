@@ -1,0 +1,104 @@
+#include "TemplateCommands.h"
+
+#include "FormAdd.h"
+#include "FormManage.h"
+#include "TemplateStore.h"
+#include "model/ProgramFolder.h"
+#include "ui/dialogs/EditDialog.h"
+#include "ui/main/Desktop.h"
+#include "ui/main/ErrorReport.h"
+#include "ui/main/MainMenu.h"
+#include "ui/main/Photo.h"
+#include "ui/main/ToolIcons.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QToolBar>
+
+namespace {
+
+constexpr int kFixedItems = 3; // MenuAdd, MenuManage, N7
+
+} // namespace
+
+TemplateCommands::TemplateCommands(const Places& places, TPhoto& photo, Desktop& desktop, TFormAdd& formAdd,
+                                   TFormManage& formManage, std::function<void()> updateControls)
+    : places_(places), photo_(photo), desktop_(desktop), formAdd_(formAdd), formManage_(formManage),
+      updateControls_(std::move(updateControls))
+{
+}
+
+QString TemplateCommands::SectionOf(const QAction* item)
+{
+    return item->data().toString();
+}
+
+QAction* TemplateCommands::newTemplateAction(const QString& name, const QString& section)
+{
+    auto* action = new QAction(toolIcon(ToolIcon::Template), menuCaption(name));
+    action->setIconText(menuCaption(name));
+    action->setData(section);
+    QObject::connect(action, &QAction::triggered, action,
+                     [this, action] { runCommand([this, action] { ToolButtonNoneClick(action); }); });
+    return action;
+}
+
+void TemplateCommands::LoadTemplates()
+{
+    for (const StoredTemplate& stored : readTemplates(templatesFilePath())) {
+        QAction* item = newTemplateAction(stored.name, stored.section);
+        // The menu shows no images beside its items.
+        item->setIconVisibleInMenu(false);
+        item->setParent(places_.menu);
+        places_.menu->addAction(item);
+        if (stored.button) {
+            QAction* button = newTemplateAction(stored.name, stored.section);
+            button->setParent(places_.bar);
+            places_.bar->addAction(button);
+        }
+    }
+}
+
+void TemplateCommands::Rebuild()
+{
+    const QList<QAction*> items = places_.menu->actions();
+    for (qsizetype i = kFixedItems; i < items.size(); ++i)
+        delete items[i];
+    places_.none->setVisible(true);
+    const QList<QAction*> buttons = places_.bar->actions();
+    for (qsizetype i = 1; i < buttons.size(); ++i)
+        delete buttons[i];
+    LoadTemplates();
+    updateControls_();
+}
+
+void TemplateCommands::ToolButtonNoneClick(const QAction* sender)
+{
+    TPhotoInfo* info = photo_.Info();
+    if (!info || !sender)
+        return;
+    info->LoadSettings(templatesFilePath(), SectionOf(sender));
+    photo_.LoadMask();
+    photo_.Render();
+}
+
+void TemplateCommands::MenuAddClick()
+{
+    const TPhotoInfo* info = photo_.Info();
+    if (!info)
+        return;
+    formAdd_.setWindowTitle(QStringLiteral("Add to Templates"));
+    formAdd_.EditName()->setText(info->Watermark + QStringLiteral(" - ") + QString::number(info->MaxSize));
+    if (desktop_.execDialog(formAdd_) != mrOk)
+        return;
+    addTemplate(templatesFilePath(), formAdd_.EditName()->text(), formAdd_.CheckBoxToolbar()->isChecked(), *info);
+    Rebuild();
+}
+
+void TemplateCommands::MenuManageClick()
+{
+    desktop_.execDialog(formManage_);
+    Rebuild();
+}
