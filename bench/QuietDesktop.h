@@ -15,6 +15,7 @@ public:
     std::optional<TFont> chooseFont(QWidget*, const TFont&) override { return std::nullopt; }
     bool confirm(QWidget*, const QString&) override { return true; }
     void showError(QWidget*, const QString& text) override { qFatal("%s", qPrintable(text)); }
+    void warn(QWidget*, const QString& text) override { qFatal("%s", qPrintable(text)); }
     int execDialog(QDialog&) override { return QDialog::Rejected; }
     void sendMail(const QStringList&) override {}
     void openUrl(const QUrl&) override {}

@@ -5,8 +5,8 @@
 #include <QStyleOptionSpinBox>
 
 NumericBox::NumericBox(const Options& options, QWidget* parent)
-    : QAbstractSpinBox(parent), maximum_(options.maximum), maxLength_(options.maxLength),
-      rewriteOnLeave_(options.rewriteOnLeave)
+    : QAbstractSpinBox(parent), minimum_(options.minimum), value_(options.minimum), maximum_(options.maximum),
+      maxLength_(options.maxLength), rewriteOnLeave_(options.rewriteOnLeave)
 {
     setObjectName(options.spinName);
     lineEdit()->setObjectName(options.editName);
@@ -34,7 +34,7 @@ void NumericBox::show(int value)
 
 void NumericBox::setValue(int value)
 {
-    const int clamped = clampToRange(value, 0, maximum_);
+    const int clamped = clampToRange(value, minimum_, maximum_);
     show(clamped);
     if (clamped != value_) {
         value_ = clamped;
@@ -46,7 +46,7 @@ void NumericBox::setValue(int value)
 void NumericBox::commitText()
 {
     const auto typed = parseTypedNumber(text());
-    const int value = typed ? clampToRange(*typed, 0, maximum_) : value_;
+    const int value = typed ? clampToRange(*typed, minimum_, maximum_) : value_;
     // A box that is rewritten shows the value even after text that was not a number.
     if (rewriteOnLeave_)
         show(value);
@@ -67,7 +67,7 @@ void NumericBox::stepBy(int steps)
 QAbstractSpinBox::StepEnabled NumericBox::stepEnabled() const
 {
     StepEnabled enabled = StepNone;
-    if (value_ > 0)
+    if (value_ > minimum_)
         enabled |= StepDownEnabled;
     if (value_ < maximum_)
         enabled |= StepUpEnabled;

@@ -4,7 +4,7 @@
 
 #include <QAbstractSpinBox>
 
-// A text box with spin buttons holding a whole number within 0..maximum. The arrows (and the
+// A text box with spin buttons holding a whole number within minimum..maximum. The arrows (and the
 // Up and Down keys) change the value by 1 and write it into the box. The text is free while
 // typing and is taken when the box is left: a number becomes the value, clamped to the range;
 // other text is ignored without a message. Whether the box is then rewritten with the value
@@ -17,6 +17,7 @@ public:
     struct Options {
         QString spinName; // objectName of the spin control (UpDownMax)
         QString editName; // objectName of its text box (EditMax)
+        int minimum = 0;
         int maximum = 0;
         int maxLength = 0;          // characters that can be typed; 0 for no limit
         bool rewriteOnLeave = true; // the box shows the value after it is left
@@ -24,6 +25,7 @@ public:
     NumericBox(const Options& options, QWidget* parent = nullptr);
 
     int value() const { return value_; }
+    int minimum() const { return minimum_; }
     int maximum() const { return maximum_; }
     void setValue(int value);
     QString text() const;
@@ -50,7 +52,8 @@ protected:
 private:
     void show(int value);
 
-    int value_ = 0;
+    int minimum_;
+    int value_;
     int maximum_;
     int maxLength_;
     bool rewriteOnLeave_;

@@ -34,6 +34,8 @@ public:
     virtual bool confirm(QWidget* parent, const QString& text) = 0;
     // A message box captioned "Lumatrim" telling the user that a command failed.
     virtual void showError(QWidget* parent, const QString& text) = 0;
+    // A warning box captioned "Lumatrim" with an OK button.
+    virtual void warn(QWidget* parent, const QString& text) = 0;
     // Shows a dialog modally and returns its result.
     virtual int execDialog(QDialog& dialog) = 0;
     // Opens a new message of the desktop's mail client with the files attached. When no
@@ -58,6 +60,7 @@ public:
     std::optional<TFont> chooseFont(QWidget* parent, const TFont& initial) override;
     bool confirm(QWidget* parent, const QString& text) override;
     void showError(QWidget* parent, const QString& text) override;
+    void warn(QWidget* parent, const QString& text) override;
     int execDialog(QDialog& dialog) override;
     void sendMail(const QStringList& files) override;
     void openUrl(const QUrl& url) override;

@@ -120,6 +120,12 @@ void SystemDesktop::showError(QWidget* parent, const QString& text)
     showErrorBox(parent, text);
 }
 
+void SystemDesktop::warn(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, kCaption, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
 int SystemDesktop::execDialog(QDialog& dialog)
 {
     return dialog.exec();

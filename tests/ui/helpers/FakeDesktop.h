@@ -29,6 +29,7 @@ public:
     QList<TFont> fontInitials;
     QStringList questions;
     QStringList errors;
+    QStringList warnings;
     QStringList execDialogs; // objectName of every dialog run
     QList<QStringList> mails;
     QList<QUrl> urls;
@@ -63,6 +64,7 @@ public:
         return confirmAnswer;
     }
     void showError(QWidget*, const QString& text) override { errors << text; }
+    void warn(QWidget*, const QString& text) override { warnings << text; }
     int execDialog(QDialog& dialog) override
     {
         execDialogs << dialog.objectName();
