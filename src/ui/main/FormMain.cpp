@@ -10,6 +10,8 @@
 #include "PhotoOutput.h"
 #include "SystemColors.h"
 #include "WorkspaceBackground.h"
+#include "export/ExportCommand.h"
+#include "export/FormExport.h"
 #include "ui/dialogs/FormColor.h"
 #include "ui/dialogs/FormCrop.h"
 #include "model/ColorNames.h"
@@ -85,6 +87,7 @@ void TFormMain::createDialogs()
         TemplateCommands::Places{.menu = menu_.templates, .bar = bands_.templates, .none = bands_.none}, *photo_,
         desktop_, *formAdd, *formManage, [this] { UpdateControls(); });
     templates_->LoadTemplates();
+    exports_ = std::make_unique<ExportCommand>(*new TFormExport(desktop_, this), photos_, desktop_);
     photo_->SetEditDialogs({.resize = formResize, .crop = formCrop, .color = formColor, .watermark = formWatermark,
                             .mask = formMask},
                            [this](QDialog& dialog) { return desktop_.execDialog(dialog); });
@@ -168,6 +171,7 @@ void TFormMain::connectCommands()
     };
     templates("MenuAdd", &TemplateCommands::MenuAddClick);
     templates("MenuManage", &TemplateCommands::MenuManageClick);
+    wire("MenuExport", [this] { return exports_.get(); }, &ExportCommand::MenuExportClick);
     connect(router_.item(QStringLiteral("MenuExit")), &QAction::triggered, this, &QWidget::close);
     for (int slot = 1; slot <= RecentFiles::kSlots; ++slot)
         connect(menu_.recent[slot - 1], &QAction::triggered, this,
@@ -175,7 +179,6 @@ void TFormMain::connectCommands()
     for (const auto& [item, percent] : menu_.zoomItems)
         connect(item, &QAction::triggered, this,
                 [this, percent = percent] { runCommand([this, percent] { MenuZoomClick(percent); }); });
-    // Export opens a dialog of its own; until it exists the item does nothing.
 }
 
 // ---- Opening, selecting and closing -------------------------------------------------------

@@ -15,6 +15,7 @@
 #include <memory>
 
 class DefaultSettings;
+class ExportCommand;
 class TemplateCommands;
 class Desktop;
 class PhotosToolBar;
@@ -110,6 +111,7 @@ private:
     std::unique_ptr<EditCommands> edits_;
     std::unique_ptr<DefaultSettings> defaults_;
     std::unique_ptr<TemplateCommands> templates_;
+    std::unique_ptr<ExportCommand> exports_;
     RecentFiles recent_;
     TColor background_;
     bool shownOnce_ = false;

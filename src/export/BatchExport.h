@@ -1,0 +1,25 @@
+#pragma once
+
+#include "ExportNaming.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <functional>
+
+class TPhotoInfo;
+
+// What an export did: the paths written, in photo order (a path twice when two photos got
+// the same name), and the sources that could not be read and so were not written.
+struct ExportResult {
+    QStringList written;
+    QStringList unreadable;
+};
+
+// Renders every photo with its own settings, one at a time in a photo object of its own
+// (only one source, mask and bitmap are held at any moment), and writes it as JPEG into the
+// folder under the pattern's name; an existing file is replaced. Auto names count from start,
+// one number per photo. progress(k, n) runs after the k-th of n photos. A file that cannot be
+// written throws (its message names the file), and the files written before it stay.
+ExportResult exportPhotos(const QList<TPhotoInfo*>& photos, const QString& folder, const NamePattern& pattern,
+                          int start, const std::function<void(int done, int total)>& progress);
