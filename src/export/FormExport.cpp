@@ -23,7 +23,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShowEvent>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -65,12 +64,9 @@ OnScopeExit(F) -> OnScopeExit<F>;
 
 } // namespace
 
-TFormExport::TFormExport(Desktop& desktop, QWidget* parent) : QDialog(parent), desktop_(desktop)
+TFormExport::TFormExport(Desktop& desktop, QWidget* parent)
+    : ProgramDialog("TFormExport", QStringLiteral("Export"), parent), desktop_(desktop)
 {
-    setObjectName(QStringLiteral("TFormExport"));
-    setWindowTitle(QStringLiteral("Export"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setModal(true);
 
     PanelFolder = buildFolderPanel();
     PanelName = buildNamePanel();
@@ -214,16 +210,8 @@ QGroupBox* TFormExport::buildExportPanel()
     return panel;
 }
 
-void TFormExport::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
-}
-
 void TFormExport::FormShow()
 {
-    centerOnScreen(*this);
     ButtonOK->setEnabled(PhotoList_ != nullptr);
     ShellTreeView->scrollTo(ShellTreeView->currentIndex());
     EditFolder->setFocus();
@@ -297,7 +285,3 @@ void TFormExport::ButtonOKClick()
     done(mrOk);
 }
 
-void TFormExport::reject()
-{
-    done(mrCancel);
-}

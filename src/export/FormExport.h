@@ -2,7 +2,7 @@
 
 #include "ExportNaming.h"
 
-#include <QDialog>
+#include "ui/dialogs/ProgramDialog.h"
 #include <QStringList>
 
 class Desktop;
@@ -21,7 +21,7 @@ class QTreeView;
 // The Export dialog: the folder, the name pattern and whether to mail the files, and the
 // export itself, which writes every opened photo, rendered with its own settings, into the
 // folder. Everything set here stays set for the rest of the run.
-class TFormExport : public QDialog {
+class TFormExport : public ProgramDialog {
     Q_OBJECT
 
 public:
@@ -40,13 +40,9 @@ public:
     void ButtonOKClick();
     void ComboBoxNameChange();
     void ShellTreeViewChange();
-    void reject() override;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
-    void FormShow();
+    void FormShow() override;
     void setExporting(bool exporting);
     QGroupBox* buildFolderPanel();
     QGroupBox* buildNamePanel();

@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShowEvent>
 
 namespace {
 
@@ -24,12 +23,8 @@ QPushButton* newButton(const char* name, const QString& text, QWidget* parent)
 
 } // namespace
 
-TFormAdd::TFormAdd(QWidget* parent) : QDialog(parent)
+TFormAdd::TFormAdd(QWidget* parent) : ProgramDialog("TFormAdd", QStringLiteral("Template Name"), parent)
 {
-    setObjectName(QStringLiteral("TFormAdd"));
-    setWindowTitle(QStringLiteral("Template Name"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setModal(true);
 
     auto* label = new QLabel(QStringLiteral("Name:"), this);
     label->setObjectName(QStringLiteral("Label1"));
@@ -63,16 +58,8 @@ TFormAdd::TFormAdd(QWidget* parent) : QDialog(parent)
     CheckBoxToolbar_->setChecked(false);
 }
 
-void TFormAdd::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
-}
-
 void TFormAdd::FormShow()
 {
-    centerOnScreen(*this);
     EditNameChange();
     EditName_->setFocus();
 }
@@ -82,7 +69,3 @@ void TFormAdd::EditNameChange()
     ButtonOK_->setEnabled(!templateName(EditName_->text()).isEmpty());
 }
 
-void TFormAdd::reject()
-{
-    done(mrCancel);
-}

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/dialogs/ProgramDialog.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -10,7 +10,7 @@ class QPushButton;
 // callers ("Add to Templates" and the Manage dialog's "Change Name") set the caption, the
 // name and the check box before showing it, and read them after OK. The check box is
 // unchecked once, when the dialog is created, and otherwise keeps what the last showing left.
-class TFormAdd : public QDialog {
+class TFormAdd : public ProgramDialog {
     Q_OBJECT
 
 public:
@@ -22,14 +22,9 @@ public:
 
     // OK is enabled exactly while the name is not blank.
     void EditNameChange();
-    // Cancel, Escape and the close box.
-    void reject() override;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
-    void FormShow();
+    void FormShow() override;
 
     QLineEdit* EditName_;
     QCheckBox* CheckBoxToolbar_;

@@ -11,7 +11,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QVBoxLayout>
 
 namespace {
@@ -26,12 +25,9 @@ QGroupBox* inPanel(QWidget* content, QWidget* parent)
 
 } // namespace
 
-TFormDefault::TFormDefault(Desktop& desktop, QWidget* parent) : QDialog(parent)
+TFormDefault::TFormDefault(Desktop& desktop, QWidget* parent)
+    : ProgramDialog("TFormDefault", QStringLiteral("Default Settings"), parent)
 {
-    setObjectName(QStringLiteral("TFormDefault"));
-    setWindowTitle(QStringLiteral("Default Settings"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setModal(true);
 
     Size = new SizeFields({.label = "Label1", .spin = "UpDownSize", .edit = "EditSize", .note = "Label4"}, this);
     Watermark = new WatermarkFields({.signatureLabel = "Label2",
@@ -74,26 +70,14 @@ bool TFormDefault::MasksLoaded() const
     return MaskFrame->list()->loaded();
 }
 
-void TFormDefault::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
-}
-
 void TFormDefault::FormShow()
 {
-    centerOnScreen(*this);
     Watermark->SetControls(*editInfo_);
     Size->SetControls(*editInfo_);
     MaskFrame->SetControls(*editInfo_);
     Size->sizeBox()->setFocus();
 }
 
-void TFormDefault::reject()
-{
-    done(mrCancel);
-}
 
 void TFormDefault::ButtonOKClick()
 {

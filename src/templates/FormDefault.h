@@ -2,7 +2,7 @@
 
 #include "model/PhotoInfo.h"
 
-#include <QDialog>
+#include "ui/dialogs/ProgramDialog.h"
 
 class Desktop;
 class MaskFrameControls;
@@ -14,7 +14,7 @@ class WatermarkFields;
 // frame), for the default settings and for a template. The caller sets the caption, hands the
 // record to edit before every showing, and finds it updated after OK; Cancel leaves it alone.
 // The dialog keeps a record of its own for callers that have none.
-class TFormDefault : public QDialog {
+class TFormDefault : public ProgramDialog {
     Q_OBJECT
 
 public:
@@ -29,14 +29,9 @@ public:
 
     // Commits the box being edited, writes every control into EditInfo and closes with OK.
     void ButtonOKClick();
-    // Cancel, Escape and the close box: EditInfo stays as it was.
-    void reject() override;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
-    void FormShow();
+    void FormShow() override;
 
     TPhotoInfo ownInfo_;
     TPhotoInfo* editInfo_ = &ownInfo_;

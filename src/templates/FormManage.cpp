@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -46,12 +45,9 @@ void setImageIndex(QTreeWidgetItem* node, int index)
 } // namespace
 
 TFormManage::TFormManage(Desktop& desktop, TFormAdd& formAdd, TFormDefault& formDefault, QWidget* parent)
-    : QDialog(parent), desktop_(desktop), formAdd_(formAdd), formDefault_(formDefault)
+    : ProgramDialog("TFormManage", QStringLiteral("Manage Templates"), parent), desktop_(desktop), formAdd_(formAdd),
+      formDefault_(formDefault)
 {
-    setObjectName(QStringLiteral("TFormManage"));
-    setWindowTitle(QStringLiteral("Manage Templates"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setModal(true);
 
     TreeView_ = new QTreeWidget(this);
     TreeView_->setObjectName(QStringLiteral("TreeView"));
@@ -101,16 +97,8 @@ TPhotoInfo& TFormManage::NodeInfo(QTreeWidgetItem* node)
     return static_cast<TemplateNode*>(node)->info;
 }
 
-void TFormManage::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
-}
-
 void TFormManage::FormShow()
 {
-    centerOnScreen(*this);
     // Deleting the nodes releases their settings.
     TreeView_->clear();
     TPhotoInfo settings;
@@ -213,7 +201,3 @@ void TFormManage::ButtonOKClick()
     rewriteTemplates(templatesFilePath(), templates);
 }
 
-void TFormManage::reject()
-{
-    done(mrCancel);
-}

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/dialogs/ProgramDialog.h"
 
 class Desktop;
 class QPushButton;
@@ -14,7 +14,7 @@ class TPhotoInfo;
 // settings, deletes them and changes their order, all on a copy of the store read at every
 // showing. Nothing reaches templates.dat before OK, which rewrites the whole store in the
 // order shown; Cancel throws every change away.
-class TFormManage : public QDialog {
+class TFormManage : public ProgramDialog {
     Q_OBJECT
 
 public:
@@ -34,14 +34,9 @@ public:
     // Closes with OK, then rewrites the store from the list. Throws "Unable to write to
     // <path>" when the store cannot be written; the old store is then left as it was.
     void ButtonOKClick();
-    // Cancel, Escape and the close box: nothing is written.
-    void reject() override;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
-    void FormShow();
+    void FormShow() override;
     void TreeViewChange(QTreeWidgetItem* node);
     QTreeWidgetItem* selectedNode() const;
     void moveSelected(int by);

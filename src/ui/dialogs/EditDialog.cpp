@@ -3,18 +3,14 @@
 #include "LeaveRule.h"
 #include "ui/main/Photo.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QScreen>
 
 TEditDialog::TEditDialog(TPhoto& photo, SettingsGroup group, QWidget* parent)
-    : QDialog(parent), photo_(photo), group_(group)
+    : ProgramDialog(nullptr, QString(), parent), photo_(photo), group_(group)
 {
     // FormCreate: SavedInfo lives as long as the dialog.
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setModal(true);
 }
 
 QBoxLayout* TEditDialog::protocolButtons(bool withAll)
@@ -37,23 +33,8 @@ QBoxLayout* TEditDialog::protocolButtons(bool withAll)
     return row;
 }
 
-void TEditDialog::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
-}
-
-void centerOnScreen(QDialog& dialog)
-{
-    const QWidget* owner = dialog.parentWidget();
-    if (const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
-        dialog.move(screen->availableGeometry().center() - dialog.rect().center());
-}
-
 void TEditDialog::FormShow()
 {
-    centerOnScreen(*this);
     if (TPhotoInfo* info = photo_.Info())
         savedInfo_.AssignSettings(*info);
     SetControls(savedInfo_);
@@ -114,11 +95,6 @@ void TEditDialog::ButtonCancelClick()
         CopyGroup(group_, savedInfo_, *info);
         renderPhoto();
     }
-    done(mrCancel);
-}
-
-void TEditDialog::reject()
-{
     done(mrCancel);
 }
 

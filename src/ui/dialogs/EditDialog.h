@@ -3,18 +3,13 @@
 #include "model/PhotoInfo.h"
 #include "model/SettingsGroups.h"
 
-#include <QDialog>
+#include "ProgramDialog.h"
 
 #include <optional>
 
 class QBoxLayout;
 class QPushButton;
 class TPhoto;
-
-// Modal results of the edit dialogs.
-inline constexpr int mrOk = 1;
-inline constexpr int mrCancel = 2;
-inline constexpr int mrAll = 8;
 
 // What the five edit dialogs share: each edits one fixed group of the current photo's
 // settings. On every showing SavedInfo receives all settings of the current photo and the
@@ -23,10 +18,7 @@ inline constexpr int mrAll = 8;
 // All does the same and closes with 8, and the main window carries the group into every
 // opened photo; Cancel restores the group from SavedInfo, renders and closes with 2. The close
 // box closes with 2 and restores nothing. The values being edited live in the controls only.
-// Moves the dialog to the centre of its owner's screen (or the primary screen).
-void centerOnScreen(QDialog& dialog);
-
-class TEditDialog : public QDialog {
+class TEditDialog : public ProgramDialog {
     Q_OBJECT
 
 public:
@@ -39,9 +31,6 @@ public:
     void ButtonApplyClick();
     void ButtonAllClick();
     void ButtonCancelClick();
-
-    // Escape is the Cancel button; the close box only closes.
-    void reject() override;
 
 protected:
     // Sets the group's controls from the record (on every showing).
@@ -60,7 +49,7 @@ protected:
     // OK, [OK for All,] Cancel, Apply in a row at the bottom, with their handlers.
     QBoxLayout* protocolButtons(bool withAll);
 
-    void showEvent(QShowEvent* event) override;
+    // Escape is the Cancel button; the close box only closes (with 2).
     void keyPressEvent(QKeyEvent* event) override;
 
     QPushButton* ButtonOK = nullptr;
@@ -69,7 +58,7 @@ protected:
     QPushButton* ButtonApply = nullptr;
 
 private:
-    void FormShow();
+    void FormShow() override;
     // OK's work without closing: commit the edited box, write the group, render.
     void writeGroup();
     // The photo's record changed: reload the mask where the group holds it, then render.
