@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the key/value parser and editor. Besides not crashing, it checks
-// that lines it does not change survive an edit, and that a value it writes reads back.
+// that lines it does not change survive an edit, that a value it writes reads back, and that
+// reading all sections at once agrees with reading each one.
 #include "model/KeyValueFile.h"
 
 #include <cstdint>
@@ -15,6 +16,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QStringList sections = text.sections();
     for (const QString& section : sections)
         (void)text.section(section);
+    // The one-pass reading of every section sees exactly what the lookup of each one sees.
+    const QList<KeyValueText::Section> all = text.allSections();
+    for (const KeyValueText::Section& section : all) {
+        if (text.section(section.name) != section.keys)
+            abort();
+    }
+    (void)KeyValueText::fromSections(all).toBytes();
     (void)parseStoredInteger(QString::fromUtf8(bytes.left(16)));
 
     // Write into the first section (or PHOTO) a value derived from the input, then read it.
