@@ -23,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -52,15 +53,6 @@ QComboBox* newList(const char* name, const QStringList& items, QWidget* parent)
     list->addItems(items);
     return list;
 }
-
-// Runs a function when the scope is left, by return or by exception.
-template <typename F>
-struct OnScopeExit {
-    F run;
-    ~OnScopeExit() { run(); }
-};
-template <typename F>
-OnScopeExit(F) -> OnScopeExit<F>;
 
 } // namespace
 
@@ -267,7 +259,7 @@ void TFormExport::ButtonOKClick()
     ExportResult result;
     {
         setExporting(true);
-        OnScopeExit idleAgain{[this] { setExporting(false); }};
+        const auto idleAgain = qScopeGuard([this] { setExporting(false); });
         SavedFiles_.clear();
         QList<TPhotoInfo*> photos;
         for (int i = 0; PhotoList_ && i < PhotoList_->count(); ++i)

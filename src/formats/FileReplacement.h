@@ -10,6 +10,7 @@
 // size limit, a folder without write permission) leaves the old file as it was and no
 // temporary file behind. Returns the toolkit's error text on failure, nothing on success.
 //
-// The bytes are written unbuffered, in one call: a buffered write that the disk takes only in
-// part would otherwise be reported as complete, and a truncated file would replace the old one.
+// The bytes are written unbuffered, again and again until the disk has taken every one: a
+// buffered write that the disk takes only in part would otherwise be reported as complete, and
+// a truncated file would replace the old one.
 std::optional<QString> replaceFile(const QString& path, QByteArrayView bytes);

@@ -217,6 +217,15 @@ FileWriteError::FileWriteError(const QString& path)
 {
 }
 
+QString valueOf(const QList<QPair<QString, QString>>& keys, const QString& key, const QString& def)
+{
+    for (const auto& [name, value] : keys) {
+        if (name.compare(key, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return def;
+}
+
 std::optional<int32_t> parseStoredInteger(const QString& text)
 {
     auto parseHex = [](QStringView digits) -> std::optional<int32_t> {
@@ -450,9 +459,16 @@ void KeyValueFile::writeBool(const QString& section, const QString& key, bool va
 
 void KeyValueFile::writeValues(const QString& section, const Pairs& values)
 {
+    update([&](KeyValueText& text) {
+        for (const auto& [key, value] : values)
+            text.setValue(section, key, value);
+    });
+}
+
+void KeyValueFile::update(const std::function<void(KeyValueText&)>& edit)
+{
     KeyValueText text = read();
-    for (const auto& [key, value] : values)
-        text.setValue(section, key, value);
+    edit(text);
     replaceFile(text);
 }
 

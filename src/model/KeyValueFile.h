@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -25,6 +26,9 @@ private:
 // than 2 characters), "$" + hexadecimal, or an optionally signed decimal number. Hexadecimal
 // takes up to 8 digits and wraps to 32 bits; nothing else is accepted.
 std::optional<int32_t> parseStoredInteger(const QString& text);
+
+// The value of a key among a section's keys (matched without regard to case), or def.
+QString valueOf(const QList<QPair<QString, QString>>& keys, const QString& key, const QString& def = QString());
 
 // The content of a key/value file in memory: the parser and editor that KeyValueFile uses
 // for every operation. Lines nobody changes keep their bytes exactly.
@@ -93,6 +97,8 @@ public:
     void writeValues(const QString& section, const Pairs& values);
     // Removes a section with all its lines; nothing happens when it is missing.
     void eraseSection(const QString& section);
+    // One update of the file: the content is read once, edited, and written back.
+    void update(const std::function<void(KeyValueText&)>& edit);
     // Replaces the whole file by these sections, in one update: either the new content is
     // there in full or the old file is left as it was.
     void writeAllSections(const QList<KeyValueText::Section>& sections);

@@ -35,13 +35,7 @@ void TPhotoInfo::LoadSettings(const QString& fileName, const QString& section)
 
 void TPhotoInfo::LoadSettings(const KeyValueText::Pairs& stored)
 {
-    auto text = [&](const char* key, const QString& def) {
-        for (const auto& [name, value] : stored) {
-            if (name.compare(QLatin1String(key), Qt::CaseInsensitive) == 0)
-                return value;
-        }
-        return def;
-    };
+    auto text = [&](const char* key, const QString& def) { return valueOf(stored, QLatin1String(key), def); };
     auto integer = [&](const char* key, int32_t def) {
         return parseStoredInteger(text(key, QString())).value_or(def);
     };

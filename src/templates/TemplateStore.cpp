@@ -18,15 +18,6 @@ QString flag(bool on)
     return on ? QStringLiteral("1") : QStringLiteral("0");
 }
 
-QString valueOf(const KeyValueText::Pairs& keys, const QString& key)
-{
-    for (const auto& [name, value] : keys) {
-        if (name.compare(key, Qt::CaseInsensitive) == 0)
-            return value;
-    }
-    return QString();
-}
-
 // NAME, BUTTON and the block, in the order the store writes them.
 KeyValueText::Pairs templateKeys(const QString& name, bool button, const TPhotoInfo& settings)
 {
@@ -55,12 +46,12 @@ QString templateName(const QString& typed)
     return typed.trimmed();
 }
 
-QString freeTemplateSection(const QList<StoredTemplate>& templates)
+QString freeTemplateSection(const QList<KeyValueText::Section>& sections)
 {
     QSet<QString> taken;
-    for (const StoredTemplate& stored : templates) {
-        if (!stored.keys.isEmpty())
-            taken.insert(stored.section.toCaseFolded());
+    for (const KeyValueText::Section& section : sections) {
+        if (!section.keys.isEmpty())
+            taken.insert(section.name.toCaseFolded());
     }
     int number = 1;
     while (taken.contains(sectionFor(number).toCaseFolded()))
@@ -70,9 +61,12 @@ QString freeTemplateSection(const QList<StoredTemplate>& templates)
 
 QString addTemplate(const QString& path, const QString& name, bool button, const TPhotoInfo& settings)
 {
-    KeyValueFile store(path);
-    const QString section = freeTemplateSection(readTemplates(path));
-    store.writeValues(section, templateKeys(name, button, settings));
+    QString section;
+    KeyValueFile(path).update([&](KeyValueText& store) {
+        section = freeTemplateSection(store.allSections());
+        for (const auto& [key, value] : templateKeys(name, button, settings))
+            store.setValue(section, key, value);
+    });
     return section;
 }
 

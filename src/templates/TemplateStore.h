@@ -26,7 +26,7 @@ QString templateName(const QString& typed);
 
 // The section a new template takes: TEMPLATE<n> for the lowest n >= 1 for which the store has
 // no such section holding a key. A header without keys is free.
-QString freeTemplateSection(const QList<StoredTemplate>& templates);
+QString freeTemplateSection(const QList<KeyValueText::Section>& sections);
 
 // Stores a new template (NAME, BUTTON, then the settings block) in the free section, in one
 // update of the file: a section that is new is appended at the end, a free header keeps its

@@ -131,12 +131,16 @@ void TFormMain::buildPhotoArea()
 
 void TFormMain::connectCommands()
 {
-    // An item runs a handler of the object that target gives at the time of the command.
-    auto wire = [this](const char* name, auto target, auto handler) {
+    // An item runs a handler of the window or of a command object the window owns. The owner
+    // is looked up when the command runs: the dialogs' commands are made after the wiring.
+    auto run = [this](const char* name, auto target, auto handler) {
         connect(router_.item(QString::fromLatin1(name)), &QAction::triggered, this,
                 [this, target, handler] { runCommand([this, target, handler] { (target()->*handler)(); }); });
     };
-    auto on = [&](const char* name, void (TFormMain::*handler)()) { wire(name, [this] { return this; }, handler); };
+    auto on = [&](const char* name, void (TFormMain::*handler)()) { run(name, [this] { return this; }, handler); };
+    auto wire = [&](const char* name, auto owner, auto handler) {
+        run(name, [this, owner] { return (this->*owner).get(); }, handler);
+    };
     on("MenuOpen", &TFormMain::MenuOpenClick);
     on("MenuCurrent", &TFormMain::MenuCurrentClick);
     on("MenuSave", &TFormMain::MenuSaveClick);
@@ -150,28 +154,19 @@ void TFormMain::connectCommands()
     on("MenuIndex", &TFormMain::MenuIndexClick);
     on("MenuHome", &TFormMain::MenuHomeClick);
     on("MenuAbout", &TFormMain::MenuAboutClick);
-    auto edit = [&](const char* name, void (EditCommands::*handler)()) {
-        wire(name, [this] { return edits_.get(); }, handler);
-    };
-    edit("MenuResize", &EditCommands::MenuResizeClick);
-    edit("MenuCrop", &EditCommands::MenuCropClick);
-    edit("MenuClockwise", &EditCommands::MenuClockwiseClick);
-    edit("MenuCounterclockwise", &EditCommands::MenuCounterclockwiseClick);
-    edit("MenuColor", &EditCommands::MenuColorClick);
-    edit("MenuWatermark", &EditCommands::MenuWatermarkClick);
-    edit("MenuMask", &EditCommands::MenuMaskClick);
-    auto defaults = [&](const char* name, void (DefaultSettings::*handler)()) {
-        wire(name, [this] { return defaults_.get(); }, handler);
-    };
-    defaults("MenuDefault", &DefaultSettings::MenuDefaultClick);
-    defaults("MenuSet", &DefaultSettings::MenuSetClick);
-    defaults("MenuReload", &DefaultSettings::MenuReloadClick);
-    auto templates = [&](const char* name, void (TemplateCommands::*handler)()) {
-        wire(name, [this] { return templates_.get(); }, handler);
-    };
-    templates("MenuAdd", &TemplateCommands::MenuAddClick);
-    templates("MenuManage", &TemplateCommands::MenuManageClick);
-    wire("MenuExport", [this] { return exports_.get(); }, &ExportCommand::MenuExportClick);
+    wire("MenuResize", &TFormMain::edits_, &EditCommands::MenuResizeClick);
+    wire("MenuCrop", &TFormMain::edits_, &EditCommands::MenuCropClick);
+    wire("MenuClockwise", &TFormMain::edits_, &EditCommands::MenuClockwiseClick);
+    wire("MenuCounterclockwise", &TFormMain::edits_, &EditCommands::MenuCounterclockwiseClick);
+    wire("MenuColor", &TFormMain::edits_, &EditCommands::MenuColorClick);
+    wire("MenuWatermark", &TFormMain::edits_, &EditCommands::MenuWatermarkClick);
+    wire("MenuMask", &TFormMain::edits_, &EditCommands::MenuMaskClick);
+    wire("MenuDefault", &TFormMain::defaults_, &DefaultSettings::MenuDefaultClick);
+    wire("MenuSet", &TFormMain::defaults_, &DefaultSettings::MenuSetClick);
+    wire("MenuReload", &TFormMain::defaults_, &DefaultSettings::MenuReloadClick);
+    wire("MenuAdd", &TFormMain::templates_, &TemplateCommands::MenuAddClick);
+    wire("MenuManage", &TFormMain::templates_, &TemplateCommands::MenuManageClick);
+    wire("MenuExport", &TFormMain::exports_, &ExportCommand::MenuExportClick);
     connect(router_.item(QStringLiteral("MenuExit")), &QAction::triggered, this, &QWidget::close);
     for (int slot = 1; slot <= RecentFiles::kSlots; ++slot)
         connect(menu_.recent[slot - 1], &QAction::triggered, this,
