@@ -21,7 +21,7 @@ void BM_MaskListFirstShowing(benchmark::State& state)
     for (auto _ : state) {
         timer.start();
         MaskList list(80);
-        list.load(kMasks);
+        list.load({kMasks});
         listNs += double(timer.nsecsElapsed());
         masks = list.count();
         timer.start();

@@ -2,17 +2,79 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
-QString programFolder()
+#ifndef LUMATRIM_INSTALLED_DATA
+#define LUMATRIM_INSTALLED_DATA "../share/lumatrim"
+#endif
+
+namespace {
+
+QString executableFolder()
 {
-    const QString home = qEnvironmentVariable("LUMATRIM_HOME");
-    if (!home.isEmpty())
-        return QDir::cleanPath(home);
     if (QCoreApplication::instance())
         return QCoreApplication::applicationDirPath();
     // Without an application object: the folder of the running executable.
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
+}
+
+QString masksIn(const QString& folder)
+{
+    return QDir(folder).filePath(QStringLiteral("Masks"));
+}
+
+} // namespace
+
+ProgramFolders chooseFolders(const FolderFacts& facts)
+{
+    if (!facts.home.isEmpty()) {
+        const QString home = QDir::cleanPath(facts.home);
+        return {home, home, {masksIn(home)}};
+    }
+    ProgramFolders folders;
+    folders.program = QDir::cleanPath(facts.programFolder);
+    const QString user = QDir::cleanPath(facts.userDataFolder);
+    folders.data = facts.programFolderWritable ? folders.program : user;
+    if (user != folders.program)
+        folders.masks << masksIn(user);
+    folders.masks << masksIn(folders.program);
+    return folders;
+}
+
+QString shippedDataFolder(const QString& executableFolder, const QString& installedDataFolder)
+{
+    const QDir beside(executableFolder);
+    if (beside.exists(QStringLiteral("Help")) || beside.exists(QStringLiteral("Masks")))
+        return executableFolder;
+    const QString installed = QDir::cleanPath(beside.filePath(installedDataFolder));
+    return QFileInfo(installed).isDir() ? installed : executableFolder;
+}
+
+QString userDataFolder()
+{
+    // The application data location of a program named "Lumatrim" with no organisation,
+    // spelled out so that tools and tests without that application object agree with it.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Lumatrim");
+}
+
+ProgramFolders programFolders()
+{
+    FolderFacts facts;
+    facts.home = qEnvironmentVariable("LUMATRIM_HOME");
+    if (facts.home.isEmpty()) {
+        facts.programFolder =
+            shippedDataFolder(executableFolder(), QString::fromUtf8(LUMATRIM_INSTALLED_DATA));
+        facts.programFolderWritable = QFileInfo(facts.programFolder).isWritable();
+        facts.userDataFolder = userDataFolder();
+    }
+    return chooseFolders(facts);
+}
+
+QString programFolder()
+{
+    return programFolders().program;
 }
 
 QString programFile(const QString& name)
@@ -20,14 +82,34 @@ QString programFile(const QString& name)
     return QDir(programFolder()).filePath(name);
 }
 
+QString dataFile(const ProgramFolders& folders, const QString& name)
+{
+    const QString path = QDir(folders.data).filePath(name);
+    if (folders.data != folders.program && !QFileInfo::exists(path)) {
+        // The folder is made here, so that writing the file later can succeed; a failure
+        // shows then, as the write's own error.
+        QDir().mkpath(folders.data);
+        const QString earlier = QDir(folders.program).filePath(name);
+        if (QFileInfo(earlier).isFile() && QFile::copy(earlier, path))
+            QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                            QFileDevice::ReadOther);
+    }
+    return path;
+}
+
+QString dataFile(const QString& name)
+{
+    return dataFile(programFolders(), name);
+}
+
 QString settingsFilePath()
 {
-    return programFile(QStringLiteral("lumatrim.dat"));
+    return dataFile(QStringLiteral("lumatrim.dat"));
 }
 
 QString templatesFilePath()
 {
-    return programFile(QStringLiteral("templates.dat"));
+    return dataFile(QStringLiteral("templates.dat"));
 }
 
 QString defaultSettingsSection()

@@ -90,6 +90,20 @@ private slots:
         QCOMPARE(dialog.focusWidget(), list);
     }
 
+    void listsTheFoldersInTurn()
+    {
+        // The user's own masks come before those shipped with the program, each folder by name.
+        const QString user = programFile(QStringLiteral("user-masks"));
+        QDir().mkpath(user);
+        writeHalfMask(user + QStringLiteral("/Zigzag.png"), 10, 10);
+        writeHalfMask(user + QStringLiteral("/oval.png"), 10, 10);
+        MaskList list(44);
+        list.load({user, programFile(QStringLiteral("Masks")), programFile(QStringLiteral("missing"))});
+        QCOMPARE(listedNames(list), (QStringList{"oval.png", "Zigzag.png", "oval.png", "Wide.bmp"}));
+        QCOMPARE(list.path(0), user + QStringLiteral("/oval.png"));
+        QDir(user).removeRecursively();
+    }
+
     void selectsTheStoredMaskByItsExactPath_data()
     {
         QTest::addColumn<QString>("stored");

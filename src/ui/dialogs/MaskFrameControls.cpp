@@ -61,7 +61,7 @@ MaskFrameControls::MaskFrameControls(const Options& options, Desktop& desktop, Q
 void MaskFrameControls::SetControls(const TPhotoInfo& info)
 {
     if (!ListViewMasks->loaded())
-        ListViewMasks->load(programFile(QStringLiteral("Masks")));
+        ListViewMasks->load(programFolders().masks);
     ListViewMasks->selectPath(info.Mask);
     UpDownMargin->setValue(clampToRange(info.BorderWidth, 0, kMaxBorderWidth));
     setColor(info.BackgroundColor);

@@ -77,9 +77,12 @@ MaskList::MaskList(int side, QWidget* parent) : QListWidget(parent), side_(side)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
 
-void MaskList::load(const QString& folder)
+void MaskList::load(const QStringList& folders)
 {
-    for (const MaskFile& file : listMaskFiles(folder)) {
+    QList<MaskFile> files;
+    for (const QString& folder : folders)
+        files += listMaskFiles(folder);
+    for (const MaskFile& file : files) {
         QImage thumbnail;
         try {
             thumbnail = maskThumbnail(*loadPicture(file.path), side_);

@@ -39,8 +39,9 @@ public:
     int side() const { return side_; }
     // True once load() ran: the list then stays as it is for the rest of the run.
     bool loaded() const { return loaded_; }
-    // Fills the list from the folder's files, leaving out those that do not load as pictures.
-    void load(const QString& folder);
+    // Fills the list from the folders' files, folder by folder, leaving out those that do not
+    // load as pictures.
+    void load(const QStringList& folders);
 
     // Selects the item whose full path is path, character for character; none when no item
     // has it.

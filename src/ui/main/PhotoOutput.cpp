@@ -37,7 +37,7 @@ QString proposedSaveName(const QString& sourcePath)
 
 QString mailFilePath()
 {
-    return programFile(QStringLiteral("photo.jpg"));
+    return dataFile(QStringLiteral("photo.jpg"));
 }
 
 void SaveAs(TPhoto& photo, Desktop& desktop, QWidget* parent)
