@@ -193,7 +193,10 @@ std::unique_ptr<Picture> FormatRegistry::decode(const QString& fileName, std::sp
 
 std::unique_ptr<Picture> FormatRegistry::load(const QString& fileName) const
 {
-    // The extension decides before the file is touched.
+    // A folder (one dropped on the window, say) is named as such, whatever its name; for a
+    // file the extension decides before the file is touched.
+    if (QFileInfo(fileName).isDir())
+        throw PictureError::cannotOpen(fileName, openFailureReason(QFileInfo(fileName), QFile()));
     entryFor(fileName);
     return withFileBytes(fileName, [&](std::span<const uint8_t> bytes) { return decode(fileName, bytes); });
 }

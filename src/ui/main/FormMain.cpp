@@ -2,6 +2,7 @@
 
 #include "Desktop.h"
 #include "ErrorReport.h"
+#include "FileArguments.h"
 #include "FormAbout.h"
 #include "MainStatusBar.h"
 #include "MainToolBars.h"
@@ -28,6 +29,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QLabel>
 #include <QMenu>
 #include <QScrollArea>
@@ -38,6 +42,7 @@
 #include <QWindow>
 
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -52,6 +57,7 @@ TFormMain::TFormMain(Desktop& desktop, QWidget* parent)
     setWindowTitle(kTitle);
     resize(696, 480);
     setContextMenuPolicy(Qt::NoContextMenu);
+    setAcceptDrops(true);
     setErrorReporter([this](const QString& message) { desktop_.showError(this, message); });
 
     menu_ = MainMenu::build(this, router_);
@@ -189,6 +195,14 @@ void TFormMain::OpenPhoto(const QString& fileName, bool withCurrentSettings)
     photos_.append(std::move(info));
     photoButtons_->addButton(fileName, thumbnail);
     SelectPhoto(photos_.count() - 1);
+}
+
+void TFormMain::OpenFiles(const QStringList& fileNames)
+{
+    const QStringList failures = openEach(fileNames, [this](const QString& fileName) { OpenPhoto(fileName, false); });
+    UpdateControls();
+    if (!failures.isEmpty())
+        reportError(failures.join(QLatin1Char('\n')));
 }
 
 void TFormMain::SelectPhoto(int index)
@@ -382,6 +396,7 @@ void TFormMain::showEvent(QShowEvent* event)
 
 void TFormMain::FormShow()
 {
+    OpenFiles(std::exchange(filesToOpen_, {}));
     MenuAboutClick();
     UpdateControls();
 }
@@ -404,6 +419,22 @@ void TFormMain::closeEvent(QCloseEvent* event)
         event->accept();
     else
         event->ignore();
+}
+
+void TFormMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!photoPathsFromUrls(event->mimeData()->urls()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TFormMain::dropEvent(QDropEvent* event)
+{
+    const QStringList fileNames = photoPathsFromUrls(event->mimeData()->urls());
+    if (fileNames.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // After the drop has finished, so the file manager is not held while the photos load.
+    QTimer::singleShot(0, this, [this, fileNames] { runCommand([&] { OpenFiles(fileNames); }); });
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event)

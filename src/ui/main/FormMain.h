@@ -21,6 +21,8 @@ class Desktop;
 class PhotosToolBar;
 class QAction;
 class QContextMenuEvent;
+class QDragEnterEvent;
+class QDropEvent;
 class QKeyEvent;
 class QLabel;
 class QScrollArea;
@@ -44,6 +46,11 @@ public:
     // Appends a photo (its settings from the defaults, or copied from the current photo) and
     // makes it current. Throws, adding nothing, when the file cannot be decoded.
     void OpenPhoto(const QString& fileName, bool withCurrentSettings);
+    // Opens the files as "Open..." opens one, in order, and reports the ones that could not be
+    // opened once, together, after the others are open.
+    void OpenFiles(const QStringList& fileNames);
+    // Files to open when the window first shows (the command line's), before the About box.
+    void OpenWhenShown(const QStringList& fileNames) { filesToOpen_ = fileNames; }
     // Makes the photo at index current: it is loaded and rendered again from its source and
     // goes to the head of the recent-files list.
     void SelectPhoto(int index);
@@ -88,6 +95,9 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Local files dragged from a file manager are opened as photos.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildToolBars();
@@ -115,6 +125,7 @@ private:
     RecentFiles recent_;
     TColor background_;
     bool shownOnce_ = false;
+    QStringList filesToOpen_;
 
     QScrollArea* scrollBox_ = nullptr;
     TPhoto* photo_ = nullptr;

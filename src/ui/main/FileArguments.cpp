@@ -1,0 +1,45 @@
+#include "FileArguments.h"
+
+#include <QDir>
+
+#include <exception>
+
+QStringList photoPathsFromArguments(const QStringList& arguments, const QString& workingFolder)
+{
+    QStringList paths;
+    const QDir working(workingFolder);
+    for (const QString& argument : arguments) {
+        if (argument.startsWith(QLatin1String("file://"), Qt::CaseInsensitive)) {
+            const QUrl url(argument);
+            if (url.isLocalFile()) {
+                paths << url.toLocalFile();
+                continue;
+            }
+        }
+        paths << QDir::cleanPath(working.absoluteFilePath(argument));
+    }
+    return paths;
+}
+
+QStringList photoPathsFromUrls(const QList<QUrl>& urls)
+{
+    QStringList paths;
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile())
+            paths << QDir::cleanPath(url.toLocalFile());
+    }
+    return paths;
+}
+
+QStringList openEach(const QStringList& paths, const std::function<void(const QString&)>& open)
+{
+    QStringList failures;
+    for (const QString& path : paths) {
+        try {
+            open(path);
+        } catch (const std::exception& error) {
+            failures << QString::fromUtf8(error.what());
+        }
+    }
+    return failures;
+}
