@@ -10,6 +10,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 xdg-utils python3
+  desktop-file-utils appstream xvfb xauth
 )
 bench_packages=(libjpeg-turbo-progs imagemagick graphicsmagick libvips-tools hyperfine time)
 
