@@ -12,64 +12,14 @@ import xml.etree.ElementTree as ET
 import zlib
 from pathlib import Path
 
+from generated_files import compare_with_kept, decode_png, fail, failures
+
 SIZES = (16, 22, 24, 32, 48, 64, 128, 256)  # the fixed sizes the icon theme looks for
 # Sizes drawn from the scalable shapes as they are; smaller ones move lines onto whole pixels.
 # Shrunk to one of these, the largest picture must give nearly the same pixels: the mean and
 # the largest difference of a channel, premultiplied, 0..255.
 FAITHFUL = {32: (1.0, 40), 48: (1.0, 90), 64: (1.0, 40), 128: (1.0, 40)}
 SVG = "{http://www.w3.org/2000/svg}"
-
-failures = []
-
-
-def fail(message):
-    failures.append(message)
-    print("FAIL:", message)
-
-
-def decode_png(data):
-    """Width, height, bit depth, color type and RGBA rows of a PNG; checks the CRCs."""
-    if data[:8] != b"\x89PNG\r\n\x1a\n":
-        raise ValueError("no PNG signature")
-    at, chunks = 8, {}
-    while at < len(data):
-        (length,) = struct.unpack(">I", data[at:at + 4])
-        kind, body = data[at + 4:at + 8], data[at + 8:at + 8 + length]
-        (crc,) = struct.unpack(">I", data[at + 8 + length:at + 12 + length])
-        if zlib.crc32(kind + body) != crc:
-            raise ValueError(f"bad CRC in {kind!r}")
-        chunks[kind] = chunks.get(kind, b"") + body
-        at += 12 + length
-    width, height, depth, color, _, _, interlace = struct.unpack(">IIBBBBB", chunks[b"IHDR"])
-    if (depth, color, interlace) != (8, 6, 0) or b"IEND" not in chunks:
-        return width, height, depth, color, None
-    stride = 4 * width
-    raw = zlib.decompress(chunks[b"IDAT"])
-    if len(raw) != height * (stride + 1):
-        raise ValueError("wrong amount of pixel data")
-    rows, prev = [], bytearray(stride)
-    for y in range(height):
-        kind = raw[y * (stride + 1)]
-        row = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            a = row[i - 4] if i >= 4 else 0
-            b = prev[i]
-            c = prev[i - 4] if i >= 4 else 0
-            if kind == 1:
-                row[i] = (row[i] + a) & 255
-            elif kind == 2:
-                row[i] = (row[i] + b) & 255
-            elif kind == 3:
-                row[i] = (row[i] + (a + b) // 2) & 255
-            elif kind == 4:
-                pa, pb, pc = abs(b - c), abs(a - c), abs(a + b - 2 * c)
-                row[i] = (row[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-            elif kind != 0:
-                raise ValueError(f"unknown filter {kind}")
-        rows.append(bytes(row))
-        prev = row
-    return width, height, depth, color, rows
-
 
 def premultiplied(rows):
     return [[[row[4 * x + k] * row[4 * x + 3] / 255.0 for k in range(3)] + [float(row[4 * x + 3])]
@@ -145,21 +95,7 @@ def main():
     with tempfile.TemporaryDirectory() as folder:
         subprocess.run([sys.executable, str(script), folder], check=True, stdout=subprocess.DEVNULL)
         made = files_under(Path(folder) / "desktop" / "icons")
-    stored = files_under(kept)
-    for name in sorted(stored.keys() - made.keys()):
-        fail(f"{name} is in {kept} but the script does not make it")
-    for name in sorted(made.keys() - stored.keys()):
-        fail(f"{name} is made by the script but missing from {kept}")
-    for name in sorted(made.keys() & stored.keys()):
-        if made[name] != stored[name]:
-            hint = ""
-            if name.endswith(".png"):
-                try:
-                    if decode_png(made[name])[4] == decode_png(stored[name])[4]:
-                        hint = " (same pixels, packed differently: another zlib?)"
-                except (ValueError, KeyError, struct.error, zlib.error):
-                    pass
-            fail(f"{name} differs from what the script makes{hint}; run it again")
+    compare_with_kept(made, files_under(kept), kept)
     expected = {f"{n}x{n}/lumatrim.png" for n in SIZES} | {"lumatrim.svg"}
     for name in sorted(expected - made.keys()):
         fail(f"{name}: not made, the icon theme needs it")

@@ -12,6 +12,8 @@ import types
 import zlib
 from pathlib import Path
 
+from generated_files import compare_with_kept, decode_png, fail, failures
+
 # Per picture: the value in the middle and in the top left corner (0 photo, 255 background),
 # and the largest step between neighbouring pixels along a row and across rows. Hard edges
 # have a soft transition, so no step comes near 255; soft fades show no bands. The brush
@@ -35,62 +37,13 @@ ROUGH_MASKS = ("torn_paper", "brush_edge")
 # Records our metafile player draws or needs for the object table; anything else is ignored.
 PLAYED_RECORDS = {0x020B, 0x020C, 0x02FC, 0x02FA, 0x012D, 0x01F0, 0x041B, 0x0418, 0x061C, 0x0324, 0x0538, 0x0106}
 
-failures = []
-
-
-def fail(message):
-    failures.append(message)
-    print("FAIL:", message)
-
-
-def decode_png(data):
-    """Width, height and rows of an 8-bit gray PNG; checks the chunks' CRCs on the way."""
-    if data[:8] != b"\x89PNG\r\n\x1a\n":
-        raise ValueError("no PNG signature")
-    at, chunks = 8, {}
-    while at < len(data):
-        (length,) = struct.unpack(">I", data[at:at + 4])
-        kind, body = data[at + 4:at + 8], data[at + 8:at + 8 + length]
-        (crc,) = struct.unpack(">I", data[at + 8 + length:at + 12 + length])
-        if zlib.crc32(kind + body) != crc:
-            raise ValueError(f"bad CRC in {kind!r}")
-        chunks[kind] = chunks.get(kind, b"") + body
-        at += 12 + length
-    width, height, depth, color, _, _, interlace = struct.unpack(">IIBBBBB", chunks[b"IHDR"])
-    if (depth, color, interlace) != (8, 0, 0) or b"IEND" not in chunks:
-        raise ValueError("not a plain 8-bit gray PNG")
-    raw = zlib.decompress(chunks[b"IDAT"])
-    if len(raw) != height * (width + 1):
-        raise ValueError("wrong amount of pixel data")
-    rows, prev = [], bytearray(width)
-    for y in range(height):
-        kind = raw[y * (width + 1)]
-        row = bytearray(raw[y * (width + 1) + 1:(y + 1) * (width + 1)])
-        for i in range(width):
-            a = row[i - 1] if i else 0
-            b = prev[i]
-            c = prev[i - 1] if i else 0
-            if kind == 1:
-                row[i] = (row[i] + a) & 255
-            elif kind == 2:
-                row[i] = (row[i] + b) & 255
-            elif kind == 3:
-                row[i] = (row[i] + (a + b) // 2) & 255
-            elif kind == 4:
-                pa, pb, pc = abs(b - c), abs(a - c), abs(a + b - 2 * c)
-                row[i] = (row[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-            elif kind != 0:
-                raise ValueError(f"unknown filter {kind}")
-        rows.append(bytes(row))
-        prev = row
-    return width, height, rows
-
-
 def check_png(name, data):
     try:
-        width, height, rows = decode_png(data)
+        width, height, depth, color, rows = decode_png(data)
     except (ValueError, KeyError, struct.error, zlib.error) as e:
         return fail(f"{name}: {e}")
+    if (depth, color) != (8, 0):
+        return fail(f"{name}: depth {depth}, color type {color}; not a plain 8-bit gray PNG")
     if (width, height) != (1200, 800):
         return fail(f"{name}: {width} x {height}, not 1200 x 800")
     centre, corner, along, across = EXPECTED[name]
@@ -151,21 +104,7 @@ def main():
     with tempfile.TemporaryDirectory() as folder:
         subprocess.run([sys.executable, str(script), folder], check=True, stdout=subprocess.DEVNULL)
         made = {p.name: p.read_bytes() for p in Path(folder).iterdir()}
-    stored = {p.name: p.read_bytes() for p in kept.iterdir()}
-    for name in sorted(stored.keys() - made.keys()):
-        fail(f"{name} is in {kept} but the script does not make it")
-    for name in sorted(made.keys() - stored.keys()):
-        fail(f"{name} is made by the script but missing from {kept}")
-    for name in sorted(made.keys() & stored.keys()):
-        if made[name] != stored[name]:
-            hint = ""
-            if name.endswith(".png"):
-                try:
-                    if decode_png(made[name])[2] == decode_png(stored[name])[2]:
-                        hint = " (same pixels, packed differently: another zlib?)"
-                except (ValueError, KeyError, struct.error, zlib.error):
-                    pass
-            fail(f"{name} differs from what the script makes{hint}; run it again")
+    compare_with_kept(made, {p.name: p.read_bytes() for p in kept.iterdir()}, kept)
     for name, data in sorted(made.items()):
         if name.endswith(".png"):
             if name not in EXPECTED:
