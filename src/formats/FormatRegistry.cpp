@@ -195,8 +195,8 @@ std::unique_ptr<Picture> FormatRegistry::load(const QString& fileName) const
 {
     // A folder (one dropped on the window, say) is named as such, whatever its name; for a
     // file the extension decides before the file is touched.
-    if (QFileInfo(fileName).isDir())
-        throw PictureError::cannotOpen(fileName, openFailureReason(QFileInfo(fileName), QFile()));
+    if (const QFileInfo info(fileName); info.isDir())
+        throw PictureError::cannotOpen(fileName, openFailureReason(info, QFile()));
     entryFor(fileName);
     return withFileBytes(fileName, [&](std::span<const uint8_t> bytes) { return decode(fileName, bytes); });
 }

@@ -52,6 +52,7 @@ TEST(OpenErrorMessage, NamesTheFileOnceThenThePlainReasonOnOneLine)
     const QString folder = freshFolder(QStringLiteral("open-errors"));
     const QByteArray garbage("This is a note, not a picture. It is long enough for every header check.");
     QDir(folder).mkpath(QStringLiteral("album.png"));
+    QDir(folder).mkpath(QStringLiteral("Holiday"));
 
     const struct {
         const char* name;
@@ -101,6 +102,8 @@ TEST(OpenErrorMessage, NamesTheFileOnceThenThePlainReasonOnOneLine)
         // files that cannot be read at all
         {"missing file", [&] { return folder + QStringLiteral("/gone.jpg"); }, "The file does not exist."},
         {"folder", [&] { return folder + QStringLiteral("/album.png"); }, "It is a folder, not a picture file."},
+        {"folder without an extension", [&] { return folder + QStringLiteral("/Holiday"); },
+         "It is a folder, not a picture file."},
         {"empty file", [&] { return writtenFile(folder, "empty.tif", {}); }, "The file is empty."},
         {"unknown extension", [&] { return writtenFile(folder, "photo.webp", garbage); },
          "Unknown picture file extension (.webp)."},
