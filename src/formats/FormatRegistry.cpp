@@ -193,10 +193,13 @@ std::unique_ptr<Picture> FormatRegistry::decode(const QString& fileName, std::sp
 
 std::unique_ptr<Picture> FormatRegistry::load(const QString& fileName) const
 {
-    // A folder (one dropped on the window, say) is named as such, whatever its name; for a
-    // file the extension decides before the file is touched.
-    if (const QFileInfo info(fileName); info.isDir())
-        throw PictureError::cannotOpen(fileName, openFailureReason(info, QFile()));
+    // The extension decides before the file is touched. Only a name of no known extension is
+    // looked at first, so that a folder (one dropped on the window, say) is named as such; a
+    // folder with a known extension is refused when it is opened.
+    if (!find(pictureExtension(fileName))) {
+        if (const QFileInfo info(fileName); info.isDir())
+            throw PictureError::cannotOpen(fileName, openFailureReason(info, QFile()));
+    }
     entryFor(fileName);
     return withFileBytes(fileName, [&](std::span<const uint8_t> bytes) { return decode(fileName, bytes); });
 }

@@ -61,15 +61,19 @@ QString userDataFolder()
 
 ProgramFolders programFolders()
 {
-    FolderFacts facts;
-    facts.home = qEnvironmentVariable("LUMATRIM_HOME");
-    if (facts.home.isEmpty()) {
-        facts.programFolder =
-            shippedDataFolder(executableFolder(), QString::fromUtf8(LUMATRIM_INSTALLED_DATA));
+    const QString home = qEnvironmentVariable("LUMATRIM_HOME");
+    if (!home.isEmpty())
+        return chooseFolders({.home = home});
+    // Where the program is installed does not change while it runs: looked up once, not at
+    // every settings access.
+    static const ProgramFolders installed = [] {
+        FolderFacts facts;
+        facts.programFolder = shippedDataFolder(executableFolder(), QString::fromUtf8(LUMATRIM_INSTALLED_DATA));
         facts.programFolderWritable = QFileInfo(facts.programFolder).isWritable();
         facts.userDataFolder = userDataFolder();
-    }
-    return chooseFolders(facts);
+        return chooseFolders(facts);
+    }();
+    return installed;
 }
 
 QString programFolder()

@@ -50,7 +50,7 @@ if [[ $(id -u) -eq 0 ]]; then
 else
   chmod -R a-w "$prefix"
 fi
-run() { "${as_user[@]}" env -u LUMATRIM_HOME -u XDG_DATA_HOME HOME="$home" "$@"; }
+as_user+=(env -u LUMATRIM_HOME -u XDG_DATA_HOME HOME="$home")
 
 program=$prefix/bin/lumatrim
 data=$home/.local/share/Lumatrim
@@ -58,7 +58,7 @@ expected="Program folder (Help, Masks): $share/lumatrim
 Data folder (lumatrim.dat, templates.dat, photo.jpg): $data
 Mask folder: $data/Masks
 Mask folder: $share/lumatrim/Masks"
-folders=$(run "$program" --folders)
+folders=$("${as_user[@]}" "$program" --folders)
 [[ "$folders" == "$expected" ]] || fail "the installed program's folders are
 $folders
 instead of
@@ -69,8 +69,7 @@ masks=$(find "$share/lumatrim/Masks" -type f | wc -l)
 
 # Started with a photo, the program opens it and puts it at the head of its recent files.
 log=$work/program.log
-setsid "${as_user[@]}" env -u LUMATRIM_HOME -u XDG_DATA_HOME HOME="$home" \
-  xvfb-run -a "$program" "$photo" > "$log" 2>&1 &
+setsid "${as_user[@]}" xvfb-run -a "$program" "$photo" > "$log" 2>&1 &
 group=$!
 for _ in $(seq 1 120); do
   grep -qF "$photo" "$data/lumatrim.dat" 2> /dev/null && break
