@@ -96,7 +96,7 @@ void BM_ExportTwentyPhotos(benchmark::State& state)
         resetPeakMemory();
         const double before = statusKiB("VmRSS:");
         timer.start();
-        const ExportResult result = exportPhotos(photos, out.path(), NamePattern{}, 1, {});
+        const ExportResult result = exportPhotos(photos, exportPaths(files, out.path(), NamePattern{}, 1), {});
         exportS += double(timer.nsecsElapsed()) / 1e9;
         peak = std::max(peak, statusKiB("VmHWM:") - before);
         if (result.written.size() != kPhotos)

@@ -2,19 +2,41 @@
 
 #include "model/PhotoCore.h"
 
-ExportResult exportPhotos(const QList<TPhotoInfo*>& photos, const QString& folder, const NamePattern& pattern,
-                          int start, const std::function<void(int done, int total)>& progress)
+#include <stdexcept>
+
+namespace {
+
+// Refuses, before anything is written, an export that would replace a photo's own source.
+void checkNoSourceIsWrittenOver(const QList<TPhotoInfo*>& photos, const QStringList& paths)
 {
+    QStringList sources;
+    for (const TPhotoInfo* info : photos)
+        sources << info->FileName;
+    const QStringList replaced = sourcesWrittenOver(paths, sources);
+    if (!replaced.isEmpty())
+        throw std::runtime_error(QStringLiteral("The export would write over the original photo(s):\n%1\n"
+                                                "Add a prefix or a suffix, or choose another folder.")
+                                     .arg(replaced.join(QLatin1Char('\n')))
+                                     .toStdString());
+}
+
+} // namespace
+
+ExportResult exportPhotos(const QList<TPhotoInfo*>& photos, const QStringList& paths,
+                          const std::function<void(int done, int total)>& progress)
+{
+    if (paths.size() != photos.size())
+        throw std::invalid_argument("exportPhotos needs one path per photo");
+    checkNoSourceIsWrittenOver(photos, paths);
     ExportResult result;
     PhotoCore photo;
-    int number = start;
     const int total = int(photos.size());
     for (int k = 0; k < total; ++k) {
         TPhotoInfo* info = photos[k];
         // The previous photo's pictures go before the next source is decoded.
         photo.SetPhotoInfo(nullptr);
         photo.SetPhotoInfo(info);
-        const QString path = folder + QLatin1Char('/') + exportFileName(pattern, info->FileName, number++);
+        const QString& path = paths[k];
         if (photo.Bitmap().isNull() || photo.Bitmap().width() <= 0 || photo.Bitmap().height() <= 0) {
             // Nothing was decoded: an empty file under the photo's name would hide that.
             result.unreadable << info->FileName;

@@ -17,9 +17,11 @@ struct ExportResult {
 };
 
 // Renders every photo with its own settings, one at a time in a photo object of its own
-// (only one source, mask and bitmap are held at any moment), and writes it as JPEG into the
-// folder under the pattern's name; an existing file is replaced. Auto names count from start,
-// one number per photo. progress(k, n) runs after the k-th of n photos. A file that cannot be
-// written throws (its message names the file), and the files written before it stay.
-ExportResult exportPhotos(const QList<TPhotoInfo*>& photos, const QString& folder, const NamePattern& pattern,
-                          int start, const std::function<void(int done, int total)>& progress);
+// (only one source, mask and bitmap are held at any moment), and writes it as JPEG to the
+// path of the same place in paths (see exportPaths); an existing file is replaced.
+// An export that would write over the source of any of its photos is refused, before
+// anything is written, with a message naming those photos. progress(k, n) runs after the
+// k-th of n photos. A file that cannot be written throws (its
+// message names the file), and the files written before it stay.
+ExportResult exportPhotos(const QList<TPhotoInfo*>& photos, const QStringList& paths,
+                          const std::function<void(int done, int total)>& progress);

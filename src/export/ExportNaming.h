@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // How the exported files are named: prefix + name part + suffix + "." + extension, where the
 // name part is the source's file name without its extension or a running number.
@@ -19,6 +20,18 @@ QString withoutBlanks(const QString& typed);
 // The file name of one exported photo. Lowercasing touches the file name only: on a file
 // system that tells case apart, the folder keeps its spelling so the file lands in it.
 QString exportFileName(const NamePattern& pattern, const QString& sourcePath, int number);
+
+// The paths one export writes, one per source in the same order: folder + "/" + the file
+// name of exportFileName, numbers counting from start. A name already given to an earlier
+// photo of the same export (letters compared without regard to case, as some file systems
+// compare them) gets "_2", "_3", ... before its extension, so no photo's file replaces
+// another's.
+QStringList exportPaths(const QStringList& sources, const QString& folder, const NamePattern& pattern, int start);
+
+// The sources that writing these paths would replace: a path that is the same file as a
+// source, however either is reached (symbolic or hard links, a doubled separator), each
+// source named once, in the order of sources.
+QStringList sourcesWrittenOver(const QStringList& paths, const QStringList& sources);
 
 // Creates the folder, one level only (its parent must exist), unless it exists. True when
 // the folder is there afterwards.

@@ -262,9 +262,13 @@ void TFormExport::ButtonOKClick()
         const auto idleAgain = qScopeGuard([this] { setExporting(false); });
         SavedFiles_.clear();
         QList<TPhotoInfo*> photos;
-        for (int i = 0; PhotoList_ && i < PhotoList_->count(); ++i)
+        QStringList sources;
+        for (int i = 0; PhotoList_ && i < PhotoList_->count(); ++i) {
             photos << PhotoList_->at(i);
-        result = exportPhotos(photos, folder, Pattern(), UpDownStart->value(), [this](int done, int total) {
+            sources << PhotoList_->at(i)->FileName;
+        }
+        const QStringList paths = exportPaths(sources, folder, Pattern(), UpDownStart->value());
+        result = exportPhotos(photos, paths, [this](int done, int total) {
             ProgressBarProcess->setValue(done * 100 / total);
             ProgressBarProcess->repaint();
         });

@@ -35,8 +35,9 @@ public:
     NamePattern Pattern() const;
 
     // Checks or creates the folder, writes every photo, then closes with OK. A folder that
-    // cannot be created is reported and keeps the dialog open; a file that cannot be written
-    // throws (the dialog stays open and usable, the files written before stay).
+    // cannot be created is reported and keeps the dialog open; an export that would write over
+    // a photo's own source, or a file that cannot be written, throws (the dialog stays open
+    // and usable with its values; the files written before a failed one stay).
     void ButtonOKClick();
     void ComboBoxNameChange();
     void ShellTreeViewChange();

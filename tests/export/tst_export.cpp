@@ -23,6 +23,8 @@
 
 #include <optional>
 
+#include <unistd.h>
+
 namespace {
 
 QByteArray fileBytes(const QString& path)
@@ -183,27 +185,115 @@ private slots:
         QCOMPARE(filesIn(out_.path()), files);
     }
 
-    void sameNamesCollideAndAreMailedTwice()
+    void namesAlreadyGivenInOneExportAreNumbered_data()
+    {
+        QTest::addColumn<QStringList>("sources");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("same name, two folders") << QStringList{"/a/photo.jpg", "/b/photo.jpg"}
+                                                << QStringList{"photo.jpg", "photo_2.jpg"};
+        QTest::newRow("one source three times") << QStringList{"/a/x.bmp", "/a/x.bmp", "/a/x.bmp"}
+                                                << QStringList{"x.jpg", "x_2.jpg", "x_3.jpg"};
+        QTest::newRow("a numbered name that is taken too")
+            << QStringList{"/a/x.png", "/b/x.png", "/c/x_2.png"} << QStringList{"x.jpg", "x_2.jpg", "x_2_2.jpg"};
+        QTest::newRow("names that differ only in case") << QStringList{"/a/IMG.jpg", "/b/img.jpg"}
+                                                        << QStringList{"IMG.jpg", "img_2.jpg"};
+        QTest::newRow("different names are kept") << QStringList{"/a/one.jpg", "/a/two.jpg"}
+                                                  << QStringList{"one.jpg", "two.jpg"};
+    }
+    void namesAlreadyGivenInOneExportAreNumbered()
+    {
+        QFETCH(QStringList, sources);
+        QFETCH(QStringList, names);
+        QStringList paths;
+        for (const QString& name : names)
+            paths << "/out/" + name;
+        QCOMPARE(exportPaths(sources, "/out", NamePattern{}, 1), paths);
+    }
+
+    void sameNamesGetTheirOwnFilesAndAreMailedTogether()
     {
         FakeDesktop desktop;
         TFormMain window(desktop);
         window.OpenPhoto(photoIn("a", "photo.bmp", 80, 60, Qt::red), false);
         window.OpenPhoto(photoIn("b", "photo.bmp", 40, 30, Qt::blue), false);
         runExport(window, desktop, into(out_.path(), mailing));
-        const QString path = out_.path() + QStringLiteral("/new_photo.jpg");
-        QCOMPARE(filesIn(out_.path()), QStringList{"new_photo.jpg"});
-        QCOMPARE(QImage(path).size(), QSize(40, 30));
-        QCOMPARE(desktop.mails, (QList<QStringList>{{path, path}}));
+        const QString first = out_.path() + QStringLiteral("/new_photo.jpg");
+        const QString second = out_.path() + QStringLiteral("/new_photo_2.jpg");
+        QCOMPARE(filesIn(out_.path()), (QStringList{"new_photo.jpg", "new_photo_2.jpg"}));
+        QCOMPARE(QImage(first).size(), QSize(80, 60));
+        QCOMPARE(QImage(second).size(), QSize(40, 30));
+        QCOMPARE(desktop.mails, (QList<QStringList>{{first, second}}));
 
         // "Only save" after a mailing export mails nothing; Cancel writes and mails nothing.
         runExport(window, desktop, into(out_.path(), [](TFormExport& f) {
             child<QRadioButton>(f, "RadioButtonSave")->setChecked(true);
         }));
-        QFile::remove(path);
+        QFile::remove(first);
+        QFile::remove(second);
         desktop.onExec = [](QDialog& dialog) { child<QPushButton>(dialog, "ButtonCancel")->click(); };
         window.Item(QStringLiteral("MenuExport"))->trigger();
         QCOMPARE(desktop.mails.size(), 1);
         QVERIFY(filesIn(out_.path()).isEmpty());
+    }
+
+    void anExportNeverWritesOverAPhotosSource_data()
+    {
+        // How the export folder is reached from the photos' own folder "photos".
+        QTest::addColumn<QString>("reach");
+        QTest::newRow("the same folder") << "same";
+        QTest::newRow("a doubled separator") << "doubled";
+        QTest::newRow("a link to the folder") << "folder link";
+        QTest::newRow("a link in place of a file") << "file link";
+        QTest::newRow("a hard link in place of a file") << "hard link";
+    }
+    void anExportNeverWritesOverAPhotosSource()
+    {
+        QFETCH(QString, reach);
+        FakeDesktop desktop;
+        TFormMain window(desktop);
+        const QString holiday = photoIn("photos", "holiday.jpg", 90, 60, Qt::green);
+        const QString portrait = photoIn("photos", "portrait.jpg", 60, 90, Qt::yellow);
+        const QString other = photoIn("elsewhere", "other.jpg", 30, 30, Qt::cyan);
+        window.OpenPhoto(holiday, false);
+        window.OpenPhoto(portrait, false);
+        window.OpenPhoto(other, false);
+        window.Photos().at(0)->MaxSize = 20;
+        const QString photos = QFileInfo(holiday).absolutePath();
+        QString folder = photos;
+        QStringList replaced{holiday, portrait};
+        if (reach == "doubled") {
+            folder = photos + "/";
+        } else if (reach == "folder link") {
+            folder = out_.path() + "/link";
+            QVERIFY(QFile::link(photos, folder));
+        } else if (reach == "file link" || reach == "hard link") {
+            // Only "other.jpg" would be replaced, through a link of that name in the folder.
+            folder = out_.path();
+            const QString name = out_.path() + "/other.jpg";
+            QVERIFY(reach == "file link" ? QFile::link(other, name)
+                                         : ::link(QFile::encodeName(other), QFile::encodeName(name)) == 0);
+            replaced = QStringList{other};
+        }
+        const QList<QByteArray> before{fileBytes(holiday), fileBytes(portrait), fileBytes(other)};
+        const QStringList outBefore = filesIn(out_.path());
+        const QStringList photosBefore = filesIn(photos);
+        QStringList values;
+        const bool stayedOpen = runExport(
+            window, desktop,
+            into(folder, [](TFormExport& f) { child<QLineEdit>(f, "EditPrefix")->setText(QString()); }),
+            [&](TFormExport& f) {
+                values << child<QLineEdit>(f, "EditFolder")->text() << child<QLineEdit>(f, "EditPrefix")->text();
+            });
+        QVERIFY(stayedOpen);
+        QCOMPARE(values, (QStringList{folder, QString()}));
+        QCOMPARE(desktop.errors, QStringList{"The export would write over the original photo(s):\n" +
+                                             replaced.join('\n') +
+                                             "\nAdd a prefix or a suffix, or choose another folder."});
+        QCOMPARE((QList<QByteArray>{fileBytes(holiday), fileBytes(portrait), fileBytes(other)}), before);
+        QCOMPARE(filesIn(out_.path()), outBefore);
+        QCOMPARE(filesIn(photos), photosBefore);
+        QDir(out_.path()).removeRecursively();
+        QDir().mkpath(out_.path());
     }
 
     void aFolderIsCreatedOneLevelDeepOrTheUserIsTold_data()
