@@ -11,7 +11,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QAction>
+#include <QCursor>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -163,6 +166,52 @@ private slots:
         QTRY_COMPARE(desktop.errors, QStringList{expectedReport()});
         QCOMPARE(desktop.openAtError, QStringList{QStringLiteral("A.bmp,B.jpg,A.bmp")});
         QCOMPARE(window.Photos().currentIndex(), 2);
+    }
+
+    // Between photos the event loop runs (so the window paints): each photo's button is there
+    // as soon as it is open, the status bar counts, and the cursor is busy until the last.
+    void photosOpenOneByOneWithTheirCount()
+    {
+        FakeDesktop desktop;
+        TFormMain window(desktop);
+        window.show();
+        QStringList seen;
+        QTimer look;
+        connect(&look, &QTimer::timeout, this, [&] {
+            const QCursor* cursor = QApplication::overrideCursor();
+            const QString state = QStringLiteral("%1 | %2 open | %3")
+                                      .arg(window.StatusText(1))
+                                      .arg(window.Photos().count())
+                                      .arg(cursor && cursor->shape() == Qt::WaitCursor ? "busy" : "idle");
+            if (seen.isEmpty() || seen.last() != state)
+                seen << state;
+        });
+        look.start(0);
+        window.OpenFiles({a_, bad_, b_});
+        look.stop();
+        QCOMPARE(seen, (QStringList{"Opening 1 of 3… | 0 open | busy", "Opening 2 of 3… | 1 open | busy",
+                                    "Opening 3 of 3… | 1 open | busy"}));
+        QCOMPARE(window.StatusText(1), QString());
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QCOMPARE(openedNames(window), QStringLiteral("A.bmp,B.jpg"));
+        QCOMPARE(desktop.errors, QStringList{openFailure(bad_)});
+    }
+
+    // The open dialog starts where the photo opened last came from, however it was opened.
+    void theOpenDialogShowsTheFolderOfThePhotoOpenedLast()
+    {
+        FakeDesktop desktop;
+        TFormMain window(desktop);
+        QDir().mkpath(programFile(QStringLiteral("other")));
+        const QString typed = programFile(QStringLiteral("other/typed.bmp"));
+        QVERIFY(QImage(8, 8, QImage::Format_RGB32).save(typed));
+        desktop.openAnswers = QStringList{QString(), typed, QString()};
+        window.Item(QStringLiteral("MenuOpen"))->trigger();
+        window.OpenFiles({a_, vanished_});
+        window.Item(QStringLiteral("MenuOpen"))->trigger();
+        window.Item(QStringLiteral("MenuOpen"))->trigger();
+        QCOMPARE(desktop.openFolders,
+                 (QStringList{QString(), QFileInfo(a_).absolutePath(), QFileInfo(typed).absolutePath()}));
     }
 
     void dragsWithoutLocalFilesAreRefused()

@@ -143,7 +143,7 @@ private slots:
                 if (dialog->isVisible())
                     dialog->reject(); // never leave the test waiting
             });
-            const QString selected = desktop.openPicture(&parent);
+            const QString selected = desktop.openPicture(&parent, QString());
             QVERIFY(driver.seen);
             QVERIFY(lastNameSelected);
             QCOMPARE(selected, photo);
@@ -171,7 +171,7 @@ private slots:
             if (modal->isVisible())
                 static_cast<QDialog*>(modal)->reject(); // never leave the test waiting
         });
-        QCOMPARE(desktop.openPicture(&parent), photo);
+        QCOMPARE(desktop.openPicture(&parent, QString()), photo);
         QVERIFY(driver.seen);
         QVERIFY(list && listShown);
         QVERIFY(!list->isVisible());
@@ -195,11 +195,31 @@ private slots:
                 shown = static_cast<QFileDialog*>(modal)->directory().absolutePath();
                 modal->close();
             });
-            desktop.openPicture(&parent);
+            desktop.openPicture(&parent, QString());
             qputenv("HOME", oldHome);
             QVERIFY(driver.seen);
             QCOMPARE(shown, picturesExists ? home.path() + QStringLiteral("/Pictures") : home.path());
         }
+    }
+
+    // A folder given to the open dialog is where it opens; without one (or with one that is
+    // gone) it shows the folder it showed before.
+    void openDialogShowsTheFolderItIsGiven()
+    {
+        QTemporaryDir given;
+        SystemDesktop desktop;
+        QWidget parent;
+        QStringList shown;
+        for (const QString& folder : {given.path(), QString(), given.path() + QStringLiteral("/gone")}) {
+            ModalDriver driver;
+            driver.expect([&](QWidget* modal) {
+                shown << static_cast<QFileDialog*>(modal)->directory().absolutePath();
+                modal->close();
+            });
+            desktop.openPicture(&parent, folder);
+            QVERIFY(driver.seen);
+        }
+        QCOMPARE(shown, (QStringList{given.path(), given.path(), given.path()}));
     }
 
     // Both file dialogs open showing every column whole: no column narrower than its title
@@ -214,7 +234,7 @@ private slots:
         for (const bool open : {true, false}) {
             SystemDesktop desktop;
             QWidget parent;
-            auto run = [&] { open ? desktop.openPicture(&parent) : desktop.savePicture(&parent, folder + "/new.jpg"); };
+            auto run = [&] { open ? desktop.openPicture(&parent, QString()) : desktop.savePicture(&parent, folder + "/new.jpg"); };
             QStringList faults; // found inside, reported outside: the dialog must close regardless
             QSize given;
             ModalDriver first;

@@ -2,8 +2,6 @@
 
 #include <QDir>
 
-#include <exception>
-
 QStringList photoPathsFromArguments(const QStringList& arguments, const QString& workingFolder)
 {
     QStringList paths;
@@ -29,17 +27,4 @@ QStringList photoPathsFromUrls(const QList<QUrl>& urls)
             paths << QDir::cleanPath(url.toLocalFile());
     }
     return paths;
-}
-
-QStringList openEach(const QStringList& paths, const std::function<void(const QString&)>& open)
-{
-    QStringList failures;
-    for (const QString& path : paths) {
-        try {
-            open(path);
-        } catch (const std::exception& error) {
-            failures << QString::fromUtf8(error.what());
-        }
-    }
-    return failures;
 }

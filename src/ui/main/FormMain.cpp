@@ -31,10 +31,13 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QLabel>
 #include <QMenu>
 #include <QScrollArea>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolBar>
@@ -192,6 +195,7 @@ void TFormMain::OpenPhoto(const QString& fileName, bool withCurrentSettings)
     // A file that cannot be decoded fails here, with a message naming it: nothing is added
     // and the current photo stays as it was.
     const QImage thumbnail = info->CreateThumbnail(32, 32);
+    openFolder_ = QFileInfo(fileName).absolutePath();
     photos_.append(std::move(info));
     photoButtons_->addButton(fileName, thumbnail);
     SelectPhoto(photos_.count() - 1);
@@ -199,10 +203,57 @@ void TFormMain::OpenPhoto(const QString& fileName, bool withCurrentSettings)
 
 void TFormMain::OpenFiles(const QStringList& fileNames)
 {
-    const QStringList failures = openEach(fileNames, [this](const QString& fileName) { OpenPhoto(fileName, false); });
+    opening_.pending += fileNames;
+    opening_.total += int(fileNames.size());
+    if (opening_.active || opening_.pending.isEmpty())
+        return;
+    opening_.active = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    {
+        const auto idle = qScopeGuard([this] {
+            QApplication::restoreOverrideCursor();
+            activity_.clear();
+            opening_.active = false;
+        });
+        while (!opening_.pending.isEmpty()) {
+            activity_ = QStringLiteral("Opening %1 of %2…").arg(++opening_.done).arg(opening_.total);
+            UpdateControls();
+            // The photos opened so far and the count are painted before the next decode. Input
+            // waits; a close of the window ends the run (FormCloseQuery).
+            if (opening_.done == 1)
+                waitUntilExposed();
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            if (opening_.pending.isEmpty())
+                break;
+            const QString fileName = opening_.pending.takeFirst();
+            try {
+                OpenPhoto(fileName, false);
+            } catch (const std::exception& error) {
+                opening_.failures << QString::fromUtf8(error.what());
+            }
+        }
+    }
+    const QStringList failures = std::exchange(opening_, {}).failures;
     UpdateControls();
     if (!failures.isEmpty())
         reportError(failures.join(QLatin1Char('\n')));
+}
+
+void TFormMain::waitUntilExposed()
+{
+    QWindow* window = windowHandle();
+    if (!isVisible() || !window || window->isExposed())
+        return;
+    // Exposure has no signal of its own: look at it every few milliseconds, for a second at most.
+    QEventLoop loop;
+    QTimer look;
+    connect(&look, &QTimer::timeout, &loop, [&] {
+        if (window->isExposed())
+            loop.quit();
+    });
+    look.start(5);
+    QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TFormMain::SelectPhoto(int index)
@@ -224,7 +275,7 @@ void TFormMain::SelectPhoto(int index)
 
 void TFormMain::MenuOpenClick()
 {
-    const QString fileName = desktop_.openPicture(this);
+    const QString fileName = desktop_.openPicture(this, openFolder_);
     if (fileName.isEmpty())
         return;
     OpenPhoto(fileName, false);
@@ -235,7 +286,7 @@ void TFormMain::MenuCurrentClick()
 {
     if (!photos_.current())
         return;
-    const QString fileName = desktop_.openPicture(this);
+    const QString fileName = desktop_.openPicture(this, openFolder_);
     if (fileName.isEmpty())
         return;
     OpenPhoto(fileName, true);
@@ -403,6 +454,8 @@ void TFormMain::FormShow()
 
 bool TFormMain::FormCloseQuery()
 {
+    // Closing while photos are being opened ends that run first.
+    opening_.pending.clear();
     if (photos_.current()) {
         const QString question = QStringLiteral("%1 photo(s) still opened, quit Lumatrim now?").arg(photoButtons_->count());
         if (desktop_.confirm(this, question))
@@ -489,7 +542,7 @@ void TFormMain::UpdateControls()
     const bool hasPhoto = current != nullptr;
     setWindowTitle(hasPhoto ? current->FileName + QStringLiteral(" - ") + kTitle : kTitle);
     const PhotoStatus status{photoButtons_->count(), photo_->Core().DisplaySize(), photo_->Zoom()};
-    statusBar_.show(hasPhoto ? &status : nullptr);
+    statusBar_.show(hasPhoto ? &status : nullptr, activity_);
     menu_.update({.hasPhoto = hasPhoto,
                   .hasPrevious = photos_.previousIndex() >= 0,
                   .hasNext = photos_.nextIndex() >= 0,

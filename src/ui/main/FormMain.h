@@ -47,7 +47,10 @@ public:
     // makes it current. Throws, adding nothing, when the file cannot be decoded.
     void OpenPhoto(const QString& fileName, bool withCurrentSettings);
     // Opens the files as "Open..." opens one, in order, and reports the ones that could not be
-    // opened once, together, after the others are open.
+    // opened once, together, after the others are open. The window paints before the first
+    // and between photos, each button appearing as its photo is ready, with "Opening k of n…"
+    // in the status bar and a busy cursor; user input waits until the last one. Files that
+    // come meanwhile (another drop) join the same run.
     void OpenFiles(const QStringList& fileNames);
     // Files to open when the window first shows (the command line's), before the About box.
     void OpenWhenShown(const QStringList& fileNames) { filesToOpen_ = fileNames; }
@@ -110,6 +113,9 @@ private:
     bool isPhotoArea(const QObject* object) const;
     void PopupMenuScrollBoxShow(const QContextMenuEvent& event);
     void ScrollBoxResize();
+    // Waits, a little at most, until the shown window is on screen, so it paints before the
+    // first photo is decoded.
+    void waitUntilExposed();
     void LoadRecent();
     void LoadBackground();
     void SetBackground(TColor color);
@@ -126,6 +132,18 @@ private:
     TColor background_;
     bool shownOnce_ = false;
     QStringList filesToOpen_;
+    // The folder of the photo opened last: where the open dialog starts.
+    QString openFolder_;
+    // The run of OpenFiles under way.
+    struct Opening {
+        bool active = false;
+        QStringList pending;
+        int done = 0;
+        int total = 0;
+        QStringList failures;
+    } opening_;
+    // What the window is busy with, for the status bar (empty when idle).
+    QString activity_;
 
     QScrollArea* scrollBox_ = nullptr;
     TPhoto* photo_ = nullptr;

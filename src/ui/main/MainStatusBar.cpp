@@ -4,13 +4,13 @@
 #include <QMainWindow>
 #include <QStatusBar>
 
-QList<QString> statusTexts(const PhotoStatus* status)
+QList<QString> statusTexts(const PhotoStatus* status, const QString& activity)
 {
     if (!status)
-        return {QString(), QString(), QString(), QString()};
+        return {activity, QString(), QString(), QString()};
     const QSize& view = status->shown;
     const int zoom = status->zoom;
-    return {QString(), QStringLiteral("%1 photo(s)").arg(status->photos),
+    return {activity, QStringLiteral("%1 photo(s)").arg(status->photos),
             QStringLiteral("%1 * %2").arg(view.width() * 100 / zoom).arg(view.height() * 100 / zoom),
             QStringLiteral("Zoom: %1%").arg(zoom)};
 }
@@ -35,9 +35,9 @@ MainStatusBar MainStatusBar::build(QMainWindow& window)
     return result;
 }
 
-void MainStatusBar::show(const PhotoStatus* status) const
+void MainStatusBar::show(const PhotoStatus* status, const QString& activity) const
 {
-    const QList<QString> texts = statusTexts(status);
+    const QList<QString> texts = statusTexts(status, activity);
     for (qsizetype i = 0; i < panels.size(); ++i)
         panels[i]->setText(texts[i]);
 }

@@ -11,6 +11,7 @@
 #include <QCompleter>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -52,7 +53,7 @@ bool runFileDialog(QFileDialog& dialog)
 
 } // namespace
 
-QString SystemDesktop::openPicture(QWidget* parent)
+QString SystemDesktop::openPicture(QWidget* parent, const QString& folder)
 {
     if (!dialogs_->open) {
         dialogs_->open = new OpenPictureDialog(parent);
@@ -60,6 +61,8 @@ QString SystemDesktop::openPicture(QWidget* parent)
         sizeFileDialogForColumns(*dialogs_->open);
     }
     OpenPictureDialog& dialog = *dialogs_->open;
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        dialog.setDirectory(folder);
     if (!runFileDialog(dialog))
         return {};
     return dialog.selectedFiles().constFirst();

@@ -24,6 +24,7 @@ public:
 
     // Records.
     int openCalls = 0;
+    QStringList openFolders; // the folder each openPicture call was asked to show
     QStringList proposedNames;
     QList<QColor> colorInitials;
     QList<TFont> fontInitials;
@@ -34,9 +35,10 @@ public:
     QList<QStringList> mails;
     QList<QUrl> urls;
 
-    QString openPicture(QWidget* parent) override
+    QString openPicture(QWidget* parent, const QString& folder) override
     {
         ++openCalls;
+        openFolders << folder;
         if (duringFileDialog)
             duringFileDialog(parent);
         return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
