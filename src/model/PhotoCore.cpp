@@ -46,6 +46,8 @@ void PhotoCore::LoadSource()
     try {
         source_ = LastDecodedPicture::take(info_->FileName);
         sourceBitmap_ = toBgr888(source_->toImage());
+        if (sourceBitmap_.isNull())
+            throw std::bad_alloc(); // the conversion found no memory: there is no picture to show
         // Keep one copy of the pixels: the 24-bit bitmap also serves as the picture.
         if (sourceBitmap_.constBits() != source_->toImage().constBits())
             source_ = std::make_unique<RasterPicture>(sourceBitmap_);

@@ -92,6 +92,11 @@ private slots:
         QVERIFY2(colors.count(background) == 1, "the area's background around the line");
         QVERIFY2(colors.count(text) == 1, "the line in the color that stands out");
 
+        // Save As says why there is nothing to save, before asking for a name.
+        window.Item(QStringLiteral("MenuSave"))->trigger();
+        QCOMPARE(desktop.errors,
+                 QStringList{vanishes ? "There is no picture to save: " + message.arg(doomed) : message.arg(doomed)});
+
         if (vanishes) {
             window.Item(QStringLiteral("MenuNext"))->trigger();
             QApplication::processEvents();
