@@ -315,19 +315,4 @@ TEST(RenderTool, HelpPrintsTheUsageAndSucceeds)
     EXPECT_TRUE(unknown.output.isEmpty());
 }
 
-// A size too large to hold in 64 bits is named as more than the limit, not as a number.
-TEST(RenderTool, ImpossiblePictureSizesAreNamedAsOverTheLimit)
-{
-    const QString folder = freshFolder("tool-huge-ppm");
-    writeFileBytes(folder + "/wide.ppm", "P6 99999999999999999999 2 255\n\x01\x02\x03");
-    writeFileBytes(folder + "/high.ppm", "P6 2 99999999999999999999 255\n\x01\x02\x03");
-    for (const char* side : {"wide", "high"}) {
-        const QString source = folder + "/" + side + ".ppm";
-        const RunResult run = render({source, folder + "/out.ppm"});
-        EXPECT_EQ(run.exitCode, 1);
-        EXPECT_EQ(run.errors,
-                  "Cannot open " + source + ". The picture is too large: more than 65,535 pixels " + side + ".");
-    }
-}
-
 } // namespace
