@@ -8,11 +8,14 @@
 #include "model/PhotoCore.h"
 #include "model/ProgramFolder.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -29,6 +32,7 @@ const char* const kUsage =
     "  --contrast N  --brightness N  --red N  --green N  --blue N  --grayscale  --negative\n"
     "  --decode-only        write the decoded source, converted to 24 bits, without the pipeline\n"
     "  --thumbnail          write the 32 x 32 thumbnail instead of the rendered photo\n"
+    "  -h, --help           print this usage and exit\n"
     "OUTPUT by extension: .jpg or .jpeg (JPEG), .ppm (binary P6) or .bmp (24-bit).\n";
 
 struct UsageError : std::runtime_error {
@@ -46,6 +50,7 @@ struct Options {
     bool negative = false;
     bool decodeOnly = false;
     bool thumbnail = false;
+    bool help = false;
 };
 
 int toInt(const char* option, const QString& text)
@@ -63,6 +68,10 @@ Options parse(const QStringList& args)
     QStringList positional;
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+            return o;
+        }
         auto value = [&]() -> QString {
             if (i + 1 >= args.size())
                 throw UsageError(a.toStdString() + " needs a value");
@@ -96,25 +105,36 @@ Options parse(const QStringList& args)
         throw UsageError("needs SOURCE and OUTPUT");
     o.source = positional[0];
     o.output = positional[1];
+    const QString ext = o.output.section('.', -1).toLower();
+    if (ext != "jpg" && ext != "jpeg" && ext != "ppm" && ext != "bmp")
+        throw UsageError("OUTPUT must end in .jpg, .jpeg, .ppm or .bmp");
     return o;
+}
+
+[[noreturn]] void failWrite(const QString& path, const QString& reason)
+{
+    throw std::runtime_error(QStringLiteral("Unable to write to %1: %2").arg(path, reason).toStdString());
 }
 
 void writeWhole(const QString& path, const QByteArray& bytes)
 {
-    if (replaceFile(path, bytes))
-        throw std::runtime_error(QStringLiteral("Unable to write to %1").arg(path).toStdString());
+    if (const std::optional<QString> failure = replaceFile(path, bytes))
+        failWrite(path, *failure);
 }
 
+// The writers hold every size in 64 bits; a format's own fields are checked before anything
+// is allocated.
 void writePpm(const QImage& bitmap, const QString& path)
 {
     QByteArray bytes = QStringLiteral("P6\n%1 %2\n255\n").arg(bitmap.width()).arg(bitmap.height()).toLatin1();
-    const qsizetype header = bytes.size();
-    const qsizetype rowSize = qsizetype(bitmap.width()) * 3;
-    bytes.resize(header + rowSize * bitmap.height());
+    const int64_t header = bytes.size();
+    const int64_t rowSize = int64_t(bitmap.width()) * 3;
+    bytes.resize(qsizetype(header + rowSize * bitmap.height()));
+    const int width = bitmap.width();
     for (int y = 0; y < bitmap.height(); ++y) {
         const uint8_t* s = bitmap.constScanLine(y);
         char* row = bytes.data() + header + rowSize * y;
-        for (int x = 0; x < bitmap.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             row[3 * x] = char(s[3 * x + 2]);
             row[3 * x + 1] = char(s[3 * x + 1]);
             row[3 * x + 2] = char(s[3 * x]);
@@ -125,8 +145,14 @@ void writePpm(const QImage& bitmap, const QString& path)
 
 void writeBmp(const QImage& bitmap, const QString& path)
 {
-    const uint32_t stride = (uint32_t(bitmap.width()) * 3 + 3) & ~3u;
-    const uint32_t imageSize = stride * uint32_t(bitmap.height());
+    const uint64_t stride = (uint64_t(bitmap.width()) * 3 + 3) & ~uint64_t(3);
+    const uint64_t imageSize = stride * uint64_t(bitmap.height());
+    // The file header gives the whole file's size in 32 bits.
+    if (54 + imageSize > UINT32_MAX)
+        failWrite(path, QStringLiteral("a BMP file holds at most 4 GB, and %1 x %2 pixels need %3 bytes")
+                            .arg(bitmap.width())
+                            .arg(bitmap.height())
+                            .arg(54 + imageSize));
     QByteArray header(54, '\0');
     auto put32 = [&](int at, uint32_t v) {
         for (int i = 0; i < 4; ++i)
@@ -134,41 +160,64 @@ void writeBmp(const QImage& bitmap, const QString& path)
     };
     header[0] = 'B';
     header[1] = 'M';
-    put32(2, 54 + imageSize);
+    put32(2, uint32_t(54 + imageSize));
     put32(10, 54);
     put32(14, 40);
     put32(18, uint32_t(bitmap.width()));
     put32(22, uint32_t(bitmap.height()));
     header[26] = 1;
     header[28] = 24;
-    put32(34, imageSize);
+    put32(34, uint32_t(imageSize));
     QByteArray bytes = header;
     bytes.resize(54 + qsizetype(imageSize), '\0');
     char* row = bytes.data() + 54;
-    for (int y = bitmap.height() - 1; y >= 0; --y, row += stride)
+    for (int y = bitmap.height() - 1; y >= 0; --y, row += qsizetype(stride))
         std::memcpy(row, bitmap.constScanLine(y), size_t(bitmap.width()) * 3);
     writeWhole(path, bytes);
 }
 
+// OUTPUT's extension was checked with the options: .jpg, .jpeg, .ppm or .bmp.
 void writeOutput(const QImage& bitmap, const QString& path)
 {
     const QString ext = path.section('.', -1).toLower();
-    if (ext == "jpg" || ext == "jpeg")
+    if (ext == "jpg" || ext == "jpeg") {
         writeJpeg(bitmap, path);
-    else if (ext == "ppm")
-        writePpm(toBgr888(bitmap), path);
-    else if (ext == "bmp")
-        writeBmp(toBgr888(bitmap), path);
-    else
-        throw UsageError("OUTPUT must end in .jpg, .jpeg, .ppm or .bmp");
+        return;
+    }
+    if (bitmap.isNull() || bitmap.width() <= 0 || bitmap.height() <= 0)
+        failWrite(path, QStringLiteral("the picture is empty"));
+    try {
+        const QImage bgr = toBgr888(bitmap);
+        if (bgr.isNull())
+            throw std::bad_alloc();
+        if (ext == "ppm")
+            writePpm(bgr, path);
+        else
+            writeBmp(bgr, path);
+    } catch (const std::bad_alloc&) {
+        failWrite(path, QStringLiteral("not enough memory"));
+    }
+}
+
+// The settings file named on the command line must be there: a missing file would
+// otherwise pass unnoticed as the defaults, and anything but a regular file (a folder, a
+// FIFO, a device) is never opened.
+void requireSettingsFile(const QString& path)
+{
+    const QFileInfo file(path);
+    if (!file.exists())
+        throw std::runtime_error(QStringLiteral("Cannot open %1. The file does not exist.").arg(path).toStdString());
+    if (!file.isFile())
+        throw std::runtime_error(QStringLiteral("Cannot open %1. It is not a regular file.").arg(path).toStdString());
 }
 
 void run(const Options& o)
 {
     TPhotoInfo info(o.source);
-    if (!o.settingsFile.isEmpty())
+    if (!o.settingsFile.isEmpty()) {
+        requireSettingsFile(o.settingsFile);
         info.LoadSettings(o.settingsFile, o.section);
-    else if (o.section != QStringLiteral("PHOTO"))
+    } else if (o.section != QStringLiteral("PHOTO"))
         info.LoadSettings(settingsFilePath(), o.section);
     if (o.crop) info.CropRect = *o.crop;
     if (o.rotation) info.Rotation = *o.rotation;
@@ -189,7 +238,11 @@ void run(const Options& o)
     LastDecodedPicture::load(o.source);
     PhotoCore photo;
     photo.SetPhotoInfo(&info);
-    writeOutput(o.decodeOnly ? photo.SourceBitmap() : photo.Bitmap(), o.output);
+    // A photo without a rendered bitmap (over the size limits, no pixels left, out of memory)
+    // fails with the core's message, whatever the output format. Without a source bitmap
+    // there is no rendered one either, so --decode-only fails the same way.
+    const bool decoded = o.decodeOnly && !photo.SourceBitmap().isNull();
+    writeOutput(decoded ? photo.SourceBitmap() : photo.RenderedBitmap(), o.output);
 }
 
 } // namespace
@@ -207,7 +260,12 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     try {
-        run(parse(QCoreApplication::arguments()));
+        const Options options = parse(QCoreApplication::arguments());
+        if (options.help) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        run(options);
     } catch (const UsageError& e) {
         std::fprintf(stderr, "lumatrim-render: %s\n%s", e.what(), kUsage);
         return 2;

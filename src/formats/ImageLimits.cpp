@@ -11,9 +11,17 @@
 
 namespace {
 
+const char* const kLimitsText = "(at most 65535 pixels a side and 400 megapixels)";
+
 std::string sizeText(int64_t width, int64_t height)
 {
     return std::to_string(width) + " x " + std::to_string(height);
+}
+
+// The product is taken only once both sides are within limits, so it cannot overflow.
+bool isOverLimits(int64_t width, int64_t height)
+{
+    return width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPicturePixels;
 }
 
 } // namespace
@@ -23,9 +31,29 @@ void checkPictureSize(int64_t width, int64_t height)
     if (width <= 0 || height <= 0)
         throw PictureError("The picture data is damaged: it gives an invalid size of " + sizeText(width, height)
                            + " pixels.");
-    if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPicturePixels)
-        throw PictureError("The picture is too large: " + sizeText(width, height)
-                           + " pixels (at most 65535 pixels a side and 400 megapixels).");
+    if (isOverLimits(width, height))
+        throw PictureError("The picture is too large: " + sizeText(width, height) + " pixels " + kLimitsText + ".");
+}
+
+void failSideTooLarge(bool high)
+{
+    throw PictureError(std::string("The picture is too large: more than 65,535 pixels ") + (high ? "high." : "wide."));
+}
+
+void checkRenderedSize(int64_t width, int64_t height)
+{
+    if (isOverLimits(width, height))
+        throw PictureError("The photo is too large to render at " + sizeText(width, height) + " pixels " + kLimitsText
+                           + ".");
+}
+
+QImage allocateRenderedBitmap(int width, int height)
+{
+    checkRenderedSize(width, height);
+    QImage bitmap(width, height, QImage::Format_BGR888);
+    if (bitmap.isNull() && width > 0 && height > 0)
+        throw PictureError("There is not enough memory to render the photo at " + sizeText(width, height) + " pixels.");
+    return bitmap;
 }
 
 namespace {

@@ -128,6 +128,12 @@ void writeJpeg(const QImage& bgr888Bitmap, const QString& path)
 {
     if (bgr888Bitmap.isNull() || bgr888Bitmap.width() <= 0 || bgr888Bitmap.height() <= 0)
         failWrite(path, QStringLiteral("the picture is empty"));
+    // The format's own limit, checked before the buffers are allocated.
+    if (bgr888Bitmap.width() > JPEG_MAX_DIMENSION || bgr888Bitmap.height() > JPEG_MAX_DIMENSION)
+        failWrite(path, QStringLiteral("a JPEG file holds at most %1 pixels a side, and the picture is %2 x %3")
+                            .arg(JPEG_MAX_DIMENSION)
+                            .arg(bgr888Bitmap.width())
+                            .arg(bgr888Bitmap.height()));
     const QImage bitmap = toBgr888(bgr888Bitmap);
     if (bitmap.isNull())
         failWrite(path, QStringLiteral("not enough memory"));

@@ -4,6 +4,7 @@
 #include "PictureError.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -52,7 +53,8 @@ public:
         }
     }
 
-    // A decimal number after separators; values past `limit` are reported as limit + 1.
+    // A decimal number after separators; values past `limit` (at most 2^63 - 1) are
+    // reported as limit + 1, however many digits they have.
     uint64_t number(const char* what, uint64_t limit)
     {
         skipSeparators();
@@ -64,7 +66,11 @@ public:
             const uint8_t c = reader_.data()[reader_.pos()];
             if (c < '0' || c > '9')
                 break;
-            value = std::min<uint64_t>(value * 10 + (c - '0'), limit + 1);
+            uint64_t next = 0;
+            if (value > limit || __builtin_mul_overflow(value, 10u, &next)
+                || __builtin_add_overflow(next, uint64_t(c - '0'), &next) || next > limit)
+                next = limit + 1;
+            value = next;
             reader_.skip(1);
             ++digits;
         }
@@ -114,9 +120,15 @@ QImage decodePnm(const PictureFile& file)
     const int channels = color ? 3 : 1;
 
     PnmText text(reader);
-    // Sizes saturate far above the limits, so the size check names a large size as large.
-    const uint64_t width = text.number("width", uint64_t(1) << 40);
-    const uint64_t height = text.number("height", uint64_t(1) << 40);
+    // Sizes are read exactly as far as 64 bits hold them, and named by their number; a size
+    // past that is named as more than the limit rather than by a number it is not.
+    constexpr uint64_t kLargestSize = uint64_t(INT64_MAX);
+    const uint64_t width = text.number("width", kLargestSize);
+    const uint64_t height = text.number("height", kLargestSize);
+    if (width > kLargestSize)
+        failSideTooLarge(false);
+    if (height > kLargestSize)
+        failSideTooLarge(true);
     checkPictureSize(int64_t(width), int64_t(height));
     const uint32_t maxval = bitmap ? 1 : uint32_t(text.number("maximum sample value", 65535));
     if (!bitmap && (maxval == 0 || maxval > 65535))

@@ -28,15 +28,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include <tiffio.h>
 
 namespace {
 
-// Pictures with more samples per pixel than this are scientific data, not photos; the
-// limit keeps row buffers small whatever the file claims.
-constexpr int kMaxSamplesPerPixel = 64;
+// No photo stores more samples per pixel than this (CMYK with a few extra channels at most);
+// more is scientific data or a lying file, whose rows would cost work out of all proportion
+// to the pixels delivered.
+constexpr int kMaxSamplesPerPixel = 8;
 
 // ---- libtiff over a span of bytes --------------------------------------------------------
 
@@ -422,7 +424,69 @@ void convertPixels(const uint8_t* const ch[4], size_t step, size_t count, const 
     }
 }
 
+// Rows of one gray or palette sample of 1, 2 or 4 bits (bilevel pictures above all) are
+// expanded a whole byte at a time: a table gives the blue-green-red pixels of every byte
+// value, so a row costs one copy per byte instead of work per pixel. The pixels are those
+// unpackSamples and convertPixels give.
+class PackedRowExpander {
+public:
+    static bool applies(const Layout& layout)
+    {
+        return (layout.kind == Kind::Gray || layout.kind == Kind::Palette) && layout.spp == 1
+            && layout.sampleFormat == SAMPLEFORMAT_UINT && (layout.bits == 1 || layout.bits == 2 || layout.bits == 4);
+    }
+
+    explicit PackedRowExpander(const Layout& layout) : perByte_(8 / layout.bits)
+    {
+        const int bits = layout.bits;
+        const unsigned mask = (1u << bits) - 1;
+        const uint8_t flip = layout.minIsWhite ? 0xff : 0;
+        for (unsigned byte = 0; byte < 256; ++byte) {
+            uint8_t* bgr = table_[byte];
+            for (int k = 0; k < perByte_; ++k, bgr += 3) {
+                const unsigned v = (byte >> (8 - bits * (k + 1))) & mask;
+                if (layout.kind == Kind::Palette) {
+                    std::memcpy(bgr, layout.palette[v], 3);
+                } else {
+                    bgr[0] = bgr[1] = bgr[2] = layout.scale[v] ^ flip;
+                }
+            }
+        }
+    }
+
+    // Expands the first `pixels` samples of a packed row (most significant bits first).
+    void expand(const uint8_t* src, size_t pixels, uint8_t* bgr) const
+    {
+        switch (perByte_) {
+        case 8: expandWhole<8>(src, pixels, bgr); break;
+        case 4: expandWhole<4>(src, pixels, bgr); break;
+        default: expandWhole<2>(src, pixels, bgr); break;
+        }
+        if (const size_t rest = pixels % size_t(perByte_))
+            std::memcpy(bgr + 3 * (pixels - rest), table_[src[pixels / size_t(perByte_)]], 3 * rest);
+    }
+
+private:
+    // The whole bytes of the row; a copy of a size known here is a few moves, not a call.
+    template <int PerByte>
+    void expandWhole(const uint8_t* src, size_t pixels, uint8_t* bgr) const
+    {
+        const size_t whole = pixels / PerByte;
+        for (size_t i = 0; i < whole; ++i, bgr += 3 * PerByte)
+            std::memcpy(bgr, table_[src[i]], 3 * PerByte);
+    }
+
+    int perByte_;
+    uint8_t table_[256][24] = {};
+};
+
 // ---- reading -----------------------------------------------------------------------------
+
+bool isFaxCompression(int compression)
+{
+    return compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTFAX3
+        || compression == COMPRESSION_CCITTFAX4 || compression == COMPRESSION_CCITTRLEW;
+}
 
 bool isHandledHere(TIFF* tiff, int photometric, int compression)
 {
@@ -456,7 +520,9 @@ Layout describe(const TiffReader& reader, int photometric)
     layout.spp = field<uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
     layout.bits = field<uint16_t>(tiff, TIFFTAG_BITSPERSAMPLE, 1);
     layout.sampleFormat = field<uint16_t>(tiff, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT);
-    layout.separate = field<uint16_t>(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == PLANARCONFIG_SEPARATE;
+    // With one sample per pixel both planar configurations store the same rows.
+    layout.separate = layout.spp > 1
+        && field<uint16_t>(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == PLANARCONFIG_SEPARATE;
 
     switch (photometric) {
     case PHOTOMETRIC_MINISWHITE:
@@ -565,6 +631,14 @@ void readStrips(const TiffReader& reader, const Layout& layout, QImage& image)
     std::vector<uint8_t> row(static_cast<size_t>(rowBytes));
     std::vector<uint8_t> samples(unpackedCount(width, layout));
 
+    if (PackedRowExpander::applies(layout)) {
+        const PackedRowExpander expander(layout);
+        for (int y = 0; y < height; ++y) {
+            reader.check(TIFFReadScanline(tiff, row.data(), uint32_t(y), 0) >= 0);
+            expander.expand(row.data(), width, image.scanLine(y));
+        }
+        return;
+    }
     if (!layout.separate) {
         const size_t spp = size_t(layout.spp);
         const uint8_t* ch[4];
@@ -633,6 +707,8 @@ void readTiles(const TiffReader& reader, const Layout& layout, QImage& image)
     const size_t planeSize = layout.separate ? checkedMul(width, height) : 0;
     std::vector<uint8_t> planes(layout.separate ? checkedMul(planeSize, size_t(layout.channels)) : 0);
     const int planesToRead = layout.separate ? layout.channels : 1;
+    const std::optional<PackedRowExpander> expander =
+        PackedRowExpander::applies(layout) ? std::optional<PackedRowExpander>(layout) : std::nullopt;
 
     for (size_t y0 = 0; y0 < height; y0 += tileHeight) {
         for (size_t x0 = 0; x0 < width; x0 += tileWidth) {
@@ -643,6 +719,10 @@ void readTiles(const TiffReader& reader, const Layout& layout, QImage& image)
                 reader.check(TIFFReadEncodedTile(tiff, index, tile.data(), tmsize_t(tileBytes)) >= 0);
                 for (size_t r = 0; r < h; ++r) {
                     const uint8_t* src = tile.data() + r * size_t(rowBytes);
+                    if (expander) {
+                        expander->expand(src, w, image.scanLine(int(y0 + r)) + 3 * x0);
+                        continue;
+                    }
                     unpackSamples(src, samples.size(), layout, samples.data());
                     if (layout.separate) {
                         std::memcpy(planes.data() + size_t(plane) * planeSize + (y0 + r) * width + x0, samples.data(), w);
@@ -720,6 +800,14 @@ QImage decodeTiff(const PictureFile& file)
     const int spp = field<uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
     if (spp > kMaxSamplesPerPixel)
         reader.failWith(QStringLiteral("TIFF pictures with %1 samples per pixel are not supported.").arg(spp));
+    // Fax compression codes one bit per pixel. A file claiming more would have the fax decoder
+    // make up rows of many samples from a few bytes, at a cost out of all proportion to the file.
+    const int bits = field<uint16_t>(tiff, TIFFTAG_BITSPERSAMPLE, 1);
+    if (isFaxCompression(compression) && (spp != 1 || bits != 1))
+        reader.failWith(QStringLiteral("The picture data is damaged: fax compression holds one bit a pixel, not %1 "
+                                       "samples of %2 bits.")
+                            .arg(spp)
+                            .arg(bits));
 
     QImage image = allocatePicture(width, height, kBitmapFormat);
     if (!isHandledHere(tiff, photometric, compression)) {

@@ -4,9 +4,12 @@
 #include "formats/FormatRegistry.h"
 #include "formats/ImageConversion.h"
 #include "formats/JpegWriter.h"
+#include "formats/PictureError.h"
 #include "render/Compositing.h"
 #include "render/Geometry.h"
 #include "render/Tone.h"
+
+#include <new>
 
 PhotoCore::PhotoCore(QObject* parent) : QObject(parent)
 {
@@ -43,6 +46,8 @@ void PhotoCore::LoadSource()
     try {
         source_ = LastDecodedPicture::take(info_->FileName);
         sourceBitmap_ = toBgr888(source_->toImage());
+        if (sourceBitmap_.isNull())
+            throw std::bad_alloc(); // the conversion found no memory: there is no picture to show
         // Keep one copy of the pixels: the 24-bit bitmap also serves as the picture.
         if (sourceBitmap_.constBits() != source_->toImage().constBits())
             source_ = std::make_unique<RasterPicture>(sourceBitmap_);
@@ -66,28 +71,69 @@ void PhotoCore::LoadMask()
     }
 }
 
+namespace {
+
+// Why a photo renders to no pixels: its maximum size, or a shorter side that rounds to 0.
+QString emptyRenderMessage(int maxSize)
+{
+    if (maxSize <= 0)
+        return QStringLiteral("The photo has no pixels at a maximum size of %1.").arg(maxSize);
+    return QStringLiteral("The photo has no pixels at a maximum size of %1: its shorter side comes to 0.").arg(maxSize);
+}
+
+} // namespace
+
 void PhotoCore::Render()
 {
-    if (!source_ || !info_) {
-        bitmap_ = QImage();
-    } else {
-        // A shallow copy: the first step that changes pixels works on its own copy.
-        bitmap_ = sourceBitmap_;
-        DoCrop(bitmap_, *info_);
-        DoResize(bitmap_, *info_);
-        DoRotate(bitmap_, *info_);
-        DoColorBalance(bitmap_, *info_);
-        if (info_->Optimize)
-            DoFilter(bitmap_, OptimizeKernel);
-        DoWatermark(bitmap_, *info_);
-        DoMask(bitmap_, mask_.get(), *info_);
+    bitmap_ = QImage();
+    message_.clear();
+    if (info_ && !source_) {
+        message_ = QStringLiteral("%1 could not be read.").arg(info_->FileName);
+    } else if (info_) {
+        try {
+            runPipeline();
+        } catch (const PictureError& e) {
+            bitmap_ = QImage();
+            message_ = e.message();
+        } catch (const std::bad_alloc&) {
+            bitmap_ = QImage();
+            message_ = QStringLiteral("There is not enough memory to render the photo.");
+        }
     }
     emit OnChange(this);
 }
 
+void PhotoCore::runPipeline()
+{
+    // A shallow copy: the first step that changes pixels works on its own copy.
+    bitmap_ = sourceBitmap_;
+    DoCrop(bitmap_, *info_);
+    DoResize(bitmap_, *info_);
+    if (bitmap_.isNull()) {
+        // Nothing is left for the later steps to work on.
+        message_ = emptyRenderMessage(info_->MaxSize);
+        return;
+    }
+    DoRotate(bitmap_, *info_);
+    DoColorBalance(bitmap_, *info_);
+    if (info_->Optimize)
+        DoFilter(bitmap_, OptimizeKernel);
+    DoWatermark(bitmap_, *info_);
+    DoMask(bitmap_, mask_.get(), *info_);
+    if (bitmap_.isNull())
+        throw std::bad_alloc(); // no later step empties a bitmap on purpose: its memory ran out
+}
+
+const QImage& PhotoCore::RenderedBitmap() const
+{
+    if (bitmap_.isNull())
+        throw PictureError(message_.isEmpty() ? QStringLiteral("There is no photo to render.") : message_);
+    return bitmap_;
+}
+
 void PhotoCore::SaveToFile(const QString& path) const
 {
-    writeJpeg(bitmap_, path);
+    writeJpeg(RenderedBitmap(), path);
 }
 
 void PhotoCore::RotateClockwise()

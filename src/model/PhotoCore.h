@@ -30,6 +30,12 @@ public:
     const QImage& SourceBitmap() const { return sourceBitmap_; }
     // The rendered size times the zoom (integer division, truncating).
     QSize DisplaySize() const;
+    // One line for the photo area while a photo has no rendered bitmap: its source could not
+    // be read, it would be rendered over the size limits or beyond the memory at hand, or its
+    // size leaves no pixels. Empty while the bitmap is there and when no photo is shown.
+    const QString& Message() const { return message_; }
+    // The rendered bitmap; when there is none, throws a PictureError carrying Message().
+    const QImage& RenderedBitmap() const;
 
     // Shows another record (or none): loads its source and mask, then renders.
     void SetPhotoInfo(TPhotoInfo* info);
@@ -41,7 +47,7 @@ public:
     // Runs the pipeline from the source and announces the change.
     void Render();
 
-    // Writes the rendered bitmap as JPEG. Throws on failure (an empty bitmap included).
+    // Writes the rendered bitmap as JPEG. Throws on failure; without a bitmap, Message().
     void SaveToFile(const QString& path) const;
 
     void RotateClockwise();
@@ -61,10 +67,13 @@ signals:
     void OnChange(QObject* sender);
 
 private:
+    void runPipeline();
+
     TPhotoInfo* info_ = nullptr;
     int zoom_ = 100;
     std::unique_ptr<Picture> source_;
     QImage sourceBitmap_;
     std::unique_ptr<Picture> mask_;
     QImage bitmap_;
+    QString message_;
 };

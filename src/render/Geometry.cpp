@@ -1,5 +1,7 @@
 #include "Geometry.h"
 
+#include "formats/ImageLimits.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -78,8 +80,11 @@ void DoResize(QImage& bitmap, const PhotoSettings& info)
     if (newW == W && newH == H)
         return; // redrawing at the same size changes no pixel
 
-    QImage result(newW, newH, kFormat);
-    if (newW > 0 && newH > 0 && !result.isNull()) {
+    // The size is checked before anything is allocated: a stored maximum size far beyond the
+    // dialog's range must not try to allocate gigabytes. An empty result (a side of 0) is
+    // passed on as a null bitmap.
+    QImage result = allocateRenderedBitmap(newW, newH);
+    if (!result.isNull()) {
         // Cost in proportion to the destination: one table of source byte offsets serves
         // every row, and only the source rows that are kept are touched.
         std::vector<int> columns = sampleTable(newW, W);
@@ -111,7 +116,7 @@ void DoRotate(QImage& bitmap, const PhotoSettings& info)
     const int H = bitmap.height();
 
     if (R == 180) {
-        QImage result(W, H, kFormat);
+        QImage result = allocateRenderedBitmap(W, H);
         for (int y = 0; y < H; ++y) {
             const uint8_t* src = bitmap.constScanLine(H - 1 - y) + size_t(W - 1) * 3;
             uint8_t* dst = result.scanLine(y);
@@ -126,7 +131,7 @@ void DoRotate(QImage& bitmap, const PhotoSettings& info)
     // the rows written stay in cache.
     const int newW = H;
     const int newH = W;
-    QImage result(newW, newH, kFormat);
+    QImage result = allocateRenderedBitmap(newW, newH);
     std::vector<const uint8_t*> rowStart(static_cast<size_t>(H));
     for (int y = 0; y < H; ++y)
         rowStart[size_t(y)] = bitmap.constScanLine(y);

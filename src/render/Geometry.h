@@ -11,7 +11,10 @@
 void DoCrop(QImage& bitmap, PhotoSettings& info);
 
 // Brings the longer side to info.MaxSize by nearest-neighbour sampling (never averaging).
+// A result with a side of 0 is a null bitmap. Throws a PictureError, before allocating, when
+// the result would exceed the limits of a picture, or when its memory cannot be had.
 void DoResize(QImage& bitmap, const PhotoSettings& info);
 
-// Turns the image by info.Rotation degrees counter-clockwise (0, 90, 180, 270).
+// Turns the image by info.Rotation degrees counter-clockwise (0, 90, 180, 270). Throws a
+// PictureError when the turned bitmap's memory cannot be had.
 void DoRotate(QImage& bitmap, const PhotoSettings& info);

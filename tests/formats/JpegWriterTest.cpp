@@ -135,6 +135,8 @@ TEST(JpegWriter, FailuresNameTheFileAndLeaveItsOldContent)
         {"empty bitmap", QImage(), existing},
         {"0 x 0 bitmap", QImage(0, 0, kBitmapFormat), existing},
         {"missing folder", solidBitmap(4, 4, 1, 2, 3), folder + "/no/such/folder/out.jpg"},
+        {"wider than a JPEG holds", solidBitmap(65501, 1, 1, 2, 3), existing},
+        {"higher than a JPEG holds", solidBitmap(1, 65501, 1, 2, 3), existing},
     };
     for (const auto& c : cases) {
         try {
@@ -146,6 +148,16 @@ TEST(JpegWriter, FailuresNameTheFileAndLeaveItsOldContent)
     }
     EXPECT_EQ(readFileBytes(existing), QByteArray("old content"));
     EXPECT_FALSE(QFile::exists(folder + "/no"));
+
+    try {
+        writeJpeg(solidBitmap(65501, 2, 1, 2, 3), existing);
+        ADD_FAILURE() << "written";
+    } catch (const PictureError& e) {
+        EXPECT_EQ(e.message(), "Unable to write to " + existing
+                                   + ": a JPEG file holds at most 65500 pixels a side, and the picture is 65501 x 2");
+    }
+    writeJpeg(solidBitmap(65500, 2, 1, 2, 3), existing);
+    EXPECT_EQ(QImage(existing, "JPG").size(), QSize(65500, 2));
 }
 
 } // namespace

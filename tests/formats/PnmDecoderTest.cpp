@@ -114,6 +114,31 @@ TEST(PnmDecoder, BadInputFailsQuicklyWithoutLargeAllocations)
     }
 }
 
+// A size that 64 bits hold is named by its number; one past them by the limit it exceeds,
+// never by a number the file does not hold.
+TEST(PnmDecoder, SizesOverTheLimitsAreNamedAsTheFileGivesThem)
+{
+    const QString limits = QStringLiteral(" pixels (at most 65535 pixels a side and 400 megapixels).");
+    const struct {
+        const char* header;
+        QString message;
+    } cases[] = {
+        {"P6 70000 2 255\n", "The picture is too large: 70000 x 2" + limits},
+        {"P5 2 9223372036854775807 255\n", "The picture is too large: 2 x 9223372036854775807" + limits},
+        {"P6 9223372036854775808 2 255\n", "The picture is too large: more than 65,535 pixels wide."},
+        {"P6 18446744073709551617 2 255\n", "The picture is too large: more than 65,535 pixels wide."},
+        {"P6 99999999999999999999 2 255\n", "The picture is too large: more than 65,535 pixels wide."},
+        {"P3 2 99999999999999999999999999999999 255 ", "The picture is too large: more than 65,535 pixels high."},
+        {"P4 99999999999999999999 99999999999999999999\n", "The picture is too large: more than 65,535 pixels wide."},
+        {"P5 000000000000000000000000000002 3 255\n", "The file ends before the picture data is complete: its pixels "
+                                                       "need 6 bytes, 0 are left."},
+    };
+    for (const auto& c : cases) {
+        const std::string error = decodeFailure([&] { decodeBytes(QByteArray(c.header)); });
+        EXPECT_EQ(QString::fromStdString(error), c.message) << c.header;
+    }
+}
+
 TEST(PnmDecoder, CorruptSamplesFailCleanly)
 {
     const QStringList files = keptCorruptSamples(QStringLiteral("pnm"));

@@ -409,4 +409,120 @@ TEST(TiffDecoder, DecodesBytesFromAnyPlaceInMemory)
     EXPECT_EQ(bitmapDifference(loadBitmap(path), inner), "");
 }
 
+// Gray and palette pictures of 1, 2 and 4 bits, written with libtiff in strips and in tiles
+// whose edges cut through bytes, decode to what the samples say: gray by bit replication
+// (MinIsWhite inverted), palette entries by their high byte.
+TEST(TiffDecoder, PackedGrayAndPaletteSamplesGiveTheirColors)
+{
+    struct Case {
+        uint16_t photometric;
+        int bits;
+        uint32_t width, height;
+        uint32_t tile; // 0: strips of 3 rows
+    };
+    std::vector<Case> cases;
+    for (uint16_t photometric : {PHOTOMETRIC_MINISBLACK, PHOTOMETRIC_MINISWHITE, PHOTOMETRIC_PALETTE})
+        for (int bits : {1, 2, 4}) {
+            for (uint32_t width : {1u, 7u, 8u, 9u, 13u, 35u})
+                cases.push_back({photometric, bits, width, 5, 0});
+            cases.push_back({photometric, bits, 37, 20, 16});
+        }
+    std::srand(27);
+    for (const Case& c : cases) {
+        const std::string name = std::to_string(c.photometric) + "-" + std::to_string(c.bits) + "-"
+                               + std::to_string(c.width) + (c.tile ? "-tiled" : "");
+        SCOPED_TRACE(name);
+        const unsigned levels = 1u << c.bits;
+        std::vector<std::vector<unsigned>> values(c.height, std::vector<unsigned>(c.width));
+        for (auto& row : values)
+            for (unsigned& v : row)
+                v = unsigned(std::rand()) % levels;
+        std::vector<uint16_t> map[3];
+        for (auto& channel : map) {
+            for (unsigned i = 0; i < levels; ++i)
+                channel.push_back(uint16_t(std::rand()));
+            channel[0] = 0xFFFF; // an entry over 255: every entry keeps its high byte
+        }
+        // Packs columns x0 .. x0 + count of row y, most significant bits first, zero-padded.
+        auto pack = [&](uint32_t y, uint32_t x0, uint32_t count) {
+            std::vector<uint8_t> bytes((count * uint32_t(c.bits) + 7) / 8);
+            for (uint32_t i = 0; i < count && x0 + i < c.width && y < c.height; ++i) {
+                const uint32_t bit = i * uint32_t(c.bits);
+                bytes[bit / 8] |= uint8_t(values[y][x0 + i] << (8 - c.bits - int(bit % 8)));
+            }
+            return bytes;
+        };
+
+        const QString path = freshFolder(QStringLiteral("tiff-packed-%1").arg(QString::fromStdString(name))) + "/p.tif";
+        TIFF* tiff = TIFFOpen(path.toLocal8Bit().constData(), "w");
+        ASSERT_NE(tiff, nullptr);
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, c.width);
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, c.height);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, c.photometric);
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, c.bits);
+        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        if (c.photometric == PHOTOMETRIC_PALETTE)
+            TIFFSetField(tiff, TIFFTAG_COLORMAP, map[0].data(), map[1].data(), map[2].data());
+        if (c.tile) {
+            TIFFSetField(tiff, TIFFTAG_TILEWIDTH, c.tile);
+            TIFFSetField(tiff, TIFFTAG_TILELENGTH, c.tile);
+            for (uint32_t y0 = 0; y0 < c.height; y0 += c.tile)
+                for (uint32_t x0 = 0; x0 < c.width; x0 += c.tile) {
+                    std::vector<uint8_t> tile;
+                    for (uint32_t r = 0; r < c.tile; ++r) {
+                        const std::vector<uint8_t> row = pack(y0 + r, x0, c.tile);
+                        tile.insert(tile.end(), row.begin(), row.end());
+                    }
+                    ASSERT_GE(TIFFWriteEncodedTile(tiff, TIFFComputeTile(tiff, x0, y0, 0, 0), tile.data(),
+                                                   tmsize_t(tile.size())),
+                              0);
+                }
+        } else {
+            TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 3u);
+            for (uint32_t y = 0; y < c.height; ++y) {
+                std::vector<uint8_t> row = pack(y, 0, c.width);
+                ASSERT_EQ(TIFFWriteScanline(tiff, row.data(), y, 0), 1);
+            }
+        }
+        TIFFClose(tiff);
+
+        const QImage image = loadBitmap(path);
+        ASSERT_EQ(image.size(), QSize(int(c.width), int(c.height)));
+        for (uint32_t y = 0; y < c.height; ++y)
+            for (uint32_t x = 0; x < c.width; ++x) {
+                const unsigned v = values[y][x];
+                uint32_t expected;
+                if (c.photometric == PHOTOMETRIC_PALETTE) {
+                    expected = uint32_t(map[0][v] >> 8) << 16 | uint32_t(map[1][v] >> 8) << 8 | uint32_t(map[2][v] >> 8);
+                } else {
+                    unsigned gray = v * 255 / (levels - 1);
+                    if (c.photometric == PHOTOMETRIC_MINISWHITE)
+                        gray = 255 - gray;
+                    expected = gray * 0x010101u;
+                }
+                ASSERT_EQ(rgbAt(image, int(x), int(y)), expected) << "at " << x << "," << y;
+            }
+    }
+}
+
+// No photo stores more than 8 samples a pixel; more is refused before the rows are read,
+// however few bytes the file has (one such EPS preview once cost seconds of work).
+TEST(TiffDecoder, SampleLayoutsNoPhotoUsesAreRefused)
+{
+    for (uint16_t spp : {8, 9, 36}) {
+        const WrittenTiff tiff{"samples", PHOTOMETRIC_MINISBLACK, spp, 8, SAMPLEFORMAT_UINT, 2,
+                               QByteArray(2 * spp, '\x40')};
+        const QString path = writeTiff(tiff);
+        if (spp <= 8) {
+            EXPECT_EQ(pixelsOf(loadBitmap(path)), (std::vector<uint32_t>{0x404040, 0x404040}));
+            continue;
+        }
+        EXPECT_EQ(decodeFailure([&] { loadBitmap(path); }),
+                  "Cannot open " + path.toStdString() + ". TIFF pictures with " + std::to_string(spp)
+                      + " samples per pixel are not supported.");
+    }
+}
+
 } // namespace
+

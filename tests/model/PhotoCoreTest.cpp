@@ -92,6 +92,64 @@ TEST_F(PhotoCoreTest, MissingSourceRendersEmptyWithOneNotification)
     EXPECT_FALSE(QFile::exists(freshFolder("core-nosave") + "/out.jpg"));
 }
 
+// Without a rendered bitmap the core says why, in the one line the photo area shows and a
+// save reports; the next render that succeeds clears it.
+TEST_F(PhotoCoreTest, PhotoWithoutBitmapSaysWhy)
+{
+    const QString folder = freshFolder("core-message");
+    const QString vanishing = sourceFile("vanishing", solidBitmap(40, 30, 1, 2, 3));
+    const QString kept = sourceFile("kept", solidBitmap(400, 300, 1, 2, 3));
+    const struct {
+        const char* name;
+        QString file;
+        int maxSize;
+        bool keepSize;
+        QString message;
+    } cases[] = {
+        {"source gone", vanishing, 600, true, vanishing + " could not be read."},
+        {"over the side limit", kept, 60000, false,
+         "The photo is too large to render at 60000 x 45000 pixels (at most 65535 pixels a side and 400 megapixels)."},
+        {"over the area limit", kept, 30000, false,
+         "The photo is too large to render at 30000 x 22500 pixels (at most 65535 pixels a side and 400 megapixels)."},
+        {"negative size", kept, -5, false, "The photo has no pixels at a maximum size of -5."},
+        {"size 0 even when kept", kept, 0, true, "The photo has no pixels at a maximum size of 0."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TPhotoInfo info(c.file);
+        info.MaxSize = c.maxSize;
+        info.KeepSize = c.keepSize;
+        PhotoCore photo;
+        photo.SetPhotoInfo(&info);
+        if (c.file == vanishing) {
+            ASSERT_TRUE(photo.Message().isEmpty());
+            ASSERT_TRUE(QFile::remove(vanishing));
+            photo.LoadSource();
+            photo.Render();
+        }
+        EXPECT_EQ(photo.Message(), c.message);
+        EXPECT_TRUE(photo.Bitmap().isNull());
+        EXPECT_EQ(photo.DisplaySize(), QSize(0, 0));
+        const QString out = folder + "/" + c.name + ".jpg";
+        try {
+            photo.SaveToFile(out);
+            ADD_FAILURE() << "saved";
+        } catch (const std::exception& e) {
+            EXPECT_EQ(QString::fromUtf8(e.what()), c.message);
+        }
+        EXPECT_FALSE(QFile::exists(out));
+
+        if (c.file == kept) {
+            info.MaxSize = 300;
+            photo.Render();
+            EXPECT_TRUE(photo.Message().isEmpty());
+            EXPECT_EQ(photo.Bitmap().size(), QSize(300, 225));
+        }
+        photo.SetPhotoInfo(nullptr);
+        EXPECT_TRUE(photo.Message().isEmpty());
+    }
+}
+
 TEST_F(PhotoCoreTest, MaskWithoutExtensionOrUnreadableGivesNoMaskPicture)
 {
     const QString folder = freshFolder("core-mask");

@@ -1,5 +1,7 @@
 #include "render/Geometry.h"
 
+#include "formats/PictureError.h"
+
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -137,6 +139,44 @@ TEST(DoResize, LeavesEmptyImagesAlone)
         info.KeepSize = false;
         DoResize(bitmap, info);
         EXPECT_TRUE(bitmap.isNull());
+    }
+}
+
+// The rendered bitmap is held to the limits of a picture: a result beyond them is refused,
+// naming its size, before anything is allocated, and the bitmap stays as it was.
+TEST(DoResize, RefusesResultsOverThePictureLimits)
+{
+    const struct {
+        QSize source;
+        int maxSize;
+        QSize expected;       // when within the limits
+        const char* refused;  // the size named otherwise
+    } cases[] = {
+        {{1000, 1}, 65535, {65535, 66}, nullptr},
+        {{1000, 1}, 65536, {}, "65536 x 66"},
+        {{1, 1000}, 65536, {}, "66 x 65536"},
+        {{1000, 1000}, 20001, {}, "20001 x 20001"},
+        {{3, 2}, 2147483647, {}, "2147483647 x 1431655765"},
+    };
+    for (const auto& c : cases) {
+        QImage bitmap = solidBitmap(c.source.width(), c.source.height(), 1, 2, 3);
+        PhotoSettings info;
+        info.MaxSize = c.maxSize;
+        info.KeepSize = false;
+        if (!c.refused) {
+            DoResize(bitmap, info);
+            EXPECT_EQ(bitmap.size(), c.expected);
+            continue;
+        }
+        try {
+            DoResize(bitmap, info);
+            ADD_FAILURE() << c.refused << " was rendered";
+        } catch (const PictureError& e) {
+            EXPECT_EQ(e.message(), QStringLiteral("The photo is too large to render at %1 pixels (at most 65535 pixels "
+                                                  "a side and 400 megapixels).")
+                                       .arg(QLatin1String(c.refused)));
+        }
+        EXPECT_EQ(bitmap.size(), c.source);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "render/Tone.h"
 
 #include "DecoderChecks.h"
+#include "FileSizeLimit.h"
 #include "TestSupport.h"
 
 #include "formats/FormatRegistry.h"
@@ -12,22 +13,49 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QImageReader>
 #include <QProcess>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
 struct RunResult {
     int exitCode;
     QString errors;
+    QString output;
 };
 
-RunResult render(const QStringList& args)
+// Runs the tool as a child process, which is ended when it takes more than a minute; with
+// addressSpace set, the child cannot map more than that many bytes.
+RunResult render(const QStringList& args, rlim_t addressSpace = 0)
 {
     QProcess process;
+    if (addressSpace) {
+        process.setChildProcessModifier([addressSpace] {
+            const rlimit limit{addressSpace, addressSpace};
+            setrlimit(RLIMIT_AS, &limit);
+        });
+    }
     process.start(QString::fromUtf8(LUMATRIM_RENDER_EXE), args);
-    process.waitForFinished(60000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardError()).trimmed()};
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return {-1, QStringLiteral("(no end within a minute)"), {}};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardError()).trimmed(),
+            QString::fromUtf8(process.readAllStandardOutput())};
+}
+
+// A settings file whose [PHOTO] block holds only these keys.
+QString photoSettings(const QString& folder, const QString& name, const QList<QPair<QString, QString>>& values)
+{
+    const QString path = folder + "/" + name + ".dat";
+    KeyValueFile(path).writeValues("PHOTO", values);
+    return path;
 }
 
 QImage readPpm(const QString& path)
@@ -124,7 +152,8 @@ TEST(RenderTool, ErrorsAreTheProgramsMessages)
         {{folder + "/photo", folder + "/o.ppm"}, 1, "Cannot open " + folder + "/photo. Unknown picture file extension (.)."},
         {{folder + "/missing.png", folder + "/o.ppm"}, 1, "Cannot open " + folder + "/missing.png. The file does not exist."},
         {{folder + "/empty.png", folder + "/o.ppm"}, 1, "Cannot open " + folder + "/empty.png. The file is empty."},
-        {{folder + "/ok.png", folder + "/nofolder/o.ppm"}, 1, "Unable to write to " + folder + "/nofolder/o.ppm"},
+        {{folder + "/ok.png", folder + "/nofolder/o.ppm"}, 1, "Unable to write to " + folder + "/nofolder/o.ppm: *"},
+        {{folder + "/ok.png", folder + "/nofolder/o.bmp"}, 1, "Unable to write to " + folder + "/nofolder/o.bmp: *"},
         {{folder + "/ok.png"}, 2, "lumatrim-render: needs SOURCE and OUTPUT*"},
         {{"--rotation", "45", folder + "/ok.png", folder + "/o.ppm"}, 2, "lumatrim-render: --rotation must be*"},
         {{folder + "/ok.png", folder + "/o.png"}, 2, "lumatrim-render: OUTPUT must end in*"},
@@ -164,6 +193,126 @@ TEST(RenderTool, PrintsTheProgramsOneLineForFilesThatCannotBeOpened)
             EXPECT_EQ(run.errors, expected) << mode.join(' ').toStdString();
         }
     }
+}
+
+// A stored size the dialogs never give is held to the limits of a picture before anything
+// is allocated, and a size that leaves no pixels is named as the cause; either way every
+// output format fails with the same line and writes nothing.
+TEST(RenderTool, RenderedSizesOverTheLimitsOrWithoutPixelsFailForEveryFormat)
+{
+    const QString folder = freshFolder("tool-sizes");
+    const QString photo = folder + "/photo.png";
+    ASSERT_TRUE(solidBitmap(400, 300, 1, 2, 3).convertToFormat(QImage::Format_RGB888).save(photo, "PNG"));
+    const QString strip = folder + "/strip.png";
+    ASSERT_TRUE(solidBitmap(1000, 1, 1, 2, 3).convertToFormat(QImage::Format_RGB888).save(strip, "PNG"));
+    const struct {
+        const char* size;
+        QString source;
+        QString message;
+    } cases[] = {
+        {"60000", photo,
+         "The photo is too large to render at 60000 x 45000 pixels (at most 65535 pixels a side and 400 megapixels)."},
+        {"44000", photo,
+         "The photo is too large to render at 44000 x 33000 pixels (at most 65535 pixels a side and 400 megapixels)."},
+        {"2147483647", strip,
+         "The photo is too large to render at 2147483647 x 2147484 pixels (at most 65535 pixels a side and 400 "
+         "megapixels)."},
+        {"-5", photo, "The photo has no pixels at a maximum size of -5."},
+        {"0", photo, "The photo has no pixels at a maximum size of 0."},
+        {"100", strip, "The photo has no pixels at a maximum size of 100: its shorter side comes to 0."},
+    };
+    for (const auto& c : cases) {
+        const QString settings = photoSettings(folder, QStringLiteral("size%1").arg(c.size), {{"SIZE", c.size}, {"KEEP", "0"}});
+        for (const char* extension : {"jpg", "bmp", "ppm"}) {
+            const QString out = folder + "/out." + extension;
+            const RunResult run = render({"--settings", settings, c.source, out});
+            EXPECT_EQ(run.exitCode, 1) << c.size << " " << extension;
+            EXPECT_EQ(run.errors, c.message) << extension;
+            EXPECT_FALSE(QFile::exists(out)) << c.size << " " << extension;
+        }
+    }
+}
+
+// The sizes over the limits are refused before the resize allocates: a child that cannot
+// map 2 GB still gives the message instead of an empty picture.
+TEST(RenderTool, OversizedRendersAllocateNothing)
+{
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "AddressSanitizer needs more address space than the cap allows";
+#endif
+    const QString folder = freshFolder("tool-address-space");
+    const QString photo = folder + "/photo.png";
+    ASSERT_TRUE(solidBitmap(400, 300, 1, 2, 3).convertToFormat(QImage::Format_RGB888).save(photo, "PNG"));
+    for (const char* size : {"60000", "44000", "30000"}) {
+        const QString settings = photoSettings(folder, QStringLiteral("size%1").arg(size), {{"SIZE", size}, {"KEEP", "0"}});
+        for (const char* extension : {"bmp", "ppm"}) {
+            const RunResult run = render({"--settings", settings, photo, folder + "/out." + extension}, rlim_t(2) << 30);
+            EXPECT_EQ(run.exitCode, 1) << size << " " << extension;
+            EXPECT_TRUE(run.errors.startsWith("The photo is too large to render at ")) << run.errors.toStdString();
+        }
+    }
+}
+
+// A full disk (here a file size limit the child inherits) is reported with its reason by
+// every writer, and the file that was there stays as it was.
+TEST(RenderTool, WriteFailuresGiveTheReason)
+{
+    const QString folder = freshFolder("tool-full-disk");
+    const QString photo = folder + "/photo.png";
+    ASSERT_TRUE(randomBitmap(200, 150, 3).convertToFormat(QImage::Format_RGB888).save(photo, "PNG"));
+    for (const char* extension : {"jpg", "bmp", "ppm"}) {
+        const QString out = folder + "/out." + extension;
+        writeFileBytes(out, "old contents");
+        RunResult run;
+        {
+            FileSizeLimit limit(4096);
+            run = render({photo, out});
+        }
+        EXPECT_EQ(run.exitCode, 1) << extension;
+        EXPECT_TRUE(run.errors.startsWith("Unable to write to " + out + ": ")) << run.errors.toStdString();
+        EXPECT_GT(run.errors.size(), ("Unable to write to " + out + ": ").size()) << "a reason follows";
+        EXPECT_EQ(readFileBytes(out), QByteArray("old contents")) << extension;
+    }
+}
+
+TEST(RenderTool, SettingsFileMustBeARegularFile)
+{
+    const QString folder = freshFolder("tool-settings");
+    const QString photo = folder + "/photo.png";
+    ASSERT_TRUE(solidBitmap(4, 4, 0, 0, 0).convertToFormat(QImage::Format_RGB888).save(photo, "PNG"));
+    const QString fifo = folder + "/fifo.dat";
+    ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    QFile::link(folder + "/nowhere.dat", folder + "/dangling.dat");
+    const struct {
+        QString settings;
+        QString message;
+    } cases[] = {
+        {"/nonexistent", "Cannot open /nonexistent. The file does not exist."},
+        {folder + "/dangling.dat", "Cannot open " + folder + "/dangling.dat. The file does not exist."},
+        {folder, "Cannot open " + folder + ". It is not a regular file."},
+        {fifo, "Cannot open " + fifo + ". It is not a regular file."},
+        {"/dev/null", "Cannot open /dev/null. It is not a regular file."},
+    };
+    for (const auto& c : cases) {
+        const RunResult run = render({"--settings", c.settings, photo, folder + "/out.ppm"});
+        EXPECT_EQ(run.exitCode, 1) << c.settings.toStdString();
+        EXPECT_EQ(run.errors, c.message);
+        EXPECT_FALSE(QFile::exists(folder + "/out.ppm"));
+    }
+}
+
+TEST(RenderTool, HelpPrintsTheUsageAndSucceeds)
+{
+    for (const char* option : {"--help", "-h"}) {
+        const RunResult run = render({option});
+        EXPECT_EQ(run.exitCode, 0) << option;
+        EXPECT_TRUE(run.errors.isEmpty()) << run.errors.toStdString();
+        EXPECT_TRUE(run.output.startsWith("usage: lumatrim-render [OPTIONS] SOURCE OUTPUT\n")) << option;
+        EXPECT_TRUE(run.output.contains("--decode-only")) << option;
+    }
+    const RunResult unknown = render({"--frobnicate"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_TRUE(unknown.output.isEmpty());
 }
 
 } // namespace

@@ -7,18 +7,33 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+namespace {
+constexpr int kMessageMargin = 16;
+}
+
 TPhoto::TPhoto(QWidget* owner) : QWidget(owner)
 {
-    // A lightweight control: no background of its own, it only paints the bitmap.
+    // A lightweight control: no background of its own, it only paints the bitmap (or the
+    // message, on the photo area's own background).
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     connect(&core_, &PhotoCore::OnChange, this, &TPhoto::coreChanged);
     resize(core_.DisplaySize());
 }
 
+bool TPhoto::showsMessage() const
+{
+    return core_.Bitmap().isNull() && !core_.Message().isEmpty();
+}
+
 void TPhoto::coreChanged()
 {
-    resize(core_.DisplaySize());
+    // The status bar and the zoom go by the core's size, which stays 0 x 0 while the
+    // message shows.
+    if (showsMessage())
+        resize(fontMetrics().size(Qt::TextSingleLine, core_.Message()) + QSize(2 * kMessageMargin, 2 * kMessageMargin));
+    else
+        resize(core_.DisplaySize());
     update();
     emit OnChange(this);
 }
@@ -28,11 +43,27 @@ void TPhoto::CopyToClipboard() const
     QGuiApplication::clipboard()->setImage(core_.Bitmap());
 }
 
+void TPhoto::paintMessage(QPainter& painter)
+{
+    // On the photo area's background, in black or white, whichever stands out from it.
+    const QWidget* area = parentWidget();
+    const QColor background = area ? area->palette().color(area->backgroundRole()) : palette().color(QPalette::Window);
+    painter.fillRect(rect(), background);
+    painter.setPen(qGray(background.rgb()) < 128 ? Qt::white : Qt::black);
+    painter.setFont(font());
+    painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, core_.Message());
+}
+
 void TPhoto::paintEvent(QPaintEvent*)
 {
     const QImage& bitmap = core_.Bitmap();
-    if (bitmap.isNull())
+    if (bitmap.isNull()) {
+        if (showsMessage()) {
+            QPainter painter(this);
+            paintMessage(painter);
+        }
         return;
+    }
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(QRect(QPoint(0, 0), core_.DisplaySize()), bitmap);

@@ -7,6 +7,7 @@
 #include <functional>
 
 class QDialog;
+class QPainter;
 class TEditDialog;
 
 // The edit dialogs the photo view shows, created once by the main window. A dialog that is
@@ -21,7 +22,9 @@ struct EditDialogs {
 
 // The one photo view on screen: a lightweight control that paints the rendered bitmap of its
 // PhotoCore stretched over its own area (no averaging) and sizes itself to the rendered size
-// times the zoom. Everything about loading and rendering lives in the core.
+// times the zoom. A photo without a bitmap shows the core's message instead, in a control just
+// large enough for the line, which the photo area centres. Everything about loading and
+// rendering lives in the core.
 class TPhoto : public QWidget {
     Q_OBJECT
 
@@ -68,6 +71,8 @@ protected:
 
 private:
     void coreChanged();
+    bool showsMessage() const;
+    void paintMessage(QPainter& painter);
     int showDialog(TEditDialog* dialog);
 
     PhotoCore core_;

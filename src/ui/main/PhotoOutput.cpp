@@ -11,10 +11,14 @@ namespace {
 
 // A photo whose source could not be read renders to nothing; writing that would give an
 // empty file under the user's chosen name, so the command says why it cannot save instead.
+// A source that was read but gave no bitmap (over the size limits, no pixels) has the
+// photo's own message.
 void requireRendered(const TPhoto& photo)
 {
     if (!photo.Bitmap().isNull() && photo.Bitmap().width() > 0 && photo.Bitmap().height() > 0)
         return;
+    if (photo.Source() && !photo.Core().Message().isEmpty())
+        throw std::runtime_error(photo.Core().Message().toStdString());
     const QString file = photo.Info() ? photo.Info()->FileName : QString();
     throw std::runtime_error(
         QStringLiteral("There is no picture to save: %1 could not be read.").arg(file).toStdString());
