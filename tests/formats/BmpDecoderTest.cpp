@@ -191,6 +191,7 @@ const NoReference kNoReference[] = {
 
 TEST(BmpDecoder, CorpusFilesMatchTheirReferences)
 {
+    SKIP_WITHOUT_CORPUS();
     int compared = 0;
     for (const char* ext : {"bmp", "dib", "rle"}) {
         for (const QString& file : corpusFiles(QString::fromLatin1(ext))) {
@@ -217,6 +218,7 @@ TEST(BmpDecoder, CorpusFilesMatchTheirReferences)
 
 TEST(BmpDecoder, CorpusFilesWithoutReferenceDecodeAsTheirTwinOrFailCleanly)
 {
+    SKIP_WITHOUT_CORPUS();
     for (const NoReference& c : kNoReference) {
         const QString file = corpusFile(c.file);
         SCOPED_TRACE(c.file);
@@ -236,6 +238,7 @@ TEST(BmpDecoder, CorpusFilesWithoutReferenceDecodeAsTheirTwinOrFailCleanly)
 
 TEST(BmpDecoder, EveryOtherCorpusFileDecodesOrFailsCleanly)
 {
+    SKIP_WITHOUT_CORPUS();
     // The remaining files without reference (2-bit, RLE cut short, bad indices): any
     // outcome but a crash is acceptable; these must at least not throw anything else.
     for (const char* ext : {"bmp", "dib", "rle"}) {
@@ -251,6 +254,7 @@ TEST(BmpDecoder, EveryOtherCorpusFileDecodesOrFailsCleanly)
 
 TEST(BmpDecoder, OutOfRangeIndicesAreBlack)
 {
+    SKIP_WITHOUT_CORPUS();
     // Palette of 101 entries, pixels using indices up to 251: the same picture as the
     // suite's ordinary 8-bit file where the index fits, black elsewhere.
     const QImage image = decodeFile(corpusFile("bmp/bmpsuite_b_pal8badindex.bmp"));
@@ -279,6 +283,7 @@ TEST(BmpDecoder, TwoBitPalettesAndOneEntryPalettes)
     EXPECT_EQ(rowOf(decodeBytes(oneEntry), 0), (std::vector<uint32_t>{0xFFFFFF, 0x000000, 0xFFFFFF}));
 
     // The corpus's 2-bit files decode at their size with the gray ramp of their palette.
+    SKIP_WITHOUT_CORPUS();
     const QImage pal2 = decodeFile(corpusFile("bmp/bmpsuite_q_pal2.bmp"));
     EXPECT_EQ(pal2.size(), QSize(127, 64));
 }
@@ -397,6 +402,7 @@ TEST(BmpDecoder, CorruptSamplesFailCleanly)
 
 TEST(BmpDecoder, EmbeddedPngIsDecodedByThePngDecoder)
 {
+    SKIP_WITHOUT_CORPUS();
     const QString file = corpusFile("bmp/bmpsuite_q_rgb24png.bmp");
     QImage image;
     try {

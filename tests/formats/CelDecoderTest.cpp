@@ -112,6 +112,7 @@ QImage plainAnimatorDecode(const QByteArray& file)
 
 TEST(CelDecoder, OriginalAnimatorCorpusFilesMatchAPlainReading)
 {
+    SKIP_WITHOUT_CORPUS();
     const struct {
         const char* file;
         int width;
@@ -133,6 +134,7 @@ TEST(CelDecoder, OriginalAnimatorCorpusFilesMatchAPlainReading)
 
 TEST(CelDecoder, AnimatorProCorpusFiles)
 {
+    SKIP_WITHOUT_CORPUS();
     const QString dir = corpusDir() + QStringLiteral("/cel/");
     const QImage logo = loadBitmap(dir + QStringLiteral("animatorpro_LOGO.cel"));
     EXPECT_EQ(logo.size(), QSize(84, 88));

@@ -89,6 +89,7 @@ QByteArray iconFile(const std::vector<IconImage>& images)
 //   from the header and points past them), so it is the suite's 24-bit picture.
 TEST(IcoDecoder, CorpusFilesMatchTheirReferences)
 {
+    SKIP_WITHOUT_CORPUS();
     const std::set<QString> settledBelow = {"imagers_multiple_entries_with_different_bit_depth.ico",
                                             "imagers_bmp_v5_with_icc.ico"};
     EXPECT_GE(expectCorpusMatchesReferences({"ico"}, decodeFile, settledBelow), 26);
@@ -99,6 +100,7 @@ TEST(IcoDecoder, CorpusFilesMatchTheirReferences)
 
 TEST(IcoDecoder, DeliversTheDeeperOfTwoEqualSizes)
 {
+    SKIP_WITHOUT_CORPUS();
     // Entry 6 of 9 is the 48x48 32-bit bitmap (the other 48x48 one has 8 bits). Its pixels
     // are read here straight from the file: rows bottom-up, blue, green, red, alpha.
     const QByteArray bytes = readFileBytes(corpusDir() + "/ico/imagers_multiple_entries_with_different_bit_depth.ico");
@@ -118,6 +120,7 @@ TEST(IcoDecoder, DeliversTheDeeperOfTwoEqualSizes)
 
 TEST(IcoDecoder, SizeDisagreementsAndBadIconsFromTheCorpus)
 {
+    SKIP_WITHOUT_CORPUS();
     // A header claiming 65535 x 65535 in a 16 x 16 entry: read at the entry's size.
     EXPECT_EQ(decodeFile(corpusDir() + "/ico/pillow_decompression_bomb.ico").size(), QSize(16, 16));
     // An RLE4 entry whose directory size is -7 (a fuzzer's find): its run-length data covers

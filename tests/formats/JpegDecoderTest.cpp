@@ -25,6 +25,7 @@ namespace {
 
 TEST(JpegDecoder, CorpusFilesMatchTheirReferenceDecodes)
 {
+    SKIP_WITHOUT_CORPUS();
     // Damaged files fail instead of showing gray blocks where data is missing. The
     // reference of pillow_truncated_jpeg.jpg is such a partly gray decode.
     const std::set<QString> mustFail = {
@@ -143,6 +144,7 @@ TEST(JpegDecoder, CmykInksAreInvertedOnlyUnderTheAdobeMarker)
 
 TEST(JpegDecoder, DecodesBytesFromAnyPlaceInMemory)
 {
+    SKIP_WITHOUT_CORPUS();
     const QByteArray file = readFileBytes(corpusDir() + "/jpg/libjpegturbo_testorig.jpg");
     const QByteArray padded = QByteArray(7, 'x') + file + QByteArray(5, 'y');
     const auto* data = reinterpret_cast<const uint8_t*>(padded.constData());
@@ -187,6 +189,7 @@ TEST(JpegScaledDecode, TakesTheSmallestScaleThatStillFillsTheBox)
 // alike in the full and the reduced decode.
 TEST(JpegScaledDecode, FailsAndSucceedsExactlyAsTheFullDecode)
 {
+    SKIP_WITHOUT_CORPUS();
     QStringList files = corpusFiles("jpg") + corpusFiles("jpeg");
     const QDir damaged(testDataDir() + "/corrupt/jpg");
     for (const QString& name : damaged.entryList(QDir::Files))

@@ -86,6 +86,7 @@ const std::set<QString> kSettledBelow = {
 // index 3 and the header palette's entry 3, red, as the reference has it.
 TEST(PcxDecoder, CorpusFilesMatchTheirReferences)
 {
+    SKIP_WITHOUT_CORPUS();
     EXPECT_GE(expectCorpusMatchesReferences(kExtensions, loadBitmap, kSettledBelow), 20);
     EXPECT_EQ(rgbAt(loadBitmap(corpusFile("pcx/pillow_p_4_planes.pcx")), 0, 0), 0xff0000u);
 }
@@ -94,6 +95,7 @@ TEST(PcxDecoder, CorpusFilesMatchTheirReferences)
 // samples (past fuzzer findings among them): each fails with our error.
 TEST(PcxDecoder, MalformedFilesFailCleanly)
 {
+    SKIP_WITHOUT_CORPUS();
     const QStringList files = corpusFilesWithoutReference(kExtensions) + keptCorruptSamples(QStringLiteral("pcx"));
     EXPECT_GE(files.size(), 7);
     expectEachFailsCleanly(files);
@@ -105,6 +107,7 @@ TEST(PcxDecoder, MalformedFilesFailCleanly)
 // shows it black. The decode must be each reference inverted.
 TEST(PcxDecoder, MonochromeSetBitsAreWhite)
 {
+    SKIP_WITHOUT_CORPUS();
     for (const char* name : {"pcx/kimageformats_mono.pcx", "pcx/pillow_pil184.pcx"}) {
         const QString file = corpusFile(name);
         EXPECT_EQ(bitmapDifference(inverted(loadReference(referenceFor(file))), loadBitmap(file)), "") << name;
@@ -120,6 +123,7 @@ TEST(PcxDecoder, MonochromeSetBitsAreWhite)
 // itself must decode to gray levels equal to the indexes.
 TEST(PcxDecoder, PaletteIsTakenFromTheEndOfTheFile)
 {
+    SKIP_WITHOUT_CORPUS();
     const QString file = corpusFile("pcx/kimageformats_ccbug_463951.pcx");
     const QByteArray original = readFileBytes(file);
     ASSERT_GT(original.size(), 789);

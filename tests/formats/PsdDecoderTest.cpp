@@ -209,6 +209,7 @@ const std::set<QString> kDisputed = {
 
 TEST(PsdDecoder, CorpusFilesMatchTheirReferences)
 {
+    SKIP_WITHOUT_CORPUS();
     EXPECT_GE(expectCorpusMatchesReferences({"psd", "pdd"}, loadBitmap, kDisputed), 27);
 }
 
@@ -220,6 +221,7 @@ TEST(PsdDecoder, CorpusFilesMatchTheirReferences)
 // equal the stored channels everywhere, and the reference wherever alpha is 0 or 255.
 TEST(PsdDecoder, MergedImagesWithAlphaKeepTheirStoredColorsNotTheReferencesUnmatting)
 {
+    SKIP_WITHOUT_CORPUS();
     for (const char* name : {"psd/gen_im_rgba_rle.psd", "psd/oiio_psd_123.psd", "pdd/kimageformats_birthday.pdd"}) {
         SCOPED_TRACE(name);
         const QString path = corpusDir() + "/" + name;
@@ -252,6 +254,7 @@ TEST(PsdDecoder, MergedImagesWithAlphaKeepTheirStoredColorsNotTheReferencesUnmat
 // of the layers, which this decoder does not attempt; it refuses the file instead.
 TEST(PsdDecoder, FileWithoutRealMergedImageIsRefusedRatherThanShowingThePlaceholder)
 {
+    SKIP_WITHOUT_CORPUS();
     const QString path = corpusDir() + "/psd/oiio_psd_123_nomaxcompat.psd";
     EXPECT_EQ(decodeFailure([&] { loadPicture(path); }),
               "Cannot open " + path.toStdString()
@@ -274,6 +277,7 @@ double meanDifference(const QImage& a, const QImage& b)
 // picture exists stored another way, against that picture's reference.
 TEST(PsdDecoder, CorpusFilesWithoutReferenceDeliverTheirStoredChannels)
 {
+    SKIP_WITHOUT_CORPUS();
     const struct {
         const char* file;
         bool color;                // red, green, blue from the first three channels, else gray
@@ -314,6 +318,7 @@ TEST(PsdDecoder, CorpusFilesWithoutReferenceDeliverTheirStoredChannels)
 
 TEST(PsdDecoder, IndexedCorpusFilesUseTheirColorTable)
 {
+    SKIP_WITHOUT_CORPUS();
     for (const char* name : {"psd/kimageformats_indexed.psd", "psd/oiio_psd_indexed_trans.psd", "psd/gen_im_indexed.psd"}) {
         SCOPED_TRACE(name);
         const QString path = corpusDir() + "/" + name;
@@ -336,6 +341,7 @@ TEST(PsdDecoder, IndexedCorpusFilesUseTheirColorTable)
 
 TEST(PsdDecoder, MalformedAndTruncatedCorpusFilesFailCleanly)
 {
+    SKIP_WITHOUT_CORPUS();
     const struct {
         const char* file;
         const char* message;

@@ -206,6 +206,7 @@ void expectRgbPlanes(const QImage& image, const std::string& name)
 
 TEST(PspDecoder, CorpusFileDecodes)
 {
+    SKIP_WITHOUT_CORPUS();
     // An 8 x 8 white background layer, its three channels deflated; the composite bank holds
     // only a JPEG thumbnail, so the layer is the picture.
     const QStringList files = corpusFiles(QStringLiteral("psp"));

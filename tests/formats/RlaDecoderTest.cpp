@@ -82,6 +82,7 @@ QByteArray bytes(std::initializer_list<int> values)
 // exactly the colors of the RGB file, which they store unchanged beside their matte.
 TEST(RlaDecoder, CorpusFilesDecodeAndMatchTheirReferences)
 {
+    SKIP_WITHOUT_CORPUS();
     const QString rgbFile = corpusDir() + QStringLiteral("/rla/oiio_ginsu_rgb_nc8.rla");
     const QImage rgb = loadBitmap(rgbFile);
     EXPECT_EQ(bitmapDifference(loadReference(referenceFor(rgbFile)), rgb), "");
@@ -126,6 +127,7 @@ TEST(RlaDecoder, CorpusFilesDecodeAndMatchTheirReferences)
 // the top 8 bits of each deep sample lands within one of it.
 TEST(RlaDecoder, DeepCorpusFilesAgreeWithTheirEightBitTwins)
 {
+    SKIP_WITHOUT_CORPUS();
     const QString dir = corpusDir() + QStringLiteral("/rla/");
     const struct {
         const char* deep;

@@ -93,6 +93,7 @@ const QStringList kExtensions = {"sgi", "rgb", "rgba", "bw"};
 
 TEST(SgiDecoder, CorpusFilesMatchTheirReferences)
 {
+    SKIP_WITHOUT_CORPUS();
     EXPECT_GE(expectCorpusMatchesReferences(kExtensions), 20);
 }
 
@@ -100,6 +101,7 @@ TEST(SgiDecoder, CorpusFilesMatchTheirReferences)
 // samples (past fuzzer findings among them): each fails with our error.
 TEST(SgiDecoder, MalformedFilesFailCleanly)
 {
+    SKIP_WITHOUT_CORPUS();
     const QStringList files = corpusFilesWithoutReference(kExtensions) + keptCorruptSamples(QStringLiteral("sgi"));
     EXPECT_GE(files.size(), 8);
     expectEachFailsCleanly(files);

@@ -54,6 +54,7 @@ struct Expectation {
 
 TEST(TiffDecoder, CorpusFilesMatchTheirReferenceDecodes)
 {
+    SKIP_WITHOUT_CORPUS();
     const std::map<QString, Expectation> expectations = {
         // Associated alpha: the stored colors are already multiplied by alpha, and
         // dropping alpha keeps them so; that is the reference flattened on black, not the
@@ -134,6 +135,7 @@ TEST(TiffDecoder, CorpusFilesMatchTheirReferenceDecodes)
 // picture at every depth, give or take the rounding of the files' own samples.
 TEST(TiffDecoder, DepthSeriesDecodesToOnePicture)
 {
+    SKIP_WITHOUT_CORPUS();
     const struct {
         const char* file;
         const char* sameAs;
@@ -158,6 +160,7 @@ TEST(TiffDecoder, DepthSeriesDecodesToOnePicture)
 // sign bit flipped, and inverted.
 TEST(TiffDecoder, SignedSamplesAndMinIsWhiteFollowTheTiffDocument)
 {
+    SKIP_WITHOUT_CORPUS();
     QImage signedExpected = loadReference(corpusFile("tif/pillow_8bit.s.tif.ref.png"));
     QImage whiteExpected = loadReference(corpusFile("tif/pillow_hopper2I.tif.ref.png"));
     for (int y = 0; y < signedExpected.height(); ++y) {
@@ -224,6 +227,7 @@ QImage ycbcrReference(const QString& path)
 
 TEST(TiffDecoder, YCbCrUsesTheFilesCoefficientsAndSubsampling)
 {
+    SKIP_WITHOUT_CORPUS();
     for (const char* file : {"tif/imagers_ycbcr_lzw_bt709.tif", "tif/libtiffpic_ycbcr-cat.tif"}) {
         const QImage actual = loadBitmap(corpusFile(file));
         // -1 means the sizes differ, which must fail too.
@@ -236,6 +240,7 @@ TEST(TiffDecoder, YCbCrUsesTheFilesCoefficientsAndSubsampling)
 // floating-point gray: clamped to 0..1, high byte of the 16-bit value.
 TEST(TiffDecoder, LogLuminanceFollowsTheLogLuvEncoding)
 {
+    SKIP_WITHOUT_CORPUS();
     const QString path = corpusFile("tif/libtiffpic_off_l16.tif");
     TIFF* tiff = openTiff(path);
     ASSERT_NE(tiff, nullptr);
@@ -261,6 +266,7 @@ TEST(TiffDecoder, LogLuminanceFollowsTheLogLuvEncoding)
 // libtiff upsamples chroma without smoothing, so single pixels may differ more.
 TEST(TiffDecoder, OldStyleJpegMatchesItsEmbeddedJpegStream)
 {
+    SKIP_WITHOUT_CORPUS();
     for (const char* file : {"tif/libtiffpic_smallliz.tif", "tif/pillow_old-style-jpeg-compression.tif"}) {
         TIFF* tiff = openTiff(corpusFile(file));
         ASSERT_NE(tiff, nullptr);
@@ -401,6 +407,7 @@ TEST(TiffDecoder, OtherInterpretationsGoThroughLibtiffsRgbaReader)
 // A binary EPS hands over the TIFF preview inside its own bytes.
 TEST(TiffDecoder, DecodesBytesFromAnyPlaceInMemory)
 {
+    SKIP_WITHOUT_CORPUS();
     const QString path = corpusFile("tif/gen_im_lzw.tif");
     const QByteArray file = readFileBytes(path);
     const QByteArray padded = QByteArray(30, 'x') + file + QByteArray(11, 'y');

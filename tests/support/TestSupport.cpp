@@ -16,11 +16,6 @@
 #include <random>
 #include <sstream>
 
-QString corpusDir()
-{
-    return QString::fromUtf8(LUMATRIM_CORPUS_DIR);
-}
-
 QString testDataDir()
 {
     return QString::fromUtf8(LUMATRIM_TEST_DATA_DIR);

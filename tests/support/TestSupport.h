@@ -1,5 +1,9 @@
 #pragma once
 
+#include "Corpus.h"
+
+#include <gtest/gtest.h>
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
@@ -9,8 +13,14 @@
 #include <string>
 #include <vector>
 
-// The shared sample pictures with their reference decodes.
-QString corpusDir();
+// Skips the running test, naming the folder, when the shared sample pictures are absent.
+// Every test that reads the corpus starts with it.
+#define SKIP_WITHOUT_CORPUS()                                   \
+    do {                                                        \
+        if (!corpusPresent())                                   \
+            GTEST_SKIP() << corpusMissingLine().toStdString();  \
+    } while (false)
+
 // Files the tests keep in the repository (tests/data).
 QString testDataDir();
 // A fresh empty folder inside the test run's program folder.

@@ -1,6 +1,7 @@
 // The open dialog's preview: decoded on a worker thread (JPEG reduced, other formats in full),
 // only the latest selection shown, its full decode handed to the open that follows. A gate
 // holds a file's background decode where a test needs one still running.
+#include "Corpus.h"
 #include "UiTestSupport.h"
 #include "model/LastDecodedPicture.h"
 #include "model/PhotoCore.h"
@@ -90,9 +91,11 @@ private slots:
     void backgroundPreviewsMatchADecodeOnThisThread_data()
     {
         QTest::addColumn<QString>("file");
+        if (!corpusPresent())
+            QSKIP(corpusMissingLine().constData());
         for (const char* name : {"png/pngsuite_basn2c08.png", "tif/exiftool_ExifTool.tif", "psd/exiftool_Photoshop.psd",
                                  "wmf/imagemagick_clock.wmf", "emf/libemf2svg_test-001.emf"})
-            QTest::newRow(name) << QStringLiteral(LUMATRIM_CORPUS_DIR "/") + QLatin1String(name);
+            QTest::newRow(name) << corpusDir() + QLatin1Char('/') + QLatin1String(name);
     }
     void backgroundPreviewsMatchADecodeOnThisThread()
     {

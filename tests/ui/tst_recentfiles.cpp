@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
 #include <QTest>
 
 namespace {
@@ -129,6 +130,55 @@ private slots:
         QVERIFY(second->isVisible());
         QCOMPARE(second->text().replace(QStringLiteral("&&"), QStringLiteral("&")), QStringLiteral("2. Tom & Jerry.jpg"));
         QCOMPARE(second->toolTip(), QStringLiteral("/x/Tom & Jerry.jpg"));
+    }
+
+    void longNamesLoseTheirMiddle_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("maxLength");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("short") << "beach.jpg" << 9 << "beach.jpg";
+        QTest::newRow("one too long") << "beach1.jpg" << 9 << QString::fromUtf8("beac….jpg");
+        QTest::newRow("even length") << "abcdefghijkl" << 6 << QString::fromUtf8("ab…jkl");
+        // U+1F600 is two UTF-16 units: never one of them alone.
+        QTest::newRow("pair at the head's end") << QString::fromUtf8("ab\U0001F600cdefghij") << 8
+                                               << QString::fromUtf8("ab…ghij");
+        QTest::newRow("pair at the tail's start") << QString::fromUtf8("abcdefgh\U0001F600ij") << 7
+                                                 << QString::fromUtf8("abc…ij");
+    }
+    void longNamesLoseTheirMiddle()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, maxLength);
+        QFETCH(QString, shown);
+        QCOMPARE(RecentFiles::elidedInTheMiddle(text, maxLength), shown);
+    }
+
+    // A hand-made entry of 2,047 characters: the caption keeps the slot number, the name's
+    // start and its extension; the item's tool tip, shown by the menu, is the whole path.
+    void longEntryGivesAShortCaptionAndThePathAsToolTip()
+    {
+        const QString name = QStringLiteral("holiday") + QString(2047 - 7 - 4 - 3, QLatin1Char('x')) + QStringLiteral(".jpg");
+        const QString path = QStringLiteral("/x/") + name;
+        QCOMPARE(path.size(), 2047);
+        writeRecent(slotsOf(path + QStringLiteral(",/x/beach.jpg")));
+        RecentFiles recent(settingsFilePath());
+        recent.Load();
+        const QString caption = recent.caption(1);
+        QCOMPARE(caption.size(), 3 + RecentFiles::kCaptionNameLength);
+        QVERIFY2(caption.startsWith(QStringLiteral("1. holiday")) && caption.endsWith(QStringLiteral("xx.jpg"))
+                     && caption.contains(QChar(0x2026)),
+                 qPrintable(caption));
+        QCOMPARE(recent.caption(2), QStringLiteral("2. beach.jpg"));
+
+        FakeDesktop desktop;
+        TFormMain window(desktop);
+        QAction* first = window.Item(QStringLiteral("MenuRecent1"));
+        QCOMPARE(first->text(), caption);
+        QCOMPARE(first->toolTip(), path);
+        auto* menu = window.findChild<QMenu*>(QStringLiteral("MenuReopenItems"));
+        QVERIFY(menu);
+        QVERIFY(menu->toolTipsVisible());
     }
 
     void selectingPhotosRewritesTheList()

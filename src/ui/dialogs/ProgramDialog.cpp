@@ -1,5 +1,7 @@
 #include "ProgramDialog.h"
 
+#include "ui/main/DialogBorder.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QShowEvent>
@@ -16,7 +18,7 @@ ProgramDialog::ProgramDialog(const char* name, const QString& caption, QWidget* 
     if (name)
         setObjectName(QString::fromLatin1(name));
     setWindowTitle(caption);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedDialogBorder(*this);
     setModal(true);
 }
 

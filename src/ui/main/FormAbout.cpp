@@ -1,6 +1,7 @@
 #include "FormAbout.h"
 
 #include "Desktop.h"
+#include "DialogBorder.h"
 
 #include <QFrame>
 #include <QLinearGradient>
@@ -73,7 +74,7 @@ TFormAbout::TFormAbout(Desktop& desktop, QWidget* parent) : QDialog(parent), des
     setObjectName(QStringLiteral("TFormAbout"));
     setWindowTitle(QStringLiteral("About"));
     setFixedSize(kClientWidth, kClientHeight);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setFixedDialogBorder(*this);
 
     auto* upper = new QFrame(this);
     upper->setObjectName(QStringLiteral("Shape1"));

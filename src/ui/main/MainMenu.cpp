@@ -79,6 +79,8 @@ MainMenu MainMenu::build(QWidget* owner, CommandRouter& router)
                     {"MenuCurrent", "Open with Current Settings...", {}}},
              router);
     m.reopen = addSubmenu(file, "MenuReopen", "Reopen", router);
+    // Each item's tool tip is its full path; captions show only the (perhaps shortened) name.
+    m.reopen->setToolTipsVisible(true);
     for (int slot = 1; slot <= 9; ++slot) {
         auto* recent = new QAction(m.reopen);
         recent->setObjectName(QStringLiteral("MenuRecent%1").arg(slot));

@@ -44,7 +44,7 @@ const QString& RecentFiles::path(int slot) const
 
 QString RecentFiles::caption(int slot) const
 {
-    return QStringLiteral("%1. %2").arg(slot).arg(fileNamePart(path(slot)));
+    return QStringLiteral("%1. %2").arg(slot).arg(elidedInTheMiddle(fileNamePart(path(slot)), kCaptionNameLength));
 }
 
 bool RecentFiles::isEmpty() const
@@ -69,4 +69,17 @@ QStringList RecentFiles::pushed(const QStringList& paths, const QString& path)
 QString RecentFiles::fileNamePart(const QString& path)
 {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString RecentFiles::elidedInTheMiddle(const QString& text, int maxLength)
+{
+    if (text.size() <= maxLength || maxLength < 1)
+        return text;
+    qsizetype head = (maxLength - 1) / 2;
+    qsizetype tail = maxLength - 1 - head;
+    if (head > 0 && text[head - 1].isHighSurrogate())
+        --head;
+    if (tail > 0 && text[text.size() - tail].isLowSurrogate())
+        --tail;
+    return text.left(head) + QChar(0x2026) + text.right(tail);
 }

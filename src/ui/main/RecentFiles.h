@@ -11,6 +11,8 @@
 class RecentFiles {
 public:
     static constexpr int kSlots = 9;
+    // The longest file name a caption shows whole, in characters.
+    static constexpr int kCaptionNameLength = 60;
 
     explicit RecentFiles(QString settingsFile);
 
@@ -23,7 +25,9 @@ public:
 
     // Slot 1..9.
     const QString& path(int slot) const;
-    // "<slot>. <file name>", for example "1. beach.jpg".
+    // "<slot>. <file name>", for example "1. beach.jpg". A name longer than
+    // kCaptionNameLength loses its middle to "…", so that its start and its end with the
+    // extension still show and the Reopen menu stays on the screen.
     QString caption(int slot) const;
     // True when every slot is empty.
     bool isEmpty() const;
@@ -34,6 +38,10 @@ public:
     static QStringList pushed(const QStringList& paths, const QString& path);
     // The file-name part of a path: the text after its last separator.
     static QString fileNamePart(const QString& path);
+    // The text itself when it has at most maxLength characters, else its first and last
+    // characters around "…", maxLength in all; a character outside the Basic Multilingual
+    // Plane (two UTF-16 units) is never cut in two.
+    static QString elidedInTheMiddle(const QString& text, int maxLength);
 
 private:
     QString settingsFile_;

@@ -3,6 +3,7 @@
 #include "DesktopLaunch.h"
 #include "FileDialogSize.h"
 #include "FontChooser.h"
+#include "MessageBox.h"
 #include "OpenPictureDialog.h"
 
 #include <QAbstractItemView>
@@ -13,14 +14,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
-
-namespace {
-const QString kCaption = QStringLiteral("Lumatrim");
-}
 
 struct SystemDesktop::Dialogs {
     QPointer<OpenPictureDialog> open;
@@ -106,14 +102,14 @@ std::optional<TFont> SystemDesktop::chooseFont(QWidget* parent, const TFont& ini
 
 bool SystemDesktop::confirm(QWidget* parent, const QString& text)
 {
-    QMessageBox box(QMessageBox::Question, kCaption, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
+    ProgramMessageBox box(QMessageBox::Question, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
     return box.exec() == QMessageBox::Ok;
 }
 
 namespace {
 void showErrorBox(QWidget* parent, const QString& text)
 {
-    QMessageBox box(QMessageBox::Critical, kCaption, text, QMessageBox::Ok, parent);
+    ProgramMessageBox box(QMessageBox::Critical, text, QMessageBox::Ok, parent);
     box.exec();
 }
 }
@@ -125,7 +121,7 @@ void SystemDesktop::showError(QWidget* parent, const QString& text)
 
 void SystemDesktop::warn(QWidget* parent, const QString& text)
 {
-    QMessageBox box(QMessageBox::Warning, kCaption, text, QMessageBox::Ok, parent);
+    ProgramMessageBox box(QMessageBox::Warning, text, QMessageBox::Ok, parent);
     box.exec();
 }
 

@@ -3,6 +3,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QtMath>
+
+#include <cmath>
 
 namespace {
 
@@ -49,6 +52,32 @@ void drawArrowHead(QPainter& p, QPointF tip, QPointF from, double size)
     right.setAngle(line.angle() - 28);
     QPolygonF head{tip, left.p2(), right.p2()};
     p.drawPolygon(head);
+}
+
+// A point of the circle inscribed in rect, at an angle in degrees counter-clockwise from
+// three o'clock (the way QPainter::drawArc counts).
+QPointF onCircle(const QRectF& rect, double degrees, double radiusChange = 0)
+{
+    const double radians = qDegreesToRadians(degrees);
+    const double radius = rect.width() / 2 + radiusChange;
+    return rect.center() + QPointF(radius * std::cos(radians), -radius * std::sin(radians));
+}
+
+// An arc of the circle inscribed in rect, from startDegrees turning through spanDegrees
+// (negative: clockwise), with an arrow head where the turn ends, pointing on along it.
+void drawTurnArrow(QPainter& p, const QRectF& rect, double startDegrees, double spanDegrees, const QColor& color,
+                   double width)
+{
+    const double headLength = 24; // degrees of the circle the head covers
+    const double end = startDegrees + spanDegrees;
+    const double tip = end + (spanDegrees < 0 ? -headLength : headLength);
+    p.setPen(QPen(color, width, Qt::SolidLine, Qt::FlatCap));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(rect, qRound(startDegrees * 16), qRound(spanDegrees * 16));
+    const double halfBase = width * 1.6;
+    p.setPen(Qt::NoPen);
+    p.setBrush(color);
+    p.drawPolygon(QPolygonF{onCircle(rect, end, halfBase), onCircle(rect, tip), onCircle(rect, end, -halfBase)});
 }
 
 } // namespace
@@ -98,14 +127,8 @@ QPixmap drawnToolIcon(ToolIcon which)
     }
     case ToolIcon::Rotate: {
         drawPhoto(p, QRectF(9.5, 9.5, 13, 13));
-        p.setPen(QPen(QColor(30, 110, 40), 2.5));
-        p.setBrush(Qt::NoBrush);
-        const QRectF circle(3, 3, 26, 26);
-        p.drawArc(circle, 120 * 16, -290 * 16);
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(30, 110, 40));
-        // The arc ends near the top left, turning clockwise.
-        drawArrowHead(p, QPointF(10.5, 4.5), QPointF(4.5, 11), 8);
+        // Clockwise from three o'clock round to just past twelve, the head pointing right.
+        drawTurnArrow(p, QRectF(4.5, 4.5, 23, 23), 0, -280, QColor(30, 110, 40), 2.5);
         break;
     }
     case ToolIcon::Watermark: {

@@ -60,6 +60,7 @@ QString corruptDir(const char* format)
 
 TEST(MetafileCorpus, EveryWmfDecodesAtTheSizeItDeclaresAtNinetySixDpi)
 {
+    SKIP_WITHOUT_CORPUS();
     // Placeable bounds in logical units at their units per inch, shown at 96 pixels per inch.
     const std::map<QString, QSize> sizes = {
         {"imagemagick_clock.wmf", {490, 495}},  // 3096 x 3124 units at 606 per inch
@@ -82,6 +83,7 @@ TEST(MetafileCorpus, EveryWmfDecodesAtTheSizeItDeclaresAtNinetySixDpi)
 // of the pixels must lie within 48 levels of the reference in every channel.
 TEST(MetafileCorpus, WmfDrawsCloseToItsReference)
 {
+    SKIP_WITHOUT_CORPUS();
     for (const QString& name : {QStringLiteral("imagemagick_clock.wmf"), QStringLiteral("imagemagick_wizard.wmf")}) {
         const QString file = corpusDir() + QStringLiteral("/wmf/") + name;
         const QImage reference = loadReference(referenceFor(file));
@@ -107,6 +109,7 @@ TEST(MetafileCorpus, WmfDrawsCloseToItsReference)
 
 TEST(MetafileCorpus, WmfDrawingOutsideItsDeclaredRectangleIsCut)
 {
+    SKIP_WITHOUT_CORPUS();
     // This file declares a window of 0..1369 units but draws its circle over 263..1587: the
     // circle's centre (925) lies at two thirds of the picture and its lower right part is cut.
     const auto picture = loadPicture(corpusDir() + QStringLiteral("/wmf/pillow_drawing.wmf"));
@@ -120,6 +123,7 @@ TEST(MetafileCorpus, WmfDrawingOutsideItsDeclaredRectangleIsCut)
 
 TEST(MetafileCorpus, EveryEmfDrawsWhereItsHeaderBoundsSay)
 {
+    SKIP_WITHOUT_CORPUS();
     // The header's bounds are what the writing system measured of the drawing, in device
     // pixels. Our drawing must cover the same area of the picture, give or take a few pixels.
     // The drawings are also kept under the build folder for inspection.
@@ -167,6 +171,7 @@ TEST(MetafileCorpus, EveryEmfDrawsWhereItsHeaderBoundsSay)
 
 TEST(MetafileCorpus, EmfPictureSizeIsItsFrameAtNinetySixDpi)
 {
+    SKIP_WITHOUT_CORPUS();
     const struct {
         const char* name;
         QSize size;
@@ -185,6 +190,7 @@ TEST(MetafileCorpus, EmfPictureSizeIsItsFrameAtNinetySixDpi)
 
 TEST(MetafileCorpus, DrawingIntoAnyRectangleScalesThePicture)
 {
+    SKIP_WITHOUT_CORPUS();
     // The same picture drawn at twice its size covers the same places.
     const auto picture = loadPicture(corpusDir() + QStringLiteral("/emf/libemf2svg_test-010.emf"));
     const QImage own = toBgr888(picture->toImage());
