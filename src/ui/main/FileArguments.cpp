@@ -1,5 +1,7 @@
 #include "FileArguments.h"
 
+#include "ErrorReport.h"
+
 #include <QDir>
 
 #include <exception>
@@ -38,7 +40,9 @@ QStringList openEach(const QStringList& paths, const std::function<void(const QS
         try {
             open(path);
         } catch (const std::exception& error) {
-            failures << QString::fromUtf8(error.what());
+            // A settings write that failed for every photo is told once.
+            if (const QString message = messageToReport(error); !message.isEmpty())
+                failures << message;
         }
     }
     return failures;
