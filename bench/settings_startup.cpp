@@ -1,10 +1,15 @@
 // Start-up of the main window with large settings files, each beside a plain read of the same
-// file and a start-up without that file, in the same iteration:
-// - a lumatrim.dat of about 10 MB, with three photos opened as from the command line;
+// file in the same iteration:
+// - a lumatrim.dat of about 10 MB, with three photos opened as from the command line, beside
+//   the same start-up without the file;
 // - a template store of 20,000 templates (none, half or all with a tool bar button), beside
-//   the reading of the store alone. peak_mb is the process's peak resident memory: run one
-//   benchmark at a time (--benchmark_filter) to read it for that one.
+//   the start-up without a store and the reading of the store alone (whole, and only the names
+//   and buttons start-up needs);
+// - a template store of 50 MB, over the cap.
+// peak_mb is the process's peak resident memory: run one benchmark at a time
+// (--benchmark_filter) to read it for that one.
 #include "formats/JpegWriter.h"
+#include "model/KeyValueFile.h"
 #include "model/ProgramFolder.h"
 #include "templates/TemplateStore.h"
 #include "ui/main/FormMain.h"
@@ -97,6 +102,7 @@ void BM_StartWithManyTemplates(benchmark::State& state)
                           &settings});
     double plain = 0;
     double reading = 0;
+    double readingNames = 0;
     double withoutStore = 0;
     double withStore = 0;
     for (auto _ : state) {
@@ -110,6 +116,9 @@ void BM_StartWithManyTemplates(benchmark::State& state)
         timer.start();
         benchmark::DoNotOptimize(readTemplates(templatesFilePath()).size());
         reading += double(timer.nsecsElapsed()) / 1e9;
+        timer.start();
+        benchmark::DoNotOptimize(readTemplateNames(templatesFilePath()).size());
+        readingNames += double(timer.nsecsElapsed()) / 1e9;
         const double seconds = startSeconds({}, window);
         state.SetIterationTime(seconds);
         withStore += seconds;
@@ -119,12 +128,41 @@ void BM_StartWithManyTemplates(benchmark::State& state)
     const double n = double(state.iterations());
     state.counters["plain_read_ms"] = plain * 1e3 / n;
     state.counters["read_templates_ms"] = reading * 1e3 / n;
+    state.counters["read_names_ms"] = readingNames * 1e3 / n;
     state.counters["start_without_store_ms"] = withoutStore * 1e3 / n;
     state.counters["start_ms"] = withStore * 1e3 / n;
     state.counters["peak_mb"] = peakMegabytes();
 }
 
+// A store of 1,093,021 small sections, 50 MB: over the cap, so start-up neither reads nor
+// builds anything of it.
+void BM_StartWithOversizedStore(benchmark::State& state)
+{
+    QByteArray store;
+    for (int i = 0; i < 1093021; ++i)
+        store += "[TEMPLATE" + QByteArray::number(i) + "]\nNAME=t\nBUTTON=1\nSIZE=600\nKEEP=1\n";
+    writeBenchFile(templatesFilePath(), store);
+    double plain = 0;
+    double start = 0;
+    for (auto _ : state) {
+        plain += plainReadSeconds(templatesFilePath());
+        std::unique_ptr<TFormMain> window;
+        const double seconds = startSeconds({}, window);
+        state.SetIterationTime(seconds);
+        start += seconds;
+        window.reset();
+    }
+    takeFileNotices();
+    QFile::remove(templatesFilePath());
+    const double n = double(state.iterations());
+    state.counters["store_mb"] = double(store.size()) / (1024.0 * 1024.0);
+    state.counters["plain_read_ms"] = plain * 1e3 / n;
+    state.counters["start_ms"] = start * 1e3 / n;
+    state.counters["peak_mb"] = peakMegabytes();
+}
+
 } // namespace
 
+BENCHMARK(BM_StartWithOversizedStore)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_StartWithLargeSettings)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_StartWithManyTemplates)->Arg(0)->Arg(2)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);

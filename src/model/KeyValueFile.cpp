@@ -269,6 +269,21 @@ QByteArray encodeValue(const QString& value)
     return bytes;
 }
 
+// Whether a stored name folds to folded (a name folded by foldedName), without building the
+// stored name's folded text where it is plain ASCII.
+bool foldsTo(QByteArrayView stored, const QByteArray& folded)
+{
+    if (!isAscii(stored))
+        return foldedName(stored) == folded;
+    if (stored.size() != folded.size())
+        return false;
+    for (qsizetype i = 0; i < stored.size(); ++i) {
+        if (asciiLower(stored[i]) != folded[i])
+            return false;
+    }
+    return true;
+}
+
 // The keys of a section body not yet seen, first value of each name, appended to keys.
 void collectKeys(const Lines& lines, qsizetype from, qsizetype to, QSet<QByteArray>& seen, KeyValueText::Pairs& keys)
 {
@@ -491,6 +506,41 @@ QList<KeyValueText::Section> KeyValueText::allSections() const
     return result;
 }
 
+QList<KeyValueText::Section> KeyValueText::allSections(const QStringList& keys) const
+{
+    std::vector<QByteArray> wanted;
+    for (const QString& key : keys)
+        wanted.push_back(foldedName(key.toUtf8()));
+    const Lines lines(content_);
+    QList<Section> result;
+    std::vector<std::vector<bool>> found; // per section: which of the wanted keys it has
+    QHash<QByteArray, qsizetype> indexOf;
+    lines.forEachHeader([&](const LineView& header, qsizetype bodyEnd) {
+        if (header.kind != LineView::Section)
+            return true;
+        QByteArray folded = foldedName(header.name);
+        qsizetype index = indexOf.value(folded, -1);
+        if (index < 0) {
+            index = result.size();
+            indexOf.insert(std::move(folded), index);
+            result.append({QString::fromUtf8(header.name), {}});
+            found.emplace_back(wanted.size(), false);
+        }
+        lines.forEachKey(header.next, bodyEnd, [&](const LineView& line) {
+            for (size_t k = 0; k < wanted.size(); ++k) {
+                if (!found[size_t(index)][k] && foldsTo(line.name, wanted[k])) {
+                    found[size_t(index)][k] = true;
+                    result[index].keys.append({QString::fromUtf8(line.name), decodeValue(lines.value(line))});
+                    break;
+                }
+            }
+            return true;
+        });
+        return true;
+    });
+    return result;
+}
+
 KeyValueText KeyValueText::fromSections(const QList<Section>& sections)
 {
     QByteArray bytes;
@@ -601,6 +651,11 @@ QStringList KeyValueFile::sections() const
 QList<KeyValueText::Section> KeyValueFile::readAllSections() const
 {
     return read().allSections();
+}
+
+QList<KeyValueText::Section> KeyValueFile::readAllSections(const QStringList& keys) const
+{
+    return read().allSections(keys);
 }
 
 void KeyValueFile::writeAllSections(const QList<KeyValueText::Section>& sections)

@@ -49,6 +49,7 @@ public:
     struct Section {
         QString name;
         Pairs keys;
+        bool operator==(const Section&) const = default;
     };
 
     explicit KeyValueText(const QByteArray& content = QByteArray());
@@ -60,6 +61,9 @@ public:
     // Headers naming the same section (in any case) make one section whose first value of
     // each key counts, exactly as section() and value() read it.
     QList<Section> allSections() const;
+    // The same sections holding only the keys named here, each with its first value: what
+    // allSections() gives with the other keys left out, without decoding them.
+    QList<Section> allSections(const QStringList& keys) const;
     // A text holding exactly these sections with their keys, in order.
     static KeyValueText fromSections(const QList<Section>& sections);
     void setValue(const QString& section, const QString& key, const QString& value);
@@ -104,6 +108,8 @@ public:
     QStringList sections() const;
     // Every section with its keys, in one reading of the file (see KeyValueText).
     QList<KeyValueText::Section> readAllSections() const;
+    // Every section with only the keys named, in one reading of the file.
+    QList<KeyValueText::Section> readAllSections(const QStringList& keys) const;
 
     void writeString(const QString& section, const QString& key, const QString& value);
     void writeInteger(const QString& section, const QString& key, int32_t value);

@@ -121,8 +121,9 @@ TEST(RegularFile, ReadsAtMostTheBytesAskedFor)
         const std::optional<QByteArray> bytes = file.readAll(c.limit);
         EXPECT_EQ(bytes.has_value(), c.read) << c.limit;
         EXPECT_EQ(file.problem(), c.read ? FileProblem::None : FileProblem::TooLarge) << c.limit;
-        if (bytes)
+        if (bytes) {
             EXPECT_EQ(*bytes, QByteArray(10, 'x'));
+        }
     }
     // An empty regular file reads as no bytes; /proc files report a size of 0 and have more.
     writeFileBytes(folder + "/empty.dat", {});

@@ -325,6 +325,11 @@ TEST(KeyValueText, LookupsAgreeWithAPlainLineByLineReading)
         const PlainReading plain(text);
         ASSERT_EQ(fast.sections(), plain.sections()) << text.toStdString();
         ASSERT_EQ(fast.toBytes(), text);
+        // Reading only some keys of every section leaves out the others and nothing else.
+        QList<KeyValueText::Section> some = fast.allSections();
+        for (KeyValueText::Section& section : some)
+            section.keys.removeIf([](const auto& pair) { return pair.first.compare("k", Qt::CaseInsensitive) != 0 && pair.first != "X"; });
+        ASSERT_EQ(fast.allSections({"K", "X"}), some) << text.toStdString();
         for (const QString& section : sectionNames) {
             ASSERT_EQ(fast.section(section), plain.section(section)) << text.toStdString() << " [" << section.toStdString() << "]";
             for (const QString& key : keyNames)
