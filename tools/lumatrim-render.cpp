@@ -168,9 +168,10 @@ void writeOutput(const QImage& bitmap, const QString& path)
 void run(const Options& o)
 {
     TPhotoInfo info(o.source);
-    if (!o.settingsFile.isEmpty())
+    if (!o.settingsFile.isEmpty()) {
+        takeFileNotices(); // the program folder's settings give way to these
         info.LoadSettings(o.settingsFile, o.section);
-    else if (o.section != QStringLiteral("PHOTO"))
+    } else if (o.section != QStringLiteral("PHOTO"))
         info.LoadSettings(settingsFilePath(), o.section);
     // A settings file too large to read leaves a notice; for the tool it is the error.
     if (const QStringList notices = takeFileNotices(); !notices.isEmpty())

@@ -105,6 +105,12 @@ TEST_F(RenderToolFiles, ASettingsFileOverTheCapIsTheErrorAndStaysAsItIs)
               "Unable to write to " + settings + ": the file is larger than 16 MB; Lumatrim does not read or change it");
     EXPECT_FALSE(QFile::exists(out));
     EXPECT_EQ(QFileInfo(settings).size(), kMaxKeyValueFileBytes + 1);
+    // Settings named on the command line take its place.
+    const QString other = folder_ + QStringLiteral("/other.dat");
+    writeFileBytes(other, "[PHOTO]\nSIZE=20\n");
+    const ChildOutcome named = runTool({"--settings", bytesOf(other), bytesOf(source_), bytesOf(out)}, home_);
+    EXPECT_TRUE(named.exited && named.exitCode == 0) << named.describe();
+    EXPECT_EQ(QImage(out).size(), QSize(20, 15));
 }
 
 TEST_F(RenderToolFiles, NamesThatAreNotValidUtf8AreRefusedAndNothingIsWritten)
