@@ -98,7 +98,11 @@ int main(int argc, char** argv)
                                     ? QStringLiteral("There is not enough memory to start Lumatrim.")
                                     : QString::fromUtf8(error.what());
         std::fprintf(stderr, "lumatrim: %s\n", qUtf8Printable(message));
-        desktop.showError(nullptr, message);
+        try {
+            desktop.showError(nullptr, message);
+        } catch (const std::exception&) {
+            // Said on the terminal already; a box that cannot be shown adds nothing.
+        }
         return 1;
     }
 }
