@@ -51,25 +51,16 @@ void TemplateCommands::LoadTemplates()
 {
     // Drawn once: every template shows the same image.
     const QIcon icon = toolIcon(ToolIcon::Template);
-    const QList<StoredTemplate> templates = readTemplateNames(templatesFilePath());
-    // From the last template to the first, each in front of the one put in before it: a
-    // widget looks up the action an insertion goes before in its list of actions, and this
-    // one then stands right after the fixed ones, so that thousands of templates cost one
-    // walk of the list each instead of two.
-    QAction* nextItem = nullptr;
-    QAction* nextButton = nullptr;
-    for (auto stored = templates.crbegin(); stored != templates.crend(); ++stored) {
-        QAction* item = newTemplateAction(icon, stored->name, stored->section);
+    for (const StoredTemplate& stored : readTemplateNames(templatesFilePath())) {
+        QAction* item = newTemplateAction(icon, stored.name, stored.section);
         // The menu shows no images beside its items.
         item->setIconVisibleInMenu(false);
         item->setParent(places_.menu);
-        places_.menu->insertAction(nextItem, item);
-        nextItem = item;
-        if (stored->button) {
-            QAction* button = newTemplateAction(icon, stored->name, stored->section);
+        places_.menu->addAction(item);
+        if (stored.button) {
+            QAction* button = newTemplateAction(icon, stored.name, stored.section);
             button->setParent(places_.bar);
-            places_.bar->insertAction(nextButton, button);
-            nextButton = button;
+            places_.bar->addAction(button);
         }
     }
 }
