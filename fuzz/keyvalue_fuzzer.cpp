@@ -22,6 +22,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (text.section(section.name) != section.keys)
             abort();
     }
+    // Reading only the keys of the first section's first key leaves out exactly the others.
+    if (!all.isEmpty() && !all.first().keys.isEmpty()) {
+        const QString key = all.first().keys.first().first;
+        const QList<KeyValueText::Section> some = text.allSections({key});
+        if (some.size() != all.size())
+            abort();
+        for (qsizetype i = 0; i < all.size(); ++i) {
+            KeyValueText::Pairs expected;
+            for (const auto& pair : all[i].keys) {
+                if (pair.first.toCaseFolded() == key.toCaseFolded())
+                    expected.append(pair);
+            }
+            if (some[i].name != all[i].name || some[i].keys != expected)
+                abort();
+        }
+    }
     (void)KeyValueText::fromSections(all).toBytes();
     (void)parseStoredInteger(QString::fromUtf8(bytes.left(16)));
 

@@ -3,7 +3,9 @@
 #include "formats/FileReplacement.h"
 #include "formats/ImageConversion.h"
 #include "formats/JpegWriter.h"
+#include "formats/RegularFile.h"
 #include "model/BitmapMemory.h"
+#include "model/KeyValueFile.h"
 #include "model/LastDecodedPicture.h"
 #include "model/PhotoCore.h"
 #include "model/ProgramFolder.h"
@@ -216,9 +218,13 @@ void run(const Options& o)
     TPhotoInfo info(o.source);
     if (!o.settingsFile.isEmpty()) {
         requireSettingsFile(o.settingsFile);
+        takeFileNotices(); // the program folder's settings give way to these
         info.LoadSettings(o.settingsFile, o.section);
     } else if (o.section != QStringLiteral("PHOTO"))
         info.LoadSettings(settingsFilePath(), o.section);
+    // A settings file too large to read leaves a notice; for the tool it is the error.
+    if (const QStringList notices = takeFileNotices(); !notices.isEmpty())
+        throw std::runtime_error(notices.constFirst().toStdString());
     if (o.crop) info.CropRect = *o.crop;
     if (o.rotation) info.Rotation = *o.rotation;
     if (o.contrast) info.Contrast = *o.contrast;
@@ -259,6 +265,14 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    // Arguments reach the toolkit as text: a name that is not valid UTF-8 would come back as
+    // another name, and the tool would read or write a file no one named.
+    for (int i = 1; i < argc; ++i) {
+        if (!isValidUtf8Name(argv[i])) {
+            std::fprintf(stderr, "%s: The file name is not valid UTF-8.\n", argv[i]);
+            return 1;
+        }
+    }
     try {
         const Options options = parse(QCoreApplication::arguments());
         if (options.help) {

@@ -13,6 +13,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 
 namespace {
 
@@ -80,11 +82,27 @@ int main(int argc, char** argv)
     // The toolkit's own options (-platform, -style ...) are gone from the arguments by now.
     commandLine.parser.process(app);
     SystemDesktop desktop;
-    TFormMain window(desktop);
-    window.OpenWhenShown(photoPathsFromArguments(commandLine.parser.positionalArguments(), QDir::currentPath()));
-    // The window opens maximized; where no window manager maximizes it, it still fills the screen.
-    if (const QScreen* screen = window.screen())
-        window.setGeometry(screen->availableGeometry());
-    window.showMaximized();
-    return app.exec();
+    try {
+        TFormMain window(desktop);
+        window.OpenWhenShown(photoPathsFromArguments(commandLine.parser.positionalArguments(), QDir::currentPath()));
+        // The window opens maximized; where no window manager maximizes it, it still fills the screen.
+        if (const QScreen* screen = window.screen())
+            window.setGeometry(screen->availableGeometry());
+        window.showMaximized();
+        return app.exec();
+    } catch (const std::exception& error) {
+        // A failure before the window can report anything (memory running out while the
+        // settings are read, say) is the program's error, not an abort: one line on the
+        // terminal and the same in a box.
+        const QString message = dynamic_cast<const std::bad_alloc*>(&error)
+                                    ? QStringLiteral("There is not enough memory to start Lumatrim.")
+                                    : QString::fromUtf8(error.what());
+        std::fprintf(stderr, "lumatrim: %s\n", qUtf8Printable(message));
+        try {
+            desktop.showError(nullptr, message);
+        } catch (const std::exception&) {
+            // Said on the terminal already; a box that cannot be shown adds nothing.
+        }
+        return 1;
+    }
 }

@@ -1,11 +1,14 @@
 #include "FormatRegistry.h"
 
 #include "PictureError.h"
+#include "RegularFile.h"
 
-#include <QFile>
 #include <QFileInfo>
 
+#include <limits>
 #include <new>
+
+#include <sys/mman.h>
 
 const char* const kOpenPicturesFilter =
     "All Photos|*.gif;*.png;*.psp;*.cut;*.pcd;*.pic;*.cel;*.pbm;*.pgm;*.ppm;*.pdd;*.psd;*.bw;*.rgb;*.rgba;*.sgi;"
@@ -120,16 +123,28 @@ QString unknownExtension(const QString& extension)
     return QStringLiteral("Unknown picture file extension (.%1)").arg(extension);
 }
 
+constexpr const char* kFolderReason = "It is a folder, not a picture file.";
+
 // Why the file cannot be opened for reading, in plain words.
-QString openFailureReason(const QFileInfo& info, const QFile& file)
+QString openFailureReason(const RegularFile& file)
 {
-    if (!info.exists())
+    switch (file.problem()) {
+    case FileProblem::Missing:
         return QStringLiteral("The file does not exist.");
-    if (info.isDir())
-        return QStringLiteral("It is a folder, not a picture file.");
-    if (!info.isReadable())
+    case FileProblem::Folder:
+        return QString::fromLatin1(kFolderReason);
+    case FileProblem::NotRegular:
+        return QStringLiteral("It is not a regular file.");
+    case FileProblem::NoPermission:
         return QStringLiteral("You do not have permission to read the file.");
-    return QStringLiteral("The file cannot be read (%1).").arg(file.errorString());
+    case FileProblem::NameNotUtf8:
+        return QStringLiteral("The file name is not valid UTF-8.");
+    case FileProblem::None:
+    case FileProblem::TooLarge:
+    case FileProblem::ReadFailed:
+        break;
+    }
+    return QStringLiteral("The file cannot be read (%1).").arg(file.systemReason());
 }
 
 // Runs a decoder on the file's bytes. Its reason, or a failed allocation, becomes the one
@@ -149,29 +164,52 @@ auto decodeGuarded(const QString& fileName, std::span<const uint8_t> bytes, Deco
     }
 }
 
-// Hands the file's bytes to use: mapped where possible, else read. Throws PictureError.
+// The bytes of a file mapped into memory while it lives.
+class MappedBytes {
+public:
+    explicit MappedBytes(const RegularFile& file)
+    {
+        if (file.size() <= 0 || quint64(file.size()) > std::numeric_limits<size_t>::max())
+            return;
+        void* mapped = ::mmap(nullptr, size_t(file.size()), PROT_READ, MAP_PRIVATE, file.descriptor(), 0);
+        if (mapped != MAP_FAILED)
+            bytes_ = std::span<const uint8_t>(static_cast<const uint8_t*>(mapped), size_t(file.size()));
+    }
+    ~MappedBytes()
+    {
+        if (!bytes_.empty())
+            ::munmap(const_cast<uint8_t*>(bytes_.data()), bytes_.size());
+    }
+    MappedBytes(const MappedBytes&) = delete;
+    MappedBytes& operator=(const MappedBytes&) = delete;
+
+    bool isMapped() const { return !bytes_.empty(); }
+    std::span<const uint8_t> bytes() const { return bytes_; }
+
+private:
+    std::span<const uint8_t> bytes_;
+};
+
+// Hands the file's bytes to use: mapped where possible, else read. Only a regular file is
+// read: a FIFO or a device (a link to /dev/zero, say) is refused before it is read.
+// Throws PictureError.
 template <typename Use>
 auto withFileBytes(const QString& fileName, Use&& use)
 {
-    const QFileInfo info(fileName);
-    QFile file(fileName);
-    // A folder opens on some systems; it is refused before it is read.
-    if (info.isDir() || !file.open(QIODevice::ReadOnly))
-        throw PictureError::cannotOpen(fileName, openFailureReason(info, file));
-
-    const qint64 size = file.size();
-    if (size > 0) {
-        if (uchar* mapped = file.map(0, size)) {
-            auto result = use(std::span<const uint8_t>(mapped, size_t(size)));
-            file.unmap(mapped);
-            return result;
-        }
+    RegularFile file(fileName);
+    if (!file.isOpen())
+        throw PictureError::cannotOpen(fileName, openFailureReason(file));
+    if (const MappedBytes mapped(file); mapped.isMapped())
+        return use(mapped.bytes());
+    std::optional<QByteArray> bytes;
+    try {
+        bytes = file.readAll(std::numeric_limits<qsizetype>::max() - 1);
+    } catch (const std::bad_alloc&) {
+        throw PictureError::cannotOpen(fileName, QString::fromLatin1(PictureReason::kOutOfMemory));
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw PictureError::cannotOpen(fileName,
-                                       QStringLiteral("The file cannot be read (%1).").arg(file.errorString()));
-    return use(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
+    if (!bytes)
+        throw PictureError::cannotOpen(fileName, openFailureReason(file));
+    return use(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes->constData()), size_t(bytes->size())));
 }
 
 } // namespace
@@ -197,8 +235,8 @@ std::unique_ptr<Picture> FormatRegistry::load(const QString& fileName) const
     // looked at first, so that a folder (one dropped on the window, say) is named as such; a
     // folder with a known extension is refused when it is opened.
     if (!find(pictureExtension(fileName))) {
-        if (const QFileInfo info(fileName); info.isDir())
-            throw PictureError::cannotOpen(fileName, openFailureReason(info, QFile()));
+        if (QFileInfo(fileName).isDir())
+            throw PictureError::cannotOpen(fileName, QString::fromLatin1(kFolderReason));
     }
     entryFor(fileName);
     return withFileBytes(fileName, [&](std::span<const uint8_t> bytes) { return decode(fileName, bytes); });

@@ -1,164 +1,264 @@
 #include "KeyValueFile.h"
 
 #include "formats/FileReplacement.h"
+#include "formats/RegularFile.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
 
+#include <cstring>
+#include <mutex>
+#include <new>
 #include <utility>
 #include <vector>
 
 namespace {
 
 constexpr int kMaxValueLength = 2047;
+constexpr QByteArrayView kByteOrderMark("\xEF\xBB\xBF");
 
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
 }
 
-QByteArray trimBlanks(QByteArray text)
+// What trimming takes from both ends of a line's parts: blanks and stray carriage returns.
+bool isTrimmed(char c)
+{
+    return isBlank(c) || c == '\r';
+}
+
+QByteArrayView trimBlanks(QByteArrayView text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
-    while (begin < end && (isBlank(text[begin]) || text[begin] == '\r'))
+    while (begin < end && isTrimmed(text[begin]))
         ++begin;
-    while (end > begin && (isBlank(text[end - 1]) || text[end - 1] == '\r'))
+    while (end > begin && isTrimmed(text[end - 1]))
         --end;
-    return text.mid(begin, end - begin);
+    return text.sliced(begin, end - begin);
 }
 
-bool sameName(const QByteArray& stored, const QString& wanted)
+bool isAscii(QByteArrayView text)
 {
-    return QString::fromUtf8(stored).compare(wanted, Qt::CaseInsensitive) == 0;
+    for (char c : text) {
+        if (uchar(c) >= 0x80)
+            return false;
+    }
+    return true;
 }
 
-} // namespace
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
 
-// One line of the file, split into what the lookup needs. The raw bytes are kept so that
-// lines nobody changes are written back exactly as they were.
-struct KeyValueText::Line {
-    QByteArray raw;       // without the line end
-    QByteArray ending;    // "\n", "\r\n" or empty for a last line without one
-    enum Kind { Other, Section, BrokenSection, Key } kind = Other;
-    QByteArray name;      // section name or key
-    QByteArray value;     // raw text after the first "="
+// A section or key name looked for, matched as the toolkit compares text without regard to
+// case. Names of plain ASCII, which nearly all are, are compared byte by byte.
+class Name {
+public:
+    explicit Name(const QString& wanted) : text_(wanted), utf8_(wanted.toUtf8()), ascii_(isAscii(utf8_)) {}
+
+    bool matches(QByteArrayView stored) const
+    {
+        if (ascii_ && isAscii(stored)) {
+            if (stored.size() != utf8_.size())
+                return false;
+            for (qsizetype i = 0; i < stored.size(); ++i) {
+                if (asciiLower(stored[i]) != asciiLower(utf8_[i]))
+                    return false;
+            }
+            return true;
+        }
+        return QString::fromUtf8(stored).compare(text_, Qt::CaseInsensitive) == 0;
+    }
+
+private:
+    QString text_;
+    QByteArray utf8_;
+    bool ascii_;
 };
 
-namespace {
-
-using Line = KeyValueText::Line;
-
-std::vector<Line> splitLines(const QByteArray& content)
+// What makes two names one for the first-value rule: their case-folded text.
+QByteArray foldedName(QByteArrayView name)
 {
-    std::vector<Line> lines;
-    qsizetype start = 0;
-    while (start < content.size()) {
-        qsizetype end = content.indexOf('\n', start);
-        Line line;
-        if (end < 0) {
-            line.raw = content.mid(start);
-            start = content.size();
+    if (!isAscii(name))
+        return QString::fromUtf8(name).toCaseFolded().toUtf8();
+    QByteArray folded(name.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < name.size(); ++i)
+        folded[i] = asciiLower(name[i]);
+    return folded;
+}
+
+// One line of the text, found in place.
+struct LineView {
+    enum Kind { Other, Section, BrokenSection, Key };
+    qsizetype start = 0;      // its first byte
+    qsizetype end = 0;        // the end of its bytes, before its line end
+    qsizetype next = 0;       // where the next line starts; end == next: the last line, without a line end
+    Kind kind = Other;
+    QByteArrayView name;      // section name or key
+    qsizetype valueStart = 0; // a key's value: the bytes from here to end
+};
+
+// The lines of a text. A line ends at "\n"; a "\r" just before it belongs to the line end. A
+// line whose text (blanks and carriage returns aside) starts with "[" is a section header, or
+// a broken one without "]" that no name matches, so the keys below it are not mistaken for
+// keys of the section above.
+class Lines {
+public:
+    explicit Lines(QByteArrayView text) : text_(text) {}
+
+    qsizetype size() const { return text_.size(); }
+
+    LineView at(qsizetype start) const
+    {
+        LineView line;
+        line.start = start;
+        const char* base = text_.data();
+        if (const void* feed = std::memchr(base + start, '\n', size_t(text_.size() - start))) {
+            const qsizetype at = static_cast<const char*>(feed) - base;
+            line.next = at + 1;
+            line.end = at > start && base[at - 1] == '\r' ? at - 1 : at;
         } else {
-            line.raw = content.mid(start, end - start);
-            line.ending = "\n";
-            start = end + 1;
+            line.end = line.next = text_.size();
         }
-        // A carriage return belongs to the line end only before a line feed; a last line that
-        // ends in a lone carriage return has no line end yet.
-        if (!line.ending.isEmpty() && line.raw.endsWith('\r')) {
-            line.raw.chop(1);
-            line.ending.prepend('\r');
-        }
-        const QByteArray trimmed = trimBlanks(line.raw);
+        const QByteArrayView raw = text_.sliced(start, line.end - start);
+        const QByteArrayView trimmed = trimBlanks(raw);
         if (trimmed.startsWith('[')) {
             const qsizetype close = trimmed.indexOf(']');
             if (close < 0) {
-                // No closing bracket: a section no name can match, so the keys below it
-                // are not mistaken for keys of the section above.
-                line.kind = Line::BrokenSection;
+                line.kind = LineView::BrokenSection;
             } else {
-                line.kind = Line::Section;
-                line.name = trimBlanks(trimmed.mid(1, close - 1));
+                line.kind = LineView::Section;
+                line.name = trimBlanks(trimmed.sliced(1, close - 1));
             }
-        } else if (const qsizetype eq = line.raw.indexOf('='); eq >= 0) {
-            line.kind = Line::Key;
-            line.name = trimBlanks(line.raw.left(eq));
-            line.value = line.raw.mid(eq + 1);
+        } else if (const qsizetype eq = raw.indexOf('='); eq >= 0) {
+            line.kind = LineView::Key;
+            line.name = trimBlanks(raw.first(eq));
+            line.valueStart = start + eq + 1;
         }
-        lines.push_back(std::move(line));
+        return line;
     }
-    return lines;
-}
 
-QString decodeValue(const QByteArray& raw)
+    QByteArrayView value(const LineView& line) const
+    {
+        return text_.sliced(line.valueStart, line.end - line.valueStart);
+    }
+
+    // Calls visit(header, bodyEnd) for every header line in order, while it returns true.
+    // The header's section runs from header.next to bodyEnd, the next header's start.
+    template <typename Visit>
+    void forEachHeader(Visit&& visit) const
+    {
+        for (qsizetype header = nextHeader(0); header < size();) {
+            const LineView line = at(header);
+            const qsizetype bodyEnd = nextHeader(line.next);
+            if (!visit(line, bodyEnd))
+                return;
+            header = bodyEnd;
+        }
+    }
+
+    // Calls visit(line) for every key line from the line starting at from up to to, while it
+    // returns true.
+    template <typename Visit>
+    void forEachKey(qsizetype from, qsizetype to, Visit&& visit) const
+    {
+        for (qsizetype start = from; start < to;) {
+            const LineView line = at(start);
+            if (line.kind == LineView::Key && !visit(line))
+                return;
+            start = line.next;
+        }
+    }
+
+private:
+    // The start of the first header line at or after from (a line's start), or size(). Only
+    // lines holding a "[" are looked at; the others are passed over at the speed of memchr.
+    qsizetype nextHeader(qsizetype from) const
+    {
+        const char* base = text_.data();
+        const qsizetype size = text_.size();
+        qsizetype pos = from;
+        while (pos < size) {
+            const void* found = std::memchr(base + pos, '[', size_t(size - pos));
+            if (!found)
+                return size;
+            const qsizetype bracket = static_cast<const char*>(found) - base;
+            qsizetype lineStart = bracket;
+            while (lineStart > pos && isTrimmed(base[lineStart - 1]))
+                --lineStart;
+            if (lineStart == 0 || base[lineStart - 1] == '\n')
+                return lineStart;
+            const void* feed = std::memchr(base + bracket, '\n', size_t(size - bracket));
+            if (!feed)
+                return size;
+            pos = static_cast<const char*>(feed) - base + 1;
+        }
+        return size;
+    }
+
+    QByteArrayView text_;
+};
+
+QString decodeValue(QByteArrayView raw)
 {
-    QByteArray text = trimBlanks(raw);
+    QByteArrayView text = trimBlanks(raw);
     if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front())
-        text = text.mid(1, text.size() - 2);
-    QString value = QString::fromUtf8(text);
+        text = text.sliced(1, text.size() - 2);
+    // No more than the longest value is decoded: a value of megabytes costs no more than one
+    // of 2047 characters. Each character takes at most 4 bytes.
+    QString value = QString::fromUtf8(text.first(std::min<qsizetype>(text.size(), 4 * kMaxValueLength)));
     if (value.size() > kMaxValueLength)
         value.truncate(kMaxValueLength);
     return value;
 }
 
-// Index of the first key line named key in any section named section, or -1.
-qsizetype findKey(const std::vector<Line>& lines, const QString& section, const QString& key)
+// The first key line named key in any section named section.
+std::optional<LineView> findKey(const Lines& lines, const QString& section, const QString& key)
 {
-    bool inSection = false;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const Line& line = lines[i];
-        if (line.kind == Line::Section)
-            inSection = sameName(line.name, section);
-        else if (line.kind == Line::BrokenSection)
-            inSection = false;
-        else if (inSection && line.kind == Line::Key && sameName(line.name, key))
-            return qsizetype(i);
-    }
-    return -1;
-}
-
-// Index just after the last key of the first section named section (its header when it has
-// no keys), or -1 when no such section exists.
-qsizetype sectionEnd(const std::vector<Line>& lines, const QString& section)
-{
-    qsizetype header = -1;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].kind == Line::Section && sameName(lines[i].name, section)) {
-            header = qsizetype(i);
-            break;
+    const Name wantedSection(section);
+    const Name wantedKey(key);
+    std::optional<LineView> found;
+    lines.forEachHeader([&](const LineView& header, qsizetype bodyEnd) {
+        if (header.kind == LineView::Section && wantedSection.matches(header.name)) {
+            lines.forEachKey(header.next, bodyEnd, [&](const LineView& line) {
+                if (wantedKey.matches(line.name))
+                    found = line;
+                return !found;
+            });
         }
-    }
-    if (header < 0)
-        return -1;
-    qsizetype last = header;
-    for (size_t i = size_t(header) + 1; i < lines.size(); ++i) {
-        if (lines[i].kind == Line::Section || lines[i].kind == Line::BrokenSection)
-            break;
-        if (lines[i].kind == Line::Key)
-            last = qsizetype(i);
-    }
-    return last + 1;
+        return !found;
+    });
+    return found;
 }
 
-QByteArray joinLines(const std::vector<Line>& lines)
+// The line a new key of the first section named section goes after: its last key, or its
+// header when it has none. Nothing when there is no such section.
+std::optional<LineView> lastLineOf(const Lines& lines, const QString& section)
 {
-    QByteArray out;
-    for (const Line& line : lines)
-        out += line.raw + line.ending;
-    return out;
+    const Name wanted(section);
+    std::optional<LineView> last;
+    lines.forEachHeader([&](const LineView& header, qsizetype bodyEnd) {
+        if (header.kind != LineView::Section || !wanted.matches(header.name))
+            return true;
+        last = header;
+        lines.forEachKey(header.next, bodyEnd, [&](const LineView& line) {
+            last = line;
+            return true;
+        });
+        return false;
+    });
+    return last;
 }
 
 // The line end new lines get: the file's own when it has one, else "\n".
-QByteArray lineEnding(const std::vector<Line>& lines)
+QByteArray lineEnding(QByteArrayView text)
 {
-    for (const Line& line : lines) {
-        if (!line.ending.isEmpty())
-            return line.ending;
-    }
-    return "\n";
+    const qsizetype feed = text.indexOf('\n');
+    return feed > 0 && text[feed - 1] == '\r' ? QByteArray("\r\n") : QByteArray("\n");
 }
 
 // A value is one line: line breaks inside it would start new keys or sections.
@@ -169,52 +269,115 @@ QByteArray encodeValue(const QString& value)
     return bytes;
 }
 
-Line makeKeyLine(const QString& key, const QString& value, const QByteArray& ending)
+// Whether a stored name folds to folded (a name folded by foldedName), without building the
+// stored name's folded text where it is plain ASCII.
+bool foldsTo(QByteArrayView stored, const QByteArray& folded)
 {
-    Line line;
-    line.kind = Line::Key;
-    line.name = key.toUtf8();
-    line.value = encodeValue(value);
-    line.raw = line.name + '=' + line.value;
-    line.ending = ending;
-    return line;
+    if (!isAscii(stored))
+        return foldedName(stored) == folded;
+    if (stored.size() != folded.size())
+        return false;
+    for (qsizetype i = 0; i < stored.size(); ++i) {
+        if (asciiLower(stored[i]) != folded[i])
+            return false;
+    }
+    return true;
 }
 
-void setValue(std::vector<Line>& lines, const QString& section, const QString& key, const QString& value)
+// The keys of a section body not yet seen, first value of each name, appended to keys.
+void collectKeys(const Lines& lines, qsizetype from, qsizetype to, QSet<QByteArray>& seen, KeyValueText::Pairs& keys)
 {
-    const QByteArray ending = lineEnding(lines);
-    const qsizetype found = findKey(lines, section, key);
-    if (found >= 0) {
-        Line& line = lines[size_t(found)];
-        // Keep the key as the file spells it.
-        const qsizetype eq = line.raw.indexOf('=');
-        line.value = encodeValue(value);
-        line.raw = line.raw.left(eq + 1) + line.value;
-        return;
+    lines.forEachKey(from, to, [&](const LineView& line) {
+        QByteArray folded = foldedName(line.name);
+        if (!seen.contains(folded)) {
+            seen.insert(std::move(folded));
+            keys.append({QString::fromUtf8(line.name), decodeValue(lines.value(line))});
+        }
+        return true;
+    });
+}
+
+// The notices that reading left for the program to show.
+struct Notices {
+    std::mutex lock;
+    QStringList pending;
+};
+
+Notices& notices()
+{
+    static Notices instance;
+    return instance;
+}
+
+void leaveNotice(const QString& message)
+{
+    Notices& all = notices();
+    const std::lock_guard<std::mutex> guard(all.lock);
+    if (!all.pending.contains(message))
+        all.pending << message;
+}
+
+// A key/value file as reading and updating find it.
+struct StoredFile {
+    QByteArray bytes;
+    KeyValueText text;
+    bool exists = false;
+    std::optional<QString> refusal; // why the file is to be left as it is
+    bool tooLarge = false;
+};
+
+StoredFile loadFile(const QString& path)
+{
+    RegularFile file(path);
+    StoredFile stored;
+    try {
+        if (const std::optional<QByteArray> bytes = file.isOpen() ? file.readAll(kMaxKeyValueFileBytes) : std::nullopt) {
+            stored.bytes = *bytes;
+            stored.text = KeyValueText(stored.bytes);
+            stored.exists = true;
+            return stored;
+        }
+    } catch (const std::bad_alloc&) {
+        StoredFile unread;
+        unread.refusal = QStringLiteral("there is not enough memory to read the file");
+        return unread;
     }
-    qsizetype at = sectionEnd(lines, section);
-    if (at < 0) {
-        if (!lines.empty() && lines.back().ending.isEmpty())
-            lines.back().ending = ending;
-        Line header;
-        header.kind = Line::Section;
-        header.name = section.toUtf8();
-        header.raw = '[' + header.name + ']';
-        header.ending = ending;
-        lines.push_back(header);
-        at = qsizetype(lines.size());
+    switch (file.problem()) {
+    case FileProblem::None:
+    case FileProblem::Missing:
+    case FileProblem::NameNotUtf8:
+        break; // nothing stored yet: writing creates the file
+    case FileProblem::Folder:
+        stored.refusal = QStringLiteral("it is a folder");
+        break;
+    case FileProblem::NotRegular:
+        stored.refusal = QStringLiteral("it is not a regular file");
+        break;
+    case FileProblem::TooLarge:
+        stored.refusal = QStringLiteral("the file is larger than 16 MB; Lumatrim does not read or change it");
+        stored.tooLarge = true;
+        break;
+    case FileProblem::NoPermission:
+    case FileProblem::ReadFailed:
+        stored.refusal = QStringLiteral("the file cannot be read (%1), so it is left as it is").arg(file.systemReason());
+        break;
     }
-    if (at > 0 && lines[size_t(at - 1)].ending.isEmpty())
-        lines[size_t(at - 1)].ending = ending;
-    lines.insert(lines.begin() + at, makeKeyLine(key, value, ending));
+    return stored;
 }
 
 } // namespace
 
-FileWriteError::FileWriteError(const QString& path)
-    : std::runtime_error(QStringLiteral("Unable to write to %1").arg(path).toStdString())
+FileWriteError::FileWriteError(const QString& path, const QString& reason)
+    : std::runtime_error(QStringLiteral("Unable to write to %1: %2").arg(path, reason).toStdString())
     , path_(path)
 {
+}
+
+QStringList takeFileNotices()
+{
+    Notices& all = notices();
+    const std::lock_guard<std::mutex> guard(all.lock);
+    return std::exchange(all.pending, {});
 }
 
 QString valueOf(const QList<QPair<QString, QString>>& keys, const QString& key, const QString& def)
@@ -272,80 +435,109 @@ std::optional<int32_t> parseStoredInteger(const QString& text)
     return int32_t(value);
 }
 
-KeyValueText::KeyValueText(const QByteArray& content) : lines_(splitLines(content)) {}
-KeyValueText::~KeyValueText() = default;
-KeyValueText::KeyValueText(const KeyValueText&) = default;
-KeyValueText& KeyValueText::operator=(const KeyValueText&) = default;
+KeyValueText::KeyValueText(const QByteArray& content)
+{
+    if (content.startsWith(kByteOrderMark)) {
+        byteOrderMark_ = kByteOrderMark.toByteArray();
+        content_ = content.sliced(kByteOrderMark.size());
+    } else {
+        content_ = content;
+    }
+}
+
+void KeyValueText::setByteOrderMark(bool on)
+{
+    byteOrderMark_ = on ? kByteOrderMark.toByteArray() : QByteArray();
+}
 
 std::optional<QString> KeyValueText::value(const QString& section, const QString& key) const
 {
-    const qsizetype found = findKey(lines_, section, key);
-    if (found < 0)
-        return std::nullopt;
-    return decodeValue(lines_[size_t(found)].value);
+    const Lines lines(content_);
+    if (const std::optional<LineView> found = findKey(lines, section, key))
+        return decodeValue(lines.value(*found));
+    return std::nullopt;
 }
 
 KeyValueText::Pairs KeyValueText::section(const QString& section) const
 {
+    const Lines lines(content_);
+    const Name wanted(section);
     Pairs pairs;
-    QSet<QString> seen;
-    bool inSection = false;
-    for (const Line& line : lines_) {
-        if (line.kind == Line::Section)
-            inSection = sameName(line.name, section);
-        else if (line.kind == Line::BrokenSection)
-            inSection = false;
-        else if (inSection && line.kind == Line::Key) {
-            const QString key = QString::fromUtf8(line.name);
-            if (!seen.contains(key.toCaseFolded())) {
-                seen.insert(key.toCaseFolded());
-                pairs.append({key, decodeValue(line.value)});
-            }
-        }
-    }
+    QSet<QByteArray> seen;
+    lines.forEachHeader([&](const LineView& header, qsizetype bodyEnd) {
+        if (header.kind == LineView::Section && wanted.matches(header.name))
+            collectKeys(lines, header.next, bodyEnd, seen, pairs);
+        return true;
+    });
     return pairs;
 }
 
 QStringList KeyValueText::sections() const
 {
     QStringList names;
-    for (const Line& line : lines_) {
-        if (line.kind == Line::Section)
-            names << QString::fromUtf8(line.name);
-    }
+    Lines(content_).forEachHeader([&](const LineView& header, qsizetype) {
+        if (header.kind == LineView::Section)
+            names << QString::fromUtf8(header.name);
+        return true;
+    });
     return names;
 }
 
 QList<KeyValueText::Section> KeyValueText::allSections() const
 {
+    const Lines lines(content_);
     QList<Section> result;
-    std::vector<QSet<QString>> seenKeys;
-    QHash<QString, qsizetype> indexOf;
-    qsizetype current = -1;
-    for (const Line& line : lines_) {
-        if (line.kind == Line::Section) {
-            const QString name = QString::fromUtf8(line.name);
-            const QString folded = name.toCaseFolded();
-            const auto found = indexOf.constFind(folded);
-            if (found != indexOf.constEnd()) {
-                current = *found;
-            } else {
-                current = result.size();
-                indexOf.insert(folded, current);
-                result.append({name, {}});
-                seenKeys.emplace_back();
-            }
-        } else if (line.kind == Line::BrokenSection) {
-            current = -1;
-        } else if (current >= 0 && line.kind == Line::Key) {
-            const QString key = QString::fromUtf8(line.name);
-            QSet<QString>& seen = seenKeys[size_t(current)];
-            if (!seen.contains(key.toCaseFolded())) {
-                seen.insert(key.toCaseFolded());
-                result[current].keys.append({key, decodeValue(line.value)});
-            }
+    std::vector<QSet<QByteArray>> seenKeys;
+    QHash<QByteArray, qsizetype> indexOf;
+    lines.forEachHeader([&](const LineView& header, qsizetype bodyEnd) {
+        if (header.kind != LineView::Section)
+            return true;
+        QByteArray folded = foldedName(header.name);
+        qsizetype index = indexOf.value(folded, -1);
+        if (index < 0) {
+            index = result.size();
+            indexOf.insert(std::move(folded), index);
+            result.append({QString::fromUtf8(header.name), {}});
+            seenKeys.emplace_back();
         }
-    }
+        collectKeys(lines, header.next, bodyEnd, seenKeys[size_t(index)], result[index].keys);
+        return true;
+    });
+    return result;
+}
+
+QList<KeyValueText::Section> KeyValueText::allSections(const QStringList& keys) const
+{
+    std::vector<QByteArray> wanted;
+    for (const QString& key : keys)
+        wanted.push_back(foldedName(key.toUtf8()));
+    const Lines lines(content_);
+    QList<Section> result;
+    std::vector<std::vector<bool>> found; // per section: which of the wanted keys it has
+    QHash<QByteArray, qsizetype> indexOf;
+    lines.forEachHeader([&](const LineView& header, qsizetype bodyEnd) {
+        if (header.kind != LineView::Section)
+            return true;
+        QByteArray folded = foldedName(header.name);
+        qsizetype index = indexOf.value(folded, -1);
+        if (index < 0) {
+            index = result.size();
+            indexOf.insert(std::move(folded), index);
+            result.append({QString::fromUtf8(header.name), {}});
+            found.emplace_back(wanted.size(), false);
+        }
+        lines.forEachKey(header.next, bodyEnd, [&](const LineView& line) {
+            for (size_t k = 0; k < wanted.size(); ++k) {
+                if (!found[size_t(index)][k] && foldsTo(line.name, wanted[k])) {
+                    found[size_t(index)][k] = true;
+                    result[index].keys.append({QString::fromUtf8(line.name), decodeValue(lines.value(line))});
+                    break;
+                }
+            }
+            return true;
+        });
+        return true;
+    });
     return result;
 }
 
@@ -362,49 +554,73 @@ KeyValueText KeyValueText::fromSections(const QList<Section>& sections)
 
 void KeyValueText::setValue(const QString& section, const QString& key, const QString& value)
 {
-    ::setValue(lines_, section, key, value);
+    const QByteArray encoded = encodeValue(value);
+    const Lines lines(content_);
+    if (const std::optional<LineView> found = findKey(lines, section, key)) {
+        // The key stays as the file spells it; only its value changes.
+        content_.replace(found->valueStart, found->end - found->valueStart, encoded);
+        return;
+    }
+    const QByteArray ending = lineEnding(content_);
+    QByteArray added;
+    qsizetype at = content_.size();
+    if (const std::optional<LineView> last = lastLineOf(lines, section)) {
+        at = last->next;
+        if (last->end == last->next)
+            added += ending;
+    } else {
+        if (!content_.isEmpty() && !content_.endsWith('\n'))
+            added += ending;
+        added += '[' + section.toUtf8() + ']' + ending;
+    }
+    added += key.toUtf8() + '=' + encoded + ending;
+    content_.insert(at, added);
 }
 
 bool KeyValueText::eraseSection(const QString& section)
 {
-    std::vector<Line> kept;
-    bool erasing = false;
-    bool changed = false;
-    for (Line& line : lines_) {
-        if (line.kind == Line::Section || line.kind == Line::BrokenSection)
-            erasing = line.kind == Line::Section && sameName(line.name, section);
-        if (erasing)
-            changed = true;
-        else
-            kept.push_back(std::move(line));
-    }
-    lines_ = std::move(kept);
-    return changed;
+    const Lines lines(content_);
+    const Name wanted(section);
+    QByteArray kept;
+    qsizetype keptFrom = 0;
+    bool erased = false;
+    lines.forEachHeader([&](const LineView& header, qsizetype bodyEnd) {
+        if (header.kind == LineView::Section && wanted.matches(header.name)) {
+            kept += QByteArrayView(content_).sliced(keptFrom, header.start - keptFrom);
+            keptFrom = bodyEnd;
+            erased = true;
+        }
+        return true;
+    });
+    if (!erased)
+        return false;
+    kept += QByteArrayView(content_).sliced(keptFrom);
+    content_ = kept;
+    return true;
 }
 
 QByteArray KeyValueText::toBytes() const
 {
-    return joinLines(lines_);
+    return byteOrderMark_.isEmpty() ? content_ : byteOrderMark_ + content_;
 }
 
 KeyValueFile::KeyValueFile(QString path) : path_(std::move(path)) {}
 
 KeyValueText KeyValueFile::read() const
 {
-    QFile file(path_);
-    if (QFileInfo(path_).isDir() || !file.open(QIODevice::ReadOnly))
-        return KeyValueText();
-    return KeyValueText(file.readAll());
+    StoredFile stored = loadFile(path_);
+    if (stored.tooLarge)
+        leaveNotice(QString::fromUtf8(FileWriteError(path_, *stored.refusal).what()));
+    return std::move(stored.text);
 }
 
-void KeyValueFile::replaceFile(const KeyValueText& content) const
+void KeyValueFile::replaceFile(const QByteArray& bytes) const
 {
-    const QFileInfo info(path_);
-    if (info.isDir() || (info.exists() && !info.isWritable()))
-        throw FileWriteError(path_);
-    const QByteArray bytes = content.toBytes();
-    if (::replaceFile(path_, bytes))
-        throw FileWriteError(path_);
+    // The new file would take the old one's place even where the old one is read-only.
+    if (const QFileInfo info(path_); info.exists() && !info.isWritable())
+        throw FileWriteError(path_, QStringLiteral("Permission denied"));
+    if (const std::optional<QString> reason = ::replaceFile(path_, bytes))
+        throw FileWriteError(path_, *reason);
 }
 
 QString KeyValueFile::readString(const QString& section, const QString& key, const QString& def) const
@@ -437,9 +653,18 @@ QList<KeyValueText::Section> KeyValueFile::readAllSections() const
     return read().allSections();
 }
 
+QList<KeyValueText::Section> KeyValueFile::readAllSections(const QStringList& keys) const
+{
+    return read().allSections(keys);
+}
+
 void KeyValueFile::writeAllSections(const QList<KeyValueText::Section>& sections)
 {
-    replaceFile(KeyValueText::fromSections(sections));
+    update([&](KeyValueText& text) {
+        const bool mark = text.hasByteOrderMark();
+        text = KeyValueText::fromSections(sections);
+        text.setByteOrderMark(mark);
+    });
 }
 
 void KeyValueFile::writeString(const QString& section, const QString& key, const QString& value)
@@ -467,14 +692,16 @@ void KeyValueFile::writeValues(const QString& section, const Pairs& values)
 
 void KeyValueFile::update(const std::function<void(KeyValueText&)>& edit)
 {
-    KeyValueText text = read();
-    edit(text);
-    replaceFile(text);
+    StoredFile stored = loadFile(path_);
+    if (stored.refusal)
+        throw FileWriteError(path_, *stored.refusal);
+    edit(stored.text);
+    const QByteArray bytes = stored.text.toBytes();
+    if (!stored.exists || bytes != stored.bytes)
+        replaceFile(bytes);
 }
 
 void KeyValueFile::eraseSection(const QString& section)
 {
-    KeyValueText text = read();
-    if (text.eraseSection(section))
-        replaceFile(text);
+    update([&](KeyValueText& text) { text.eraseSection(section); });
 }

@@ -89,10 +89,12 @@ QString programFile(const QString& name)
 QString dataFile(const ProgramFolders& folders, const QString& name)
 {
     const QString path = QDir(folders.data).filePath(name);
-    if (folders.data != folders.program && !QFileInfo::exists(path)) {
-        // The folder is made here, so that writing the file later can succeed; a failure
-        // shows then, as the write's own error.
-        QDir().mkpath(folders.data);
+    if (QFileInfo::exists(path))
+        return path;
+    // The folder is made here (LUMATRIM_HOME may name one that is not there yet), so that
+    // writing the file later can succeed; a failure shows then, as the write's own error.
+    QDir().mkpath(folders.data);
+    if (folders.data != folders.program) {
         const QString earlier = QDir(folders.program).filePath(name);
         if (QFileInfo(earlier).isFile() && QFile::copy(earlier, path))
             QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |

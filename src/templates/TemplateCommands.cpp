@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QIcon>
 #include <QLineEdit>
 #include <QMenu>
 #include <QToolBar>
@@ -35,10 +36,11 @@ QString TemplateCommands::SectionOf(const QAction* item)
     return item->data().toString();
 }
 
-QAction* TemplateCommands::newTemplateAction(const QString& name, const QString& section)
+QAction* TemplateCommands::newTemplateAction(const QIcon& icon, const QString& name, const QString& section)
 {
-    auto* action = new QAction(toolIcon(ToolIcon::Template), menuCaption(name));
-    action->setIconText(menuCaption(name));
+    const QString caption = menuCaption(name);
+    auto* action = new QAction(icon, caption);
+    action->setIconText(caption);
     action->setData(section);
     QObject::connect(action, &QAction::triggered, action,
                      [this, action] { runCommand([this, action] { ToolButtonNoneClick(action); }); });
@@ -47,14 +49,16 @@ QAction* TemplateCommands::newTemplateAction(const QString& name, const QString&
 
 void TemplateCommands::LoadTemplates()
 {
-    for (const StoredTemplate& stored : readTemplates(templatesFilePath())) {
-        QAction* item = newTemplateAction(stored.name, stored.section);
+    // Drawn once: every template shows the same image.
+    const QIcon icon = toolIcon(ToolIcon::Template);
+    for (const StoredTemplate& stored : readTemplateNames(templatesFilePath())) {
+        QAction* item = newTemplateAction(icon, stored.name, stored.section);
         // The menu shows no images beside its items.
         item->setIconVisibleInMenu(false);
         item->setParent(places_.menu);
         places_.menu->addAction(item);
         if (stored.button) {
-            QAction* button = newTemplateAction(stored.name, stored.section);
+            QAction* button = newTemplateAction(icon, stored.name, stored.section);
             button->setParent(places_.bar);
             places_.bar->addAction(button);
         }

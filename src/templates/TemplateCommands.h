@@ -6,6 +6,7 @@
 
 class Desktop;
 class QAction;
+class QIcon;
 class QMenu;
 class QToolBar;
 class TFormAdd;
@@ -44,7 +45,7 @@ public:
     static QString SectionOf(const QAction* item);
 
 private:
-    QAction* newTemplateAction(const QString& name, const QString& section);
+    QAction* newTemplateAction(const QIcon& icon, const QString& name, const QString& section);
 
     Places places_;
     TPhoto& photo_;

@@ -24,12 +24,11 @@ KeyValueText::Pairs templateKeys(const QString& name, bool button, const TPhotoI
     return KeyValueText::Pairs{{kName, templateName(name)}, {kButton, flag(button)}} + settings.SettingsBlock();
 }
 
-} // namespace
-
-QList<StoredTemplate> readTemplates(const QString& path)
+// The templates the store's sections make, in file order.
+QList<StoredTemplate> templatesOf(QList<KeyValueText::Section> sections)
 {
     QList<StoredTemplate> templates;
-    for (KeyValueText::Section& section : KeyValueFile(path).readAllSections()) {
+    for (KeyValueText::Section& section : sections) {
         StoredTemplate stored;
         stored.section = section.name;
         stored.name = valueOf(section.keys, kName);
@@ -39,6 +38,18 @@ QList<StoredTemplate> readTemplates(const QString& path)
         templates.append(std::move(stored));
     }
     return templates;
+}
+
+} // namespace
+
+QList<StoredTemplate> readTemplates(const QString& path)
+{
+    return templatesOf(KeyValueFile(path).readAllSections());
+}
+
+QList<StoredTemplate> readTemplateNames(const QString& path)
+{
+    return templatesOf(KeyValueFile(path).readAllSections({kName, kButton}));
 }
 
 QString templateName(const QString& typed)

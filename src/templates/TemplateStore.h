@@ -20,6 +20,9 @@ struct StoredTemplate {
 // The templates of the store in one reading. A missing or unreadable file is an empty store.
 // Headers that repeat a section name (in any case) are one template, at its first place.
 QList<StoredTemplate> readTemplates(const QString& path);
+// The same templates with only what the menu and the tool bar show (section, NAME and BUTTON;
+// keys holds just those two), read without decoding the settings blocks.
+QList<StoredTemplate> readTemplateNames(const QString& path);
 
 // A name as the store keeps it: without leading and trailing blanks.
 QString templateName(const QString& typed);

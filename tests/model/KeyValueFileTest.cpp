@@ -1,11 +1,16 @@
 #include "model/KeyValueFile.h"
 
+#include "ChildProcess.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <random>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -159,7 +164,7 @@ TEST(KeyValueFile, FailedWriteReportsThePathAndLeavesTheFileIntact)
         KeyValueFile(folder).writeString("A", "X", "1");
         ADD_FAILURE() << "writing over a folder succeeded";
     } catch (const FileWriteError& e) {
-        EXPECT_EQ(QString::fromUtf8(e.what()), "Unable to write to " + folder);
+        EXPECT_EQ(QString::fromUtf8(e.what()), "Unable to write to " + folder + ": it is a folder");
     }
 }
 
@@ -183,7 +188,7 @@ TEST(KeyValueFile, WriteIntoReadOnlyFolderFailsAndKeepsOldFile)
             KeyValueFile(path).writeInteger("PHOTO", "SIZE", 700);
             _exit(1);
         } catch (const FileWriteError& e) {
-            _exit(QString::fromUtf8(e.what()) == "Unable to write to " + path ? 0 : 2);
+            _exit(QString::fromUtf8(e.what()) == "Unable to write to " + path + ": Permission denied" ? 0 : 2);
         }
     }
     int status = 0;
@@ -198,6 +203,299 @@ TEST(KeyValueFile, WriteIntoReadOnlyFolderFailsAndKeepsOldFile)
 } // namespace
 
 namespace {
+
+// The reading rules applied the plain way: every line split off, one after another.
+class PlainReading {
+public:
+    explicit PlainReading(QByteArray text)
+    {
+        if (text.startsWith("\xEF\xBB\xBF"))
+            text.remove(0, 3);
+        const QList<QByteArray> parts = text.split('\n');
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            QByteArray raw = parts[i];
+            if (i + 1 < parts.size() && raw.endsWith('\r'))
+                raw.chop(1);
+            const QByteArray trimmed = trim(raw);
+            Line line;
+            if (trimmed.startsWith('[')) {
+                const qsizetype close = trimmed.indexOf(']');
+                line.kind = close < 0 ? Line::Broken : Line::Section;
+                line.name = close < 0 ? QByteArray() : trim(trimmed.mid(1, close - 1));
+            } else if (const qsizetype eq = raw.indexOf('='); eq >= 0) {
+                line.kind = Line::Key;
+                line.name = trim(raw.left(eq));
+                line.value = raw.mid(eq + 1);
+            }
+            lines_.push_back(line);
+        }
+    }
+
+    std::optional<QString> value(const QString& section, const QString& key) const
+    {
+        bool inSection = false;
+        for (const Line& line : lines_) {
+            if (line.kind == Line::Section || line.kind == Line::Broken)
+                inSection = line.kind == Line::Section && same(line.name, section);
+            else if (inSection && line.kind == Line::Key && same(line.name, key))
+                return decode(line.value);
+        }
+        return std::nullopt;
+    }
+
+    KeyValueText::Pairs section(const QString& section) const
+    {
+        KeyValueText::Pairs pairs;
+        QSet<QString> seen;
+        bool inSection = false;
+        for (const Line& line : lines_) {
+            if (line.kind == Line::Section || line.kind == Line::Broken)
+                inSection = line.kind == Line::Section && same(line.name, section);
+            else if (inSection && line.kind == Line::Key) {
+                const QString key = QString::fromUtf8(line.name);
+                if (!seen.contains(key.toCaseFolded())) {
+                    seen.insert(key.toCaseFolded());
+                    pairs.append({key, decode(line.value)});
+                }
+            }
+        }
+        return pairs;
+    }
+
+    QStringList sections() const
+    {
+        QStringList names;
+        for (const Line& line : lines_) {
+            if (line.kind == Line::Section)
+                names << QString::fromUtf8(line.name);
+        }
+        return names;
+    }
+
+private:
+    struct Line {
+        enum Kind { Other, Section, Broken, Key } kind = Other;
+        QByteArray name;
+        QByteArray value;
+    };
+
+    static QByteArray trim(QByteArray text)
+    {
+        auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+        while (!text.isEmpty() && blank(text.front()))
+            text.remove(0, 1);
+        while (!text.isEmpty() && blank(text.back()))
+            text.chop(1);
+        return text;
+    }
+    static bool same(const QByteArray& stored, const QString& wanted)
+    {
+        return QString::fromUtf8(stored).compare(wanted, Qt::CaseInsensitive) == 0;
+    }
+    static QString decode(const QByteArray& raw)
+    {
+        QByteArray text = trim(raw);
+        if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front())
+            text = text.mid(1, text.size() - 2);
+        return QString::fromUtf8(text).left(2047);
+    }
+
+    std::vector<Line> lines_;
+};
+
+TEST(KeyValueText, LookupsAgreeWithAPlainLineByLineReading)
+{
+    // Pieces of lines that meet the rules' corners: headers with blanks and carriage returns
+    // around them, broken headers, repeated keys and sections in other cases, non-ASCII
+    // names (the Kelvin sign folds to "k"), quotes, a byte-order mark in and out of place.
+    const char* const pieces[] = {
+        "[A]", " [a] ", "\t[A]x", "[B", "[ B ]", "[]", "[PHOTO]", "K=1", "k = 2 ", "K=\"q\"", "X=='", "=", "K",
+        "\xe2\x84\xaa=kelvin", "[\xc3\x89t\xc3\xa9]", "\xc3\xa9T\xc3\xa9=v", "\r", "\n", "\r\n", "\n",
+        "\n", " ", "\t", "x[A]", "\xEF\xBB\xBF", "\xEF\xBB\xBF[A]", ";c", "K=a=b", "\r[A]", "[A]]", "[[A]",
+    };
+    const QString sectionNames[] = {"A", "a", "B", "PHOTO", "", "\u00e9t\u00e9", "[A", "x"};
+    const QString keyNames[] = {"K", "k", "X", "", "\u00c9T\u00c9", "K=a"};
+    std::mt19937 random(2718);
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray text;
+        const int count = int(random() % 24);
+        for (int i = 0; i < count; ++i)
+            text += pieces[random() % std::size(pieces)];
+        const KeyValueText fast(text);
+        const PlainReading plain(text);
+        ASSERT_EQ(fast.sections(), plain.sections()) << text.toStdString();
+        ASSERT_EQ(fast.toBytes(), text);
+        // Reading only some keys of every section leaves out the others and nothing else.
+        QList<KeyValueText::Section> some = fast.allSections();
+        for (KeyValueText::Section& section : some)
+            section.keys.removeIf([](const auto& pair) { return pair.first.compare("k", Qt::CaseInsensitive) != 0 && pair.first != "X"; });
+        ASSERT_EQ(fast.allSections({"K", "X"}), some) << text.toStdString();
+        for (const QString& section : sectionNames) {
+            ASSERT_EQ(fast.section(section), plain.section(section)) << text.toStdString() << " [" << section.toStdString() << "]";
+            for (const QString& key : keyNames)
+                ASSERT_EQ(fast.value(section, key), plain.value(section, key))
+                    << text.toStdString() << " [" << section.toStdString() << "] " << key.toStdString();
+        }
+    }
+}
+
+TEST(KeyValueFile, AByteOrderMarkIsSkippedWhenReadingAndKeptWhenWriting)
+{
+    const QByteArray mark = "\xEF\xBB\xBF";
+    const struct {
+        const char* name;
+        QByteArray content;
+        std::function<void(KeyValueFile&)> write;
+        int size;          // SIZE of [PHOTO] before the write
+        QByteArray after;
+    } cases[] = {
+        {"one value changed", mark + "[PHOTO]\r\nSIZE=200\r\n", [](KeyValueFile& f) { f.writeInteger("PHOTO", "SIZE", 300); },
+         200, mark + "[PHOTO]\r\nSIZE=300\r\n"},
+        {"key added to the section", mark + "[PHOTO]\nSIZE=200", [](KeyValueFile& f) { f.writeBool("PHOTO", "KEEP", false); },
+         200, mark + "[PHOTO]\nSIZE=200\nKEEP=0\n"},
+        {"whole store rewritten", mark + "[T1]\nNAME=a\n",
+         [](KeyValueFile& f) { f.writeAllSections({{"TEMPLATE0", {{"NAME", "b"}}}}); }, 600,
+         mark + "[TEMPLATE0]\nNAME=b\n"},
+        {"mark alone", mark, [](KeyValueFile& f) { f.writeString("PHOTO", "SIZE", "5"); }, 600,
+         mark + "[PHOTO]\nSIZE=5\n"},
+        {"a second mark is text", mark + mark + "[PHOTO]\nSIZE=200\n",
+         [](KeyValueFile& f) { f.writeString("PHOTO", "SIZE", "5"); }, 600,
+         mark + mark + "[PHOTO]\nSIZE=200\n[PHOTO]\nSIZE=5\n"},
+        {"no mark, none added", "[PHOTO]\nSIZE=200\n", [](KeyValueFile& f) { f.writeAllSections({{"A", {}}}); }, 200,
+         "[A]\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = fileWith("mark.dat", c.content);
+        KeyValueFile file(path);
+        EXPECT_EQ(file.readInteger("photo", "size", 600), c.size);
+        c.write(file);
+        EXPECT_EQ(readFileBytes(path), c.after);
+    }
+}
+
+// One line telling what a file that reading passes over gave: the value read, the notices
+// left, and the write's error.
+std::string passedOverOutcome(const QString& path)
+{
+    const KeyValueFile file(path);
+    QString seen = file.readString("PHOTO", "SIZE", "default");
+    for (int i = 0; i < 3; ++i)
+        seen += QLatin1Char(' ') + QString::number(file.readInteger("PHOTO", "SIZE", 600));
+    seen += QLatin1Char('|') + takeFileNotices().join(QLatin1Char('+'));
+    try {
+        KeyValueFile(path).writeString("PHOTO", "SIZE", "1");
+        seen += "|written";
+    } catch (const FileWriteError& e) {
+        seen += QLatin1Char('|') + QString::fromUtf8(e.what());
+    }
+    return seen.toStdString();
+}
+
+TEST(KeyValueFile, FilesReadingPassesOverAreNeitherReadNorReplaced)
+{
+    const QString folder = freshFolder("kv-special");
+    const QString fifo = folder + "/fifo.dat";
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    auto link = [&](const char* name, const QByteArray& target) {
+        const QString path = folder + QLatin1Char('/') + QLatin1String(name);
+        EXPECT_EQ(symlink(target.constData(), QFile::encodeName(path).constData()), 0);
+        return path;
+    };
+    auto sized = [&](const char* name, qint64 size, const QByteArray& start) {
+        const QString path = folder + QLatin1Char('/') + QLatin1String(name);
+        writeFileBytes(path, start);
+        EXPECT_TRUE(QFile::resize(path, size)); // sparse: no disk space taken
+        return path;
+    };
+    const QString cap = QStringLiteral("the file is larger than 16 MB; Lumatrim does not read or change it");
+    const struct {
+        const char* name;
+        QString path;
+        QString reason;
+        bool notice;
+    } cases[] = {
+        {"FIFO", fifo, "it is not a regular file", false},
+        {"link to a FIFO", link("fifo-link.dat", QFile::encodeName(fifo)), "it is not a regular file", false},
+        {"link to /dev/zero", link("zero.dat", "/dev/zero"), "it is not a regular file", false},
+        {"link to /dev/urandom", link("random.dat", "/dev/urandom"), "it is not a regular file", false},
+        {"folder", freshFolder("kv-special-folder"), "it is a folder", false},
+        {"2 GB sparse file", sized("sparse.dat", qint64(2) << 30, "[PHOTO]\nSIZE=7\n"), cap, true},
+        {"one byte over the cap", sized("over.dat", kMaxKeyValueFileBytes + 1, "[PHOTO]\nSIZE=7\n"), cap, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QFileInfo before(c.path);
+        const ChildOutcome outcome = runInChild(
+            [&] {
+                std::fputs(passedOverOutcome(c.path).c_str(), stdout);
+                return 0;
+            },
+            60, rlim_t(1) << 30);
+        ASSERT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.describe();
+        const QString error = "Unable to write to " + c.path + ": " + c.reason;
+        EXPECT_EQ(QString::fromUtf8(outcome.output),
+                  "default 600 600 600|" + (c.notice ? error : QString()) + QLatin1Char('|') + error);
+        const QFileInfo after(c.path);
+        EXPECT_EQ(after.size(), before.size());
+        EXPECT_EQ(after.isSymLink(), before.isSymLink());
+        EXPECT_EQ(after.lastModified(), before.lastModified());
+    }
+    // Just at the cap the file is read, to its last line.
+    const QString full = folder + "/full.dat";
+    QByteArray bytes = "[PHOTO]\nSIZE=5\n";
+    const QByteArray last = "[END]\nK=last\n";
+    bytes += QByteArray(kMaxKeyValueFileBytes - bytes.size() - last.size(), '\n') + last;
+    writeFileBytes(full, bytes);
+    EXPECT_EQ(KeyValueFile(full).readString("END", "K", "missed"), "last");
+    EXPECT_TRUE(takeFileNotices().isEmpty());
+}
+
+TEST(KeyValueFile, AFileThatCannotBeReadIsNotReplaced)
+{
+    // Writing it would put the few keys written in place of everything the file holds. The
+    // folder is open to everyone, so only the file's own permission stands in the way.
+    char pattern[] = "/tmp/lumatrim-unreadable-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    chmod(pattern, 0777);
+    const QString path = QString::fromUtf8(pattern) + "/lumatrim.dat";
+    const QByteArray content = "[PHOTO]\nSIZE=700\n[RECENT]\nPHOTO1=/a.jpg\n";
+    writeFileBytes(path, content);
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0222), 0);
+    const ChildOutcome outcome = runInChild(
+        [&] {
+            // The permissions apply to this user even when the tests run as root.
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                return 3;
+            try {
+                KeyValueFile(path).writeInteger("PHOTO", "SIZE", 800);
+                return 1;
+            } catch (const FileWriteError& e) {
+                std::fputs(e.what(), stdout);
+                return 0;
+            }
+        },
+        60);
+    chmod(QFile::encodeName(path).constData(), 0600);
+    EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.describe();
+    EXPECT_EQ(QString::fromUtf8(outcome.output),
+              "Unable to write to " + path + ": the file cannot be read (Permission denied), so it is left as it is");
+    EXPECT_EQ(readFileBytes(path), content);
+    QDir(QString::fromUtf8(pattern)).removeRecursively();
+}
+
+TEST(KeyValueFile, WritingWhatIsAlreadyThereLeavesTheFileAlone)
+{
+    const QString path = fileWith("same.dat", "[PHOTO]\nSIZE=600\n");
+    struct stat before {};
+    ASSERT_EQ(stat(QFile::encodeName(path).constData(), &before), 0);
+    KeyValueFile(path).writeValues("photo", {{"SIZE", "600"}});
+    struct stat after {};
+    ASSERT_EQ(stat(QFile::encodeName(path).constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the file was replaced";
+    KeyValueFile(path).writeValues("photo", {{"SIZE", "601"}});
+    EXPECT_EQ(readFileBytes(path), "[PHOTO]\nSIZE=601\n");
+}
 
 TEST(KeyValueText, AppendingAfterALastLineEndingInACarriageReturnStartsANewLine)
 {

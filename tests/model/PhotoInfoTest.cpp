@@ -199,8 +199,22 @@ TEST_F(PhotoInfoTest, SaveIntoAFolderPathRaisesUnableToWrite)
         TPhotoInfo().SaveSettings(folder, "PHOTO");
         ADD_FAILURE() << "saved over a folder";
     } catch (const std::exception& e) {
-        EXPECT_EQ(QString::fromUtf8(e.what()), "Unable to write to " + folder);
+        EXPECT_EQ(QString::fromUtf8(e.what()), "Unable to write to " + folder + ": it is a folder");
     }
+}
+
+TEST_F(PhotoInfoTest, StoredDefaultsBehindAByteOrderMarkAreReadAndSavedInPlace)
+{
+    // As an editor that marks its UTF-8 files leaves lumatrim.dat.
+    writeFileBytes(settingsFilePath(), "\xEF\xBB\xBF[PHOTO]\r\nSIZE=200\r\n");
+    TPhotoInfo info;
+    EXPECT_EQ(info.MaxSize, 200);
+    info.MaxSize = 320;
+    info.SaveSettings(settingsFilePath(), "PHOTO");
+    const QByteArray saved = readFileBytes(settingsFilePath());
+    EXPECT_TRUE(saved.startsWith("\xEF\xBB\xBF[PHOTO]\r\nSIZE=320\r\nOPTIMIZE=0\r\n")) << saved.toStdString();
+    EXPECT_EQ(saved.count("[PHOTO]"), 1) << "a second block would hide the first";
+    EXPECT_EQ(TPhotoInfo().MaxSize, 320);
 }
 
 } // namespace

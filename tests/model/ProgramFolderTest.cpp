@@ -1,3 +1,4 @@
+#include "model/KeyValueFile.h"
 #include "model/ProgramFolder.h"
 
 #include "TestSupport.h"
@@ -89,6 +90,18 @@ TEST(DataFile, CarriesTheProgramFolderCopyOverOnceAndNeverOverwrites)
     // In a writable program folder nothing moves.
     const ProgramFolders kept = chooseFolders({QString(), program, true, user});
     EXPECT_EQ(dataFile(kept, QStringLiteral("lumatrim.dat")), program + QStringLiteral("/lumatrim.dat"));
+}
+
+TEST(DataFile, AHomeFolderThatIsNotThereYetIsMadeSoTheFirstWriteSucceeds)
+{
+    const QString home = freshFolder(QStringLiteral("new-home")) + QStringLiteral("/not/there/yet");
+    const ProgramFolders folders = chooseFolders({.home = home, .programFolder = {}, .userDataFolder = {}});
+    const QString settings = dataFile(folders, QStringLiteral("lumatrim.dat"));
+    EXPECT_EQ(settings, home + QStringLiteral("/lumatrim.dat"));
+    EXPECT_TRUE(QFileInfo(home).isDir());
+    EXPECT_FALSE(QFileInfo::exists(settings)) << "reading never creates the file";
+    KeyValueFile(settings).writeInteger(QStringLiteral("PHOTO"), QStringLiteral("SIZE"), 640);
+    EXPECT_EQ(readFileBytes(settings), QByteArray("[PHOTO]\nSIZE=640\n"));
 }
 
 TEST(ProgramFolders, LumatrimHomeHoldsEveryFile)

@@ -523,7 +523,7 @@ private slots:
             desktop.colorAnswer = QColor(Qt::green);
             window.Item(QStringLiteral("MenuBackground"))->trigger();
             QCOMPARE(window.BackgroundScreenColor(), QColor(Qt::green));
-            QCOMPARE(desktop.errors, QStringList{"Unable to write to " + settingsFilePath()});
+            QCOMPARE(desktop.errors, QStringList{"Unable to write to " + settingsFilePath() + ": it is a folder"});
         }
         QDir(programFolder()).rmdir(QStringLiteral("lumatrim.dat"));
     }

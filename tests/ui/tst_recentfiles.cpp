@@ -230,7 +230,7 @@ private slots:
         QVERIFY(QDir(programFolder()).mkdir(QStringLiteral("lumatrim.dat")));
         desktop.openAnswers = QStringList{b};
         window.Item(QStringLiteral("MenuOpen"))->trigger();
-        QCOMPARE(desktop.errors, QStringList{"Unable to write to " + settingsFilePath()});
+        QCOMPARE(desktop.errors, QStringList{"Unable to write to " + settingsFilePath() + ": it is a folder"});
         QCOMPARE(window.Photos().count(), 2);
         QCOMPARE(window.Photos().current()->FileName, b);
         QCOMPARE(window.windowTitle(), b + QStringLiteral(" - Lumatrim"));

@@ -229,7 +229,8 @@ void TFormMain::OpenFiles(const QStringList& fileNames)
             try {
                 OpenPhoto(fileName, false);
             } catch (const std::exception& error) {
-                opening_.failures << QString::fromUtf8(error.what());
+                if (const QString message = messageToReport(error); !message.isEmpty())
+                    opening_.failures << message;
             }
         }
     }
@@ -265,6 +266,10 @@ void TFormMain::SelectPhoto(int index)
     try {
         recent_.Push(info->FileName);
         LoadRecent();
+    } catch (const FileWriteError& error) {
+        // Told once per run and reason, not at every photo selected.
+        UpdateControls();
+        throw RecurringWriteError(error.what());
     } catch (...) {
         // The photo stays current and the Reopen menu keeps its previous content.
         UpdateControls();
