@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -144,6 +145,17 @@ const char* photometricName(int photometric)
     }
 }
 
+// The reason for a compression scheme this build of libtiff cannot decode.
+QString unsupportedCompression(uint16_t compression)
+{
+    const TIFFCodec* codec = compression ? TIFFFindCODEC(compression) : nullptr;
+    if (codec && codec->name)
+        return QStringLiteral("TIFF pictures with %1 compression are not supported.").arg(QString::fromLatin1(codec->name));
+    if (compression)
+        return QStringLiteral("TIFF pictures with compression scheme %1 are not supported.").arg(compression);
+    return QStringLiteral("The picture's compression is not supported.");
+}
+
 // libtiff gives no error codes, only messages; they are mapped by the words that mark each
 // cause. tiff may be null (the file did not open).
 QString tiffReason(const char* libraryMessage, TIFF* tiff)
@@ -158,13 +170,7 @@ QString tiffReason(const char* libraryMessage, TIFF* tiff)
         uint16_t compression = 0;
         if (tiff)
             TIFFGetField(tiff, TIFFTAG_COMPRESSION, &compression);
-        const TIFFCodec* codec = compression ? TIFFFindCODEC(compression) : nullptr;
-        if (codec && codec->name)
-            return QStringLiteral("TIFF pictures with %1 compression are not supported.")
-                .arg(QString::fromLatin1(codec->name));
-        if (compression)
-            return QStringLiteral("TIFF pictures with compression scheme %1 are not supported.").arg(compression);
-        return QStringLiteral("The picture's compression is not supported.");
+        return unsupportedCompression(compression);
     }
     if (has("Sorry")) {
         // Messages of the RGBA reader: "Sorry, can not handle images with 12-bit samples",
@@ -747,29 +753,32 @@ void readTiles(const TiffReader& reader, const Layout& layout, QImage& image)
 }
 
 // libtiff's own conversion, for the photometric interpretations not handled above. The
-// requested orientation is the file's own, so no row or column is moved.
+// requested orientation is the file's own, so no row or column is moved. The first strip or
+// tile that cannot be read ends the decode: going on would make up every missing row.
 void readRgba(const TiffReader& reader, QImage& image)
 {
     TIFF* tiff = reader.tiff();
     char message[1024] = {};
     TIFFRGBAImage rgba;
-    if (!TIFFRGBAImageOK(tiff, message) || !TIFFRGBAImageBegin(&rgba, tiff, 0, message))
+    if (!TIFFRGBAImageOK(tiff, message) || !TIFFRGBAImageBegin(&rgba, tiff, 1, message))
         reader.failWith(tiffReason(message, tiff));
     rgba.req_orientation = rgba.orientation;
     const uint32_t width = uint32_t(image.width());
     const uint32_t height = uint32_t(image.height());
-    std::vector<uint32_t> raster;
+    // Left unfilled: the reader writes every pixel or fails, and a picture of hundreds of
+    // megapixels need not be cleared first.
+    std::unique_ptr<uint32_t[]> raster;
     try {
-        raster.resize(checkedMul(width, height));
+        raster.reset(new uint32_t[checkedMul(width, height)]);
     } catch (...) {
         TIFFRGBAImageEnd(&rgba);
         throw;
     }
-    const int ok = TIFFRGBAImageGet(&rgba, raster.data(), width, height);
+    const int ok = TIFFRGBAImageGet(&rgba, raster.get(), width, height);
     TIFFRGBAImageEnd(&rgba);
     reader.check(ok != 0);
     for (uint32_t y = 0; y < height; ++y) {
-        const uint32_t* src = raster.data() + size_t(y) * width;
+        const uint32_t* src = raster.get() + size_t(y) * width;
         uint8_t* dst = image.scanLine(int(y));
         for (uint32_t x = 0; x < width; ++x, dst += 3) {
             dst[0] = uint8_t(TIFFGetB(src[x]));
@@ -808,6 +817,10 @@ QImage decodeTiff(const PictureFile& file)
                                        "samples of %2 bits.")
                             .arg(spp)
                             .arg(bits));
+
+    // A compression no decoder here knows is refused before the picture's memory is taken.
+    if (!TIFFIsCODECConfigured(uint16_t(compression)))
+        reader.failWith(unsupportedCompression(uint16_t(compression)));
 
     QImage image = allocatePicture(width, height, kBitmapFormat);
     if (!isHandledHere(tiff, photometric, compression)) {
