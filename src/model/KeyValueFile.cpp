@@ -297,6 +297,28 @@ void collectKeys(const Lines& lines, qsizetype from, qsizetype to, QSet<QByteArr
     });
 }
 
+// Every section of the text, headers naming the same section (in any case) making one
+// section at its first place: appends each section's name to sections when it first appears,
+// then calls body(index, from, to) for the key lines of each of its headers.
+template <typename Body>
+void forEachSection(const Lines& lines, QList<KeyValueText::Section>& sections, Body&& body)
+{
+    QHash<QByteArray, qsizetype> indexOf;
+    lines.forEachHeader([&](const LineView& header, qsizetype bodyEnd) {
+        if (header.kind != LineView::Section)
+            return true;
+        QByteArray folded = foldedName(header.name);
+        qsizetype index = indexOf.value(folded, -1);
+        if (index < 0) {
+            index = sections.size();
+            indexOf.insert(std::move(folded), index);
+            sections.append({QString::fromUtf8(header.name), {}});
+        }
+        body(index, header.next, bodyEnd);
+        return true;
+    });
+}
+
 // The notices that reading left for the program to show.
 struct Notices {
     std::mutex lock;
@@ -488,20 +510,9 @@ QList<KeyValueText::Section> KeyValueText::allSections() const
     const Lines lines(content_);
     QList<Section> result;
     std::vector<QSet<QByteArray>> seenKeys;
-    QHash<QByteArray, qsizetype> indexOf;
-    lines.forEachHeader([&](const LineView& header, qsizetype bodyEnd) {
-        if (header.kind != LineView::Section)
-            return true;
-        QByteArray folded = foldedName(header.name);
-        qsizetype index = indexOf.value(folded, -1);
-        if (index < 0) {
-            index = result.size();
-            indexOf.insert(std::move(folded), index);
-            result.append({QString::fromUtf8(header.name), {}});
-            seenKeys.emplace_back();
-        }
-        collectKeys(lines, header.next, bodyEnd, seenKeys[size_t(index)], result[index].keys);
-        return true;
+    forEachSection(lines, result, [&](qsizetype index, qsizetype from, qsizetype to) {
+        seenKeys.resize(size_t(result.size()));
+        collectKeys(lines, from, to, seenKeys[size_t(index)], result[index].keys);
     });
     return result;
 }
@@ -514,19 +525,9 @@ QList<KeyValueText::Section> KeyValueText::allSections(const QStringList& keys) 
     const Lines lines(content_);
     QList<Section> result;
     std::vector<std::vector<bool>> found; // per section: which of the wanted keys it has
-    QHash<QByteArray, qsizetype> indexOf;
-    lines.forEachHeader([&](const LineView& header, qsizetype bodyEnd) {
-        if (header.kind != LineView::Section)
-            return true;
-        QByteArray folded = foldedName(header.name);
-        qsizetype index = indexOf.value(folded, -1);
-        if (index < 0) {
-            index = result.size();
-            indexOf.insert(std::move(folded), index);
-            result.append({QString::fromUtf8(header.name), {}});
-            found.emplace_back(wanted.size(), false);
-        }
-        lines.forEachKey(header.next, bodyEnd, [&](const LineView& line) {
+    forEachSection(lines, result, [&](qsizetype index, qsizetype from, qsizetype to) {
+        found.resize(size_t(result.size()), std::vector<bool>(wanted.size(), false));
+        lines.forEachKey(from, to, [&](const LineView& line) {
             for (size_t k = 0; k < wanted.size(); ++k) {
                 if (!found[size_t(index)][k] && foldsTo(line.name, wanted[k])) {
                     found[size_t(index)][k] = true;
@@ -536,7 +537,6 @@ QList<KeyValueText::Section> KeyValueText::allSections(const QStringList& keys) 
             }
             return true;
         });
-        return true;
     });
     return result;
 }

@@ -140,13 +140,7 @@ private slots:
 int main(int argc, char** argv)
 {
     QTemporaryDir config;
-    const QString screens = config.filePath(QStringLiteral("screens.json"));
-    QFile file(screens);
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(screens));
-    file.write(R"({"screens": [{"name": "X", "x": 0, "y": 0, "width": 1280, "height": 1024, "logicalDpi": 96}]})");
-    file.close();
-    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screens).toUtf8());
+    useOffscreenScreen(config, QStringLiteral("X"), 1280, 1024);
     QApplication app(argc, argv);
     MessageBoxesTest test;
     return QTest::qExec(&test, argc, argv);

@@ -309,13 +309,7 @@ private slots:
 int main(int argc, char** argv)
 {
     QTemporaryDir config;
-    const QString screens = config.filePath(QStringLiteral("screens.json"));
-    QFile file(screens);
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(screens));
-    file.write(R"({"screens": [{"name": "Laptop", "x": 0, "y": 0, "width": 1600, "height": 1000, "logicalDpi": 96}]})");
-    file.close();
-    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screens).toUtf8());
+    useOffscreenScreen(config, QStringLiteral("Laptop"), 1600, 1000);
     QApplication app(argc, argv);
     SystemDesktopTest test;
     return QTest::qExec(&test, argc, argv);

@@ -87,3 +87,18 @@ void ModalDriver::expect(std::function<void(QWidget*)> inspect)
     });
     timer->start(10);
 }
+
+void useOffscreenScreen(const QTemporaryDir& config, const QString& name, int width, int height)
+{
+    const QString screens = config.filePath(QStringLiteral("screens.json"));
+    QFile file(screens);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(screens));
+    file.write(QStringLiteral(R"({"screens": [{"name": "%1", "x": 0, "y": 0, "width": %2, "height": %3, "logicalDpi": 96}]})")
+                   .arg(name)
+                   .arg(width)
+                   .arg(height)
+                   .toUtf8());
+    file.close();
+    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screens).toUtf8());
+}

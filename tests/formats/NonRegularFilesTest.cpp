@@ -49,7 +49,7 @@ ChildOutcome loadInChild(const QString& path)
         kHangSeconds, kAddressSpace);
 }
 
-TEST(SpecialFiles, PhotosThatAreNotRegularFilesAreRefusedWithoutReading)
+TEST(NonRegularFiles, PhotosThatAreNotRegularFilesAreRefusedWithoutReading)
 {
     const QString folder = freshFolder(QStringLiteral("special-photos"));
     const QString fifo = fifoAt(folder + QStringLiteral("/fifo.jpg"));
@@ -82,7 +82,7 @@ TEST(SpecialFiles, PhotosThatAreNotRegularFilesAreRefusedWithoutReading)
     }
 }
 
-TEST(SpecialFiles, AMaskThatIsAFifoOrADeviceLeavesThePhotoWithoutAMask)
+TEST(NonRegularFiles, AMaskThatIsAFifoOrADeviceLeavesThePhotoWithoutAMask)
 {
     const QString folder = freshFolder(QStringLiteral("special-masks"));
     const QString source = folder + QStringLiteral("/photo.png");
