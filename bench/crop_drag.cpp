@@ -4,7 +4,7 @@
 // drag step must stay far below: drag_over_render is their ratio.
 #include "ui/dialogs/FormCrop.h"
 #include "ui/dialogs/ImageBox.h"
-#include "ui/main/Photo.h"
+#include "ui/photo/Photo.h"
 
 #include "BenchPictures.h"
 

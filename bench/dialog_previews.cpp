@@ -5,7 +5,7 @@
 #include "ui/dialogs/FormColor.h"
 #include "ui/dialogs/FormWatermark.h"
 #include "ui/dialogs/ImageBox.h"
-#include "ui/main/Photo.h"
+#include "ui/photo/Photo.h"
 
 #include "BenchPictures.h"
 #include "QuietDesktop.h"

@@ -4,7 +4,7 @@
 // before it, in decoded photos of 4000 x 3000 x 3 bytes (peak_in_photos). When GraphicsMagick
 // is installed, the time it takes to scale the same 20 files to 600 pixels (gm_ms), for
 // comparison; it may use several threads.
-#include "export/BatchExport.h"
+#include "batch/BatchExport.h"
 #include "formats/FormatRegistry.h"
 #include "formats/JpegWriter.h"
 #include "model/PhotoInfo.h"

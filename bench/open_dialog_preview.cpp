@@ -7,8 +7,8 @@
 #include "formats/FormatRegistry.h"
 #include "formats/JpegWriter.h"
 #include "model/LastDecodedPicture.h"
-#include "ui/main/OpenPictureDialog.h"
-#include "ui/main/PreviewLoader.h"
+#include "ui/desktop/OpenPictureDialog.h"
+#include "ui/desktop/PreviewLoader.h"
 
 #include "BenchPictures.h"
 

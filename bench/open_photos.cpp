@@ -6,8 +6,8 @@
 #include "formats/FormatRegistry.h"
 #include "formats/JpegWriter.h"
 #include "model/LastDecodedPicture.h"
-#include "ui/main/Desktop.h"
-#include "ui/main/FormMain.h"
+#include "ui/desktop/Desktop.h"
+#include "ui/window/FormMain.h"
 
 #include "BenchPictures.h"
 #include "QuietDesktop.h"

@@ -11,8 +11,8 @@
 #include "formats/JpegWriter.h"
 #include "model/KeyValueFile.h"
 #include "model/ProgramFolder.h"
-#include "templates/TemplateStore.h"
-#include "ui/main/FormMain.h"
+#include "model/TemplateStore.h"
+#include "ui/window/FormMain.h"
 
 #include "BenchPictures.h"
 #include "QuietDesktop.h"

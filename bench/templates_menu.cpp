@@ -3,8 +3,8 @@
 // the same run, the reading of the same store alone (read_ms), so the counters show what the
 // menu items and buttons add on top of reading the file.
 #include "model/ProgramFolder.h"
-#include "templates/TemplateStore.h"
-#include "ui/main/FormMain.h"
+#include "model/TemplateStore.h"
+#include "ui/window/FormMain.h"
 
 #include "QuietDesktop.h"
 

@@ -1,10 +1,10 @@
 // Lumatrim: prepares photos for web pages and e-mail.
 #include "model/BitmapMemory.h"
 #include "model/ProgramFolder.h"
-#include "ui/main/Desktop.h"
-#include "ui/main/ErrorReport.h"
-#include "ui/main/FileArguments.h"
-#include "ui/main/FormMain.h"
+#include "ui/desktop/Desktop.h"
+#include "ui/desktop/ErrorReport.h"
+#include "ui/window/FileArguments.h"
+#include "ui/window/FormMain.h"
 
 #include <QCommandLineParser>
 #include <QDir>

@@ -1,9 +1,9 @@
 #include "ExportCommand.h"
 
 #include "FormExport.h"
+#include "model/PhotoList.h"
+#include "ui/desktop/Desktop.h"
 #include "ui/dialogs/EditDialog.h"
-#include "ui/main/Desktop.h"
-#include "ui/main/PhotoList.h"
 
 void ExportCommand::MenuExportClick()
 {

@@ -1,12 +1,12 @@
 #include "FormExport.h"
 
-#include "BatchExport.h"
+#include "batch/BatchExport.h"
+#include "model/PhotoList.h"
+#include "ui/desktop/Desktop.h"
+#include "ui/desktop/ErrorReport.h"
 #include "ui/dialogs/EditDialog.h"
 #include "ui/dialogs/LeaveRule.h"
 #include "ui/dialogs/NumericBox.h"
-#include "ui/main/Desktop.h"
-#include "ui/main/ErrorReport.h"
-#include "ui/main/PhotoList.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ExportNaming.h"
+#include "batch/ExportNaming.h"
 
 #include "ui/dialogs/ProgramDialog.h"
 #include <QStringList>

@@ -1,8 +1,8 @@
 #include "Decoders.h"
-#include "metafile/EmfPlayer.h"
 #include "ImageLimits.h"
-#include "metafile/MetafilePicture.h"
 #include "PictureError.h"
+#include "formats/metafile/EmfPlayer.h"
+#include "formats/metafile/MetafilePicture.h"
 
 #include <algorithm>
 #include <cmath>

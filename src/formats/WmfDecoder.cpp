@@ -1,8 +1,8 @@
 #include "Decoders.h"
 #include "ImageLimits.h"
-#include "metafile/MetafilePicture.h"
 #include "PictureError.h"
-#include "metafile/WmfPlayer.h"
+#include "formats/metafile/MetafilePicture.h"
+#include "formats/metafile/WmfPlayer.h"
 
 #include <algorithm>
 #include <cmath>

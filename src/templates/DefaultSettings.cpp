@@ -2,9 +2,9 @@
 
 #include "FormDefault.h"
 #include "model/ProgramFolder.h"
+#include "ui/desktop/Desktop.h"
 #include "ui/dialogs/EditDialog.h"
-#include "ui/main/Desktop.h"
-#include "ui/main/Photo.h"
+#include "ui/photo/Photo.h"
 
 void DefaultSettings::MenuDefaultClick()
 {

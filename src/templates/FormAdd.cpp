@@ -1,6 +1,6 @@
 #include "FormAdd.h"
 
-#include "TemplateStore.h"
+#include "model/TemplateStore.h"
 #include "ui/dialogs/EditDialog.h"
 
 #include <QCheckBox>

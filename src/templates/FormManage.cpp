@@ -2,12 +2,12 @@
 
 #include "FormAdd.h"
 #include "FormDefault.h"
-#include "TemplateStore.h"
 #include "model/ProgramFolder.h"
+#include "model/TemplateStore.h"
+#include "ui/desktop/Desktop.h"
+#include "ui/desktop/ErrorReport.h"
+#include "ui/desktop/ToolIcons.h"
 #include "ui/dialogs/EditDialog.h"
-#include "ui/main/Desktop.h"
-#include "ui/main/ErrorReport.h"
-#include "ui/main/ToolIcons.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

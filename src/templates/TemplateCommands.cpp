@@ -2,14 +2,14 @@
 
 #include "FormAdd.h"
 #include "FormManage.h"
-#include "TemplateStore.h"
 #include "model/ProgramFolder.h"
+#include "model/TemplateStore.h"
+#include "ui/desktop/Desktop.h"
+#include "ui/desktop/ErrorReport.h"
+#include "ui/desktop/MenuCaption.h"
+#include "ui/desktop/ToolIcons.h"
 #include "ui/dialogs/EditDialog.h"
-#include "ui/main/Desktop.h"
-#include "ui/main/ErrorReport.h"
-#include "ui/main/MainMenu.h"
-#include "ui/main/Photo.h"
-#include "ui/main/ToolIcons.h"
+#include "ui/photo/Photo.h"
 
 #include <QAction>
 #include <QCheckBox>

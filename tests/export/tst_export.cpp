@@ -1,14 +1,13 @@
-// Batch export: the names it builds, what it writes and mails, the folder it needs, and how it
+// Batch export from the window: what it writes and mails, the folder it needs, and how it
 // reports sources it cannot read and files it cannot write.
 #include "DialogTestSupport.h"
 #include "FakeDesktop.h"
 #include "FileSizeLimit.h"
 #include "UiTestSupport.h"
-#include "export/ExportNaming.h"
 #include "export/FormExport.h"
 #include "model/ProgramFolder.h"
 #include "ui/dialogs/NumericBox.h"
-#include "ui/main/FormMain.h"
+#include "ui/window/FormMain.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -108,36 +107,6 @@ private slots:
             QFile::remove(QDir(out_.path()).filePath(name));
     }
 
-    void namesFollowThePattern_data()
-    {
-        QTest::addColumn<QString>("source");
-        QTest::addColumn<bool>("autoName");
-        QTest::addColumn<int>("number");
-        QTest::addColumn<int>("length");
-        QTest::addColumn<bool>("lowercase");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("original name") << "/p/Beach.JPG" << false << 0 << 1 << false << "new_Beach_web.jpg";
-        QTest::newRow("lowercased") << "/p/Beach.JPG" << false << 0 << 1 << true << "new_beach_web.jpg";
-        QTest::newRow("only A to Z are lowercased") << "/p/ÄRGER.x.PNG" << false << 0 << 1 << true << "new_Ärger.x_web.jpg";
-        QTest::newRow("a name without a dot") << "/p/README" << false << 0 << 1 << false << "new_README_web.jpg";
-        QTest::newRow("padded to the length") << "/p/a.jpg" << true << 7 << 3 << false << "new_007_web.jpg";
-        QTest::newRow("longer than the length") << "/p/a.jpg" << true << 12345 << 3 << false << "new_12345_web.jpg";
-        QTest::newRow("length 1 never pads") << "/p/a.jpg" << true << 5 << 1 << false << "new_5_web.jpg";
-    }
-    void namesFollowThePattern()
-    {
-        QFETCH(QString, source);
-        QFETCH(bool, autoName);
-        QFETCH(int, number);
-        QFETCH(int, length);
-        QFETCH(bool, lowercase);
-        QFETCH(QString, name);
-        const NamePattern pattern{.prefix = "new_", .autoName = autoName, .suffix = "_web", .length = length,
-                                  .lowercase = lowercase};
-        QCOMPARE(exportFileName(pattern, source, number), name);
-        QCOMPARE(withoutBlanks(QStringLiteral(" \t new \x01")), QStringLiteral("new"));
-    }
-
     void everyFileIsWhatSaveAsWritesForItsPhoto()
     {
         FakeDesktop desktop;
@@ -183,31 +152,6 @@ private slots:
             window.OpenPhoto(photo, false);
         runExport(window, desktop, into(out_.path(), [=](TFormExport& f) { autoNames(f, start, length); }));
         QCOMPARE(filesIn(out_.path()), files);
-    }
-
-    void namesAlreadyGivenInOneExportAreNumbered_data()
-    {
-        QTest::addColumn<QStringList>("sources");
-        QTest::addColumn<QStringList>("names");
-        QTest::newRow("same name, two folders") << QStringList{"/a/photo.jpg", "/b/photo.jpg"}
-                                                << QStringList{"photo.jpg", "photo_2.jpg"};
-        QTest::newRow("one source three times") << QStringList{"/a/x.bmp", "/a/x.bmp", "/a/x.bmp"}
-                                                << QStringList{"x.jpg", "x_2.jpg", "x_3.jpg"};
-        QTest::newRow("a numbered name that is taken too")
-            << QStringList{"/a/x.png", "/b/x.png", "/c/x_2.png"} << QStringList{"x.jpg", "x_2.jpg", "x_2_2.jpg"};
-        QTest::newRow("names that differ only in case") << QStringList{"/a/IMG.jpg", "/b/img.jpg"}
-                                                        << QStringList{"IMG.jpg", "img_2.jpg"};
-        QTest::newRow("different names are kept") << QStringList{"/a/one.jpg", "/a/two.jpg"}
-                                                  << QStringList{"one.jpg", "two.jpg"};
-    }
-    void namesAlreadyGivenInOneExportAreNumbered()
-    {
-        QFETCH(QStringList, sources);
-        QFETCH(QStringList, names);
-        QStringList paths;
-        for (const QString& name : names)
-            paths << "/out/" + name;
-        QCOMPARE(exportPaths(sources, "/out", NamePattern{}, 1), paths);
     }
 
     void sameNamesGetTheirOwnFilesAndAreMailedTogether()

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/ProgramFolder.h"
-#include "ui/main/FormMain.h"
+#include "ui/window/FormMain.h"
 
 #include <QAction>
 #include <QFile>

@@ -8,7 +8,7 @@
 #include "templates/FormDefault.h"
 #include "ui/dialogs/MaskList.h"
 #include "ui/dialogs/PositionGrid.h"
-#include "ui/main/FormMain.h"
+#include "ui/window/FormMain.h"
 
 #include <QAction>
 #include <QDir>

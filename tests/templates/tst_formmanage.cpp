@@ -4,10 +4,10 @@
 #include "FakeDesktop.h"
 #include "TemplateTestSupport.h"
 #include "UiTestSupport.h"
+#include "model/TemplateStore.h"
 #include "templates/FormAdd.h"
 #include "templates/FormDefault.h"
 #include "templates/FormManage.h"
-#include "templates/TemplateStore.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

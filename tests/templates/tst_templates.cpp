@@ -5,8 +5,8 @@
 #include "FileSizeLimit.h"
 #include "TemplateTestSupport.h"
 #include "UiTestSupport.h"
+#include "model/TemplateStore.h"
 #include "templates/FormAdd.h"
-#include "templates/TemplateStore.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 #include "EditDialog.h"
 
 #include "LeaveRule.h"
-#include "ui/main/Photo.h"
+#include "ui/photo/Photo.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

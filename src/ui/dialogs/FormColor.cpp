@@ -2,7 +2,7 @@
 
 #include "ImageBox.h"
 #include "TrackBarBox.h"
-#include "ui/main/Photo.h"
+#include "ui/photo/Photo.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -3,7 +3,7 @@
 #include "CropSelection.h"
 #include "ImageBox.h"
 #include "XorOutline.h"
-#include "ui/main/Photo.h"
+#include "ui/photo/Photo.h"
 
 #include <QFrame>
 #include <QGroupBox>

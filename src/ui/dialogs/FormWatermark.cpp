@@ -6,7 +6,7 @@
 #include "TrackBarBox.h"
 #include "WatermarkFields.h"
 #include "XorOutline.h"
-#include "ui/main/Photo.h"
+#include "ui/photo/Photo.h"
 
 #include <QLineEdit>
 #include <QVBoxLayout>

@@ -4,8 +4,8 @@
 #include "MaskList.h"
 #include "NumericBox.h"
 #include "model/ProgramFolder.h"
-#include "ui/main/Desktop.h"
-#include "ui/main/SystemColors.h"
+#include "ui/desktop/Desktop.h"
+#include "ui/desktop/SystemColors.h"
 
 #include <QFrame>
 #include <QGroupBox>

@@ -1,6 +1,6 @@
 #include "ProgramDialog.h"
 
-#include "ui/main/DialogBorder.h"
+#include "ui/desktop/DialogBorder.h"
 
 #include <QGuiApplication>
 #include <QScreen>

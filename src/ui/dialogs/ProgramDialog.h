@@ -1,11 +1,8 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/desktop/ModalResult.h"
 
-// Modal results of the program's dialogs.
-inline constexpr int mrOk = 1;
-inline constexpr int mrCancel = 2;
-inline constexpr int mrAll = 8;
+#include <QDialog>
 
 // Moves the dialog to the centre of its owner's screen (or the primary screen).
 void centerOnScreen(QDialog& dialog);

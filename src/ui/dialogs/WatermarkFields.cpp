@@ -4,7 +4,7 @@
 #include "NumericBox.h"
 #include "PositionGrid.h"
 #include "TrackBarBox.h"
-#include "ui/main/Desktop.h"
+#include "ui/desktop/Desktop.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

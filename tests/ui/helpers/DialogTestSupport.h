@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/main/Photo.h"
+#include "ui/photo/Photo.h"
 
 #include <QTest>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/main/Desktop.h"
+#include "ui/desktop/Desktop.h"
 
 #include <QDialog>
 #include <QUrl>
