@@ -126,6 +126,7 @@ TEST_F(PhotoCoreTest, PhotoWithoutBitmapSaysWhy)
         TPhotoInfo info(c.file);
         info.MaxSize = c.maxSize;
         info.KeepSize = c.keepSize;
+        info.CropRect = {-5, -5, 1000, 1000};
         PhotoCore photo;
         photo.SetPhotoInfo(&info);
         if (c.file == vanishing) {
@@ -147,6 +148,7 @@ TEST_F(PhotoCoreTest, PhotoWithoutBitmapSaysWhy)
         EXPECT_FALSE(QFile::exists(out));
 
         if (c.file == kept) {
+            EXPECT_EQ(info.CropRect, (TRect{0, 0, 400, 300})) << "clipped although a later step failed";
             info.MaxSize = 300;
             photo.Render();
             EXPECT_TRUE(photo.Message().isEmpty());
