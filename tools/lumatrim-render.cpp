@@ -1,12 +1,12 @@
 // lumatrim-render: renders one source file with one photo's settings through the same photo
 // core as the program and writes the result. Needs no display.
 #include "formats/FileReplacement.h"
+#include "formats/FormatRegistry.h"
 #include "formats/ImageConversion.h"
 #include "formats/JpegWriter.h"
 #include "formats/RegularFile.h"
 #include "model/BitmapMemory.h"
 #include "model/KeyValueFile.h"
-#include "model/LastDecodedPicture.h"
 #include "model/PhotoCore.h"
 #include "model/ProgramFolder.h"
 
@@ -236,14 +236,14 @@ void run(const Options& o)
     info.Negative = info.Negative || o.negative;
 
     if (o.thumbnail) {
-        writeOutput(info.CreateThumbnail(32, 32), o.output);
+        writeOutput(info.CreateThumbnail(*loadPicture(o.source), 32, 32), o.output);
         return;
     }
-    // Decode here so that a failure reports the decoder's message; the photo core then takes
-    // the decoded picture instead of decoding again.
-    LastDecodedPicture::load(o.source);
     PhotoCore photo;
     photo.SetPhotoInfo(&info);
+    // A source that cannot be read fails with the decoder's message.
+    if (const PictureError* error = photo.LoadError())
+        throw *error;
     // A photo without a rendered bitmap (over the size limits, no pixels left, out of memory)
     // fails with the core's message, whatever the output format. Without a source bitmap
     // there is no rendered one either, so --decode-only fails the same way.

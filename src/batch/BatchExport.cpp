@@ -37,9 +37,11 @@ ExportResult exportPhotos(const QList<TPhotoInfo*>& photos, const QStringList& p
         photo.SetPhotoInfo(nullptr);
         photo.SetPhotoInfo(info);
         const QString& path = paths[k];
-        if (photo.Bitmap().isNull() || photo.Bitmap().width() <= 0 || photo.Bitmap().height() <= 0) {
+        if (const PictureError* error = photo.LoadError()) {
             // Nothing was decoded: an empty file under the photo's name would hide that.
-            result.unreadable << info->FileName;
+            result.unreadable << error->message();
+        } else if (photo.Bitmap().isNull() || photo.Bitmap().width() <= 0 || photo.Bitmap().height() <= 0) {
+            result.unreadable << QStringLiteral("%1: %2").arg(info->FileName, photo.Message());
         } else {
             photo.SaveToFile(path);
             result.written << path;

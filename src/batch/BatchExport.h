@@ -10,7 +10,9 @@
 class TPhotoInfo;
 
 // What an export did: the paths written, in photo order (a path twice when two photos got
-// the same name), and the sources that could not be read and so were not written.
+// the same name), and the photos that gave no picture and so were not written, one line each
+// saying why: the decoder's line naming the file for a source that could not be read
+// ("Cannot open <path>. <reason>"), "<path>: <message>" for a photo that renders to nothing.
 struct ExportResult {
     QStringList written;
     QStringList unreadable;

@@ -1,5 +1,6 @@
 #include "ImageLimits.h"
 
+#include "ImageConversion.h"
 #include "PictureError.h"
 
 #include <limits>
@@ -47,13 +48,43 @@ void checkRenderedSize(int64_t width, int64_t height)
                            + ".");
 }
 
-QImage allocateRenderedBitmap(int width, int height)
+PictureError notEnoughMemory(int64_t width, int64_t height)
+{
+    return PictureError("Not enough memory for a " + std::to_string(width) + " \u00D7 " + std::to_string(height)
+                        + " picture");
+}
+
+QImage allocateRenderedBitmap(int width, int height, QImage::Format pixelFormat)
 {
     checkRenderedSize(width, height);
-    QImage bitmap(width, height, QImage::Format_BGR888);
+    QImage bitmap(width, height, pixelFormat);
     if (bitmap.isNull() && width > 0 && height > 0)
-        throw PictureError("There is not enough memory to render the photo at " + sizeText(width, height) + " pixels.");
+        throw notEnoughMemory(width, height);
     return bitmap;
+}
+
+QImage toRenderedBitmap(const QImage& image)
+{
+    QImage bitmap = toBgr888(image);
+    if (bitmap.isNull() && !image.isNull())
+        throw notEnoughMemory(image.width(), image.height());
+    return bitmap;
+}
+
+uint8_t* writablePixels(QImage& bitmap)
+{
+    if (bitmap.isNull())
+        return nullptr;
+    if (bitmap.format() != kBitmapFormat)
+        bitmap = toRenderedBitmap(bitmap);
+    // bits() copies pixels shared with another image; when that copy fails the bitmap is
+    // left null and bits() gives null.
+    const int width = bitmap.width();
+    const int height = bitmap.height();
+    uint8_t* pixels = bitmap.bits();
+    if (!pixels)
+        throw notEnoughMemory(width, height);
+    return pixels;
 }
 
 namespace {
@@ -110,7 +141,7 @@ QImage allocatePicture(int64_t width, int64_t height, QImage::Format pixelFormat
         return mapped;
     QImage image(int(width), int(height), pixelFormat);
     if (image.isNull())
-        throw PictureError("There is not enough memory for a picture of " + sizeText(width, height) + " pixels.");
+        throw notEnoughMemory(width, height);
     return image;
 }
 

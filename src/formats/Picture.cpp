@@ -1,6 +1,6 @@
 #include "Picture.h"
 
-#include "ImageConversion.h"
+#include "ImageLimits.h"
 
 #include <QPainter>
 
@@ -13,7 +13,7 @@ QSize fittedSize(QSize pictureSize, QSize box)
 }
 
 RasterPicture::RasterPicture(QImage image)
-    : image_(image.hasAlphaChannel() ? toBgr888(image) : std::move(image))
+    : image_(image.hasAlphaChannel() ? toRenderedBitmap(image) : std::move(image))
 {
 }
 

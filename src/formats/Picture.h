@@ -29,7 +29,8 @@ public:
 QSize fittedSize(QSize pictureSize, QSize box);
 
 // A picture that holds decoded pixels. An image with an alpha channel is stored as its
-// 24-bit color channels, so drawing never blends.
+// 24-bit color channels, so drawing never blends (a PictureError when that copy finds no
+// memory).
 class RasterPicture final : public Picture {
 public:
     explicit RasterPicture(QImage image);

@@ -4,8 +4,6 @@
 
 #include <QFileInfo>
 
-#include <atomic>
-
 namespace LastDecodedPicture {
 
 namespace {
@@ -15,8 +13,6 @@ Decoded& kept()
     static Decoded entry;
     return entry;
 }
-
-std::atomic<int> decodes{0};
 
 bool isKept(const FileStamp& stamp)
 {
@@ -40,17 +36,7 @@ Decoded decode(const QString& path)
 {
     // Stamped first: a file that changes while it is decoded no longer matches the stamp.
     FileStamp stamp = FileStamp::of(path);
-    ++decodes;
     return Decoded{std::move(stamp), loadPicture(path)};
-}
-
-const Picture& load(const QString& path)
-{
-    if (!isKept(FileStamp::of(path))) {
-        clear(); // free the old picture before decoding the next one
-        keep(decode(path));
-    }
-    return *kept().picture;
 }
 
 std::unique_ptr<Picture> take(const QString& path)
@@ -78,11 +64,6 @@ void clear()
 {
     kept().picture.reset();
     kept().stamp = FileStamp{};
-}
-
-int decodeCount()
-{
-    return decodes.load();
 }
 
 } // namespace LastDecodedPicture

@@ -7,12 +7,13 @@
 
 #include <memory>
 
-// Opening a photo needs its thumbnail and, right after, its decoded source for the view. The
-// last decoded picture is kept, keyed by path, size and modification time, so that the next
-// load of the same unchanged file takes it instead of decoding again. One entry only.
+// The hand-over from the open dialog's preview to the open that follows: the preview decodes
+// the file it shows in full (every format without a reduced decoder), and opening that file
+// right after takes the decode instead of decoding the file a second time. One entry, keyed
+// by path, size and modification time, so a file changed in between is decoded afresh.
 //
-// The kept entry belongs to the user-interface thread: load, take, keep, find and clear are
-// called there only. decode may run on any thread; its result is handed over with keep.
+// The kept entry belongs to the user-interface thread: take, keep, find and clear are called
+// there only. decode may run on any thread; its result is handed over with keep.
 namespace LastDecodedPicture {
 
 // What identifies an unchanged file: its path, size and modification time.
@@ -31,13 +32,6 @@ struct Decoded {
     std::unique_ptr<Picture> picture;
 };
 
-// Decodes the file (or finds it kept) and keeps it for the next take(). Throws PictureError.
-const Picture& load(const QString& path);
-
-// The kept picture when it is of this path and the file is unchanged since; otherwise a
-// fresh decode. The caller owns the result; nothing stays kept. Throws PictureError.
-std::unique_ptr<Picture> take(const QString& path);
-
 // Decodes the file without looking at or changing the kept entry, on any thread. Throws
 // PictureError.
 Decoded decode(const QString& path);
@@ -45,14 +39,14 @@ Decoded decode(const QString& path);
 // Keeps a decode made by decode() in place of the kept picture.
 void keep(Decoded decoded);
 
+// The kept picture when it is of this path and the file is unchanged since; otherwise a
+// fresh decode. The caller owns the result; nothing stays kept. Throws PictureError.
+std::unique_ptr<Picture> take(const QString& path);
+
 // The kept picture when it is of this path and the file is unchanged since, else nullptr.
 const Picture* find(const QString& path);
 
 // Drops the kept picture.
 void clear();
-
-// How many decodes load, take and decode have made since the program started: shows tests
-// and benchmarks whether a picture was taken over or decoded again.
-int decodeCount();
 
 } // namespace LastDecodedPicture

@@ -1,13 +1,9 @@
 #include "PhotoCore.h"
 
-#include "LastDecodedPicture.h"
+#include "Pipeline.h"
 #include "formats/FormatRegistry.h"
-#include "formats/ImageConversion.h"
+#include "formats/ImageLimits.h"
 #include "formats/JpegWriter.h"
-#include "formats/PictureError.h"
-#include "render/Compositing.h"
-#include "render/Geometry.h"
-#include "render/Tone.h"
 
 #include <new>
 
@@ -23,10 +19,13 @@ QSize PhotoCore::DisplaySize() const
     return QSize(bitmap_.width() * zoom_ / 100, bitmap_.height() * zoom_ / 100);
 }
 
-void PhotoCore::SetPhotoInfo(TPhotoInfo* info)
+void PhotoCore::SetPhotoInfo(TPhotoInfo* info, std::unique_ptr<Picture> decodedSource)
 {
     info_ = info;
-    LoadSource();
+    if (info_ && decodedSource)
+        useSource(std::move(decodedSource));
+    else
+        LoadSource();
     LoadMask();
     Render();
 }
@@ -41,33 +40,52 @@ void PhotoCore::LoadSource()
 {
     source_.reset();
     sourceBitmap_ = QImage();
+    sourceError_.reset();
     if (!info_)
         return;
     try {
-        source_ = LastDecodedPicture::take(info_->FileName);
-        sourceBitmap_ = toBgr888(source_->toImage());
-        if (sourceBitmap_.isNull())
-            throw std::bad_alloc(); // the conversion found no memory: there is no picture to show
-        // Keep one copy of the pixels: the 24-bit bitmap also serves as the picture.
-        if (sourceBitmap_.constBits() != source_->toImage().constBits())
-            source_ = std::make_unique<RasterPicture>(sourceBitmap_);
-    } catch (const std::exception&) {
+        useSource(loadPicture(info_->FileName));
+    } catch (const PictureError& e) {
         // A source that cannot be read leaves the photo without a picture, silently.
-        source_.reset();
-        sourceBitmap_ = QImage();
+        sourceError_ = e;
+    }
+}
+
+void PhotoCore::useSource(std::unique_ptr<Picture> picture)
+{
+    source_.reset();
+    sourceBitmap_ = QImage();
+    sourceError_.reset();
+    try {
+        // Asked once: a metafile draws itself at every call.
+        const QImage image = picture->toImage();
+        QImage bitmap = toRenderedBitmap(image);
+        if (bitmap.isNull())
+            throw PictureError("The picture is empty.");
+        // Keep one copy of the pixels: the 24-bit bitmap also serves as the picture.
+        if (bitmap.constBits() != image.constBits())
+            picture = std::make_unique<RasterPicture>(bitmap);
+        source_ = std::move(picture);
+        sourceBitmap_ = std::move(bitmap);
+    } catch (const PictureError& e) {
+        sourceError_ = PictureError::cannotOpen(info_->FileName, e.message());
+    } catch (const std::bad_alloc&) {
+        sourceError_ = PictureError::cannotOpen(info_->FileName,
+                                                notEnoughMemory(picture->width(), picture->height()).message());
     }
 }
 
 void PhotoCore::LoadMask()
 {
     mask_.reset();
+    maskError_.reset();
     if (!info_ || pictureExtension(info_->Mask).isEmpty())
         return;
     try {
         mask_ = loadPicture(info_->Mask);
-    } catch (const std::exception&) {
+    } catch (const PictureError& e) {
         // A mask that cannot be read is simply absent; the border is still drawn.
-        mask_.reset();
+        maskError_ = e;
     }
 }
 
@@ -95,9 +113,6 @@ void PhotoCore::Render()
         } catch (const PictureError& e) {
             bitmap_ = QImage();
             message_ = e.message();
-        } catch (const std::bad_alloc&) {
-            bitmap_ = QImage();
-            message_ = QStringLiteral("There is not enough memory to render the photo.");
         }
     }
     emit OnChange(this);
@@ -105,23 +120,11 @@ void PhotoCore::Render()
 
 void PhotoCore::runPipeline()
 {
-    // A shallow copy: the first step that changes pixels works on its own copy.
-    bitmap_ = sourceBitmap_;
-    DoCrop(bitmap_, *info_);
-    DoResize(bitmap_, *info_);
-    if (bitmap_.isNull()) {
-        // Nothing is left for the later steps to work on.
-        message_ = emptyRenderMessage(info_->MaxSize);
-        return;
-    }
-    DoRotate(bitmap_, *info_);
-    DoColorBalance(bitmap_, *info_);
-    if (info_->Optimize)
-        DoFilter(bitmap_, OptimizeKernel);
-    DoWatermark(bitmap_, *info_);
-    DoMask(bitmap_, mask_.get(), *info_);
+    // The record holds the clipped crop rectangle even when a later step fails.
+    info_->CropRect = clippedCropRect(sourceBitmap_, *info_);
+    bitmap_ = renderSource(sourceBitmap_, *info_, mask_.get());
     if (bitmap_.isNull())
-        throw std::bad_alloc(); // no later step empties a bitmap on purpose: its memory ran out
+        message_ = emptyRenderMessage(info_->MaxSize);
 }
 
 const QImage& PhotoCore::RenderedBitmap() const
@@ -146,39 +149,4 @@ void PhotoCore::RotateCounterclockwise()
 {
     info_->Rotation = (info_->Rotation + 90) % 360;
     Render();
-}
-
-void PhotoCore::DoCrop(QImage& bitmap, PhotoSettings& info)
-{
-    ::DoCrop(bitmap, info);
-}
-
-void PhotoCore::DoResize(QImage& bitmap, const PhotoSettings& info)
-{
-    ::DoResize(bitmap, info);
-}
-
-void PhotoCore::DoRotate(QImage& bitmap, const PhotoSettings& info)
-{
-    ::DoRotate(bitmap, info);
-}
-
-void PhotoCore::DoColorBalance(QImage& bitmap, const PhotoSettings& info)
-{
-    ::DoColorBalance(bitmap, info);
-}
-
-void PhotoCore::DoFilter(QImage& bitmap, std::span<const int> kernel)
-{
-    ::DoFilter(bitmap, kernel);
-}
-
-void PhotoCore::DoWatermark(QImage& bitmap, const PhotoSettings& info)
-{
-    ::DoWatermark(bitmap, info);
-}
-
-void PhotoCore::DoMask(QImage& bitmap, const Picture* maskPicture, const PhotoSettings& info)
-{
-    ::DoMask(bitmap, maskPicture, info);
 }

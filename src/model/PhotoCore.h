@@ -2,13 +2,14 @@
 
 #include "PhotoInfo.h"
 #include "formats/Picture.h"
+#include "formats/PictureError.h"
 
 #include <QImage>
 #include <QObject>
 #include <QSize>
 
 #include <memory>
-#include <span>
+#include <optional>
 
 // The rendering core of the photo view: it refers to one settings record (never owns it),
 // holds the decoded source and mask pictures, runs the pipeline into the 24-bit rendered
@@ -37,13 +38,21 @@ public:
     // The rendered bitmap; when there is none, throws a PictureError carrying Message().
     const QImage& RenderedBitmap() const;
 
-    // Shows another record (or none): loads its source and mask, then renders.
-    void SetPhotoInfo(TPhotoInfo* info);
+    // Shows another record (or none): loads its source and mask, then renders. A picture
+    // already decoded from the record's file (for the thumbnail of a photo being opened) is
+    // taken as the source instead of decoding the file again.
+    void SetPhotoInfo(TPhotoInfo* info, std::unique_ptr<Picture> decodedSource = nullptr);
     void SetZoom(int percent);
-    // Decodes Info()->FileName; a file that fails to load leaves no source, silently.
+    // Decodes Info()->FileName; a file that fails to load leaves no source, silently, and
+    // LoadError() says why.
     void LoadSource();
-    // Decodes Info()->Mask when its name has an extension; failures leave no mask picture.
+    // Decodes Info()->Mask when its name has an extension; a failure leaves no mask picture,
+    // silently, and MaskLoadError() says why.
     void LoadMask();
+    // Why the last load of the source or the mask failed, as the one line naming the file
+    // ("Cannot open <path>. <reason>"); null after a load that succeeded or was not tried.
+    const PictureError* LoadError() const { return sourceError_ ? &*sourceError_ : nullptr; }
+    const PictureError* MaskLoadError() const { return maskError_ ? &*maskError_ : nullptr; }
     // Runs the pipeline from the source and announces the change.
     void Render();
 
@@ -53,27 +62,23 @@ public:
     void RotateClockwise();
     void RotateCounterclockwise();
 
-    // The pipeline steps, usable on any bitmap (dialogs run them on their previews).
-    static void DoCrop(QImage& bitmap, PhotoSettings& info);
-    static void DoResize(QImage& bitmap, const PhotoSettings& info);
-    static void DoRotate(QImage& bitmap, const PhotoSettings& info);
-    static void DoColorBalance(QImage& bitmap, const PhotoSettings& info);
-    static void DoFilter(QImage& bitmap, std::span<const int> kernel);
-    static void DoWatermark(QImage& bitmap, const PhotoSettings& info);
-    static void DoMask(QImage& bitmap, const Picture* maskPicture, const PhotoSettings& info);
-
 signals:
     // After every Render and every SetZoom, with this object as sender.
     void OnChange(QObject* sender);
 
 private:
+    // The decoded picture becomes the source, converted once to the 24-bit bitmap every render
+    // starts from; a failure is kept as the load error.
+    void useSource(std::unique_ptr<Picture> picture);
     void runPipeline();
 
     TPhotoInfo* info_ = nullptr;
     int zoom_ = 100;
     std::unique_ptr<Picture> source_;
     QImage sourceBitmap_;
+    std::optional<PictureError> sourceError_;
     std::unique_ptr<Picture> mask_;
+    std::optional<PictureError> maskError_;
     QImage bitmap_;
     QString message_;
 };

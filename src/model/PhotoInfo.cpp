@@ -2,9 +2,9 @@
 
 #include "ColorNames.h"
 #include "KeyValueFile.h"
-#include "LastDecodedPicture.h"
 #include "ProgramFolder.h"
 #include "formats/ImageConversion.h"
+#include "formats/Picture.h"
 #include "formats/PictureError.h"
 
 #include <QPainter>
@@ -97,13 +97,10 @@ KeyValueText::Pairs TPhotoInfo::SettingsBlock() const
     };
 }
 
-QImage TPhotoInfo::CreateThumbnail(int width, int height) const
+QImage TPhotoInfo::CreateThumbnail(const Picture& source, int width, int height) const
 {
-    // Kept afterwards: opening the photo shows it right after, without decoding again. Its
-    // errors already name the file.
-    const Picture* picture = &LastDecodedPicture::load(FileName);
-    const int W = picture->width();
-    const int H = picture->height();
+    const int W = source.width();
+    const int H = source.height();
     if (W <= 0 || H <= 0)
         throw PictureError::cannotOpen(FileName, QStringLiteral("The picture is empty."));
 
@@ -114,6 +111,6 @@ QImage TPhotoInfo::CreateThumbnail(int width, int height) const
     const int h = int(int64_t(H) * 32 / M);
     const QRect target(QPoint((32 - w) / 2, (32 - h) / 2), QPoint((w + 32) / 2 - 1, (h + 32) / 2 - 1));
     QPainter painter(&thumbnail);
-    picture->draw(painter, target);
+    source.draw(painter, target);
     return thumbnail;
 }

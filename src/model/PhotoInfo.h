@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QString>
 
+class Picture;
+
 // The settings record of one opened photo (also the scratch record of every dialog, the
 // default settings and a template's content). A new record starts from the stored default
 // settings in section PHOTO of lumatrim.dat, or the built-in defaults where missing.
@@ -30,7 +32,7 @@ public:
     // The keys and values SaveSettings writes, in the order it writes them.
     KeyValueText::Pairs SettingsBlock() const;
 
-    // The 32 x 32 thumbnail of the source picture on white. Throws when the source cannot
-    // be decoded or is empty.
-    QImage CreateThumbnail(int width, int height) const;
+    // The 32 x 32 thumbnail of the decoded source picture on white. Throws, naming the file,
+    // when the picture is empty.
+    QImage CreateThumbnail(const Picture& source, int width, int height) const;
 };

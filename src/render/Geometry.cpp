@@ -31,17 +31,20 @@ std::vector<int> sampleTable(int destSize, int sourceSize)
 
 } // namespace
 
+TRect clipCropRect(const TRect& crop, int width, int height)
+{
+    const TRect image{0, 0, width, height};
+    if (crop.isEmpty() || image.isEmpty() || crop.Right <= image.Left || crop.Left >= image.Right
+        || crop.Bottom <= image.Top || crop.Top >= image.Bottom)
+        return TRect{};
+    return TRect{std::max(crop.Left, image.Left), std::max(crop.Top, image.Top), std::min(crop.Right, image.Right),
+                 std::min(crop.Bottom, image.Bottom)};
+}
+
 void DoCrop(QImage& bitmap, PhotoSettings& info)
 {
-    const TRect image{0, 0, bitmap.width(), bitmap.height()};
-    TRect& crop = info.CropRect;
-    if (crop.isEmpty() || image.isEmpty() || crop.Right <= image.Left || crop.Left >= image.Right
-        || crop.Bottom <= image.Top || crop.Top >= image.Bottom) {
-        crop = TRect{};
-    } else {
-        crop = TRect{std::max(crop.Left, image.Left), std::max(crop.Top, image.Top), std::min(crop.Right, image.Right),
-                     std::min(crop.Bottom, image.Bottom)};
-    }
+    info.CropRect = clipCropRect(info.CropRect, bitmap.width(), bitmap.height());
+    const TRect& crop = info.CropRect;
     const int w = crop.Right - crop.Left;
     const int h = crop.Bottom - crop.Top;
     if (w < 1 || h < 1 || (w == bitmap.width() && h == bitmap.height()))

@@ -7,7 +7,11 @@
 // The geometry steps of the pipeline, on 24-bit blue-green-red bitmaps. A step that changes
 // the size replaces the bitmap; a step with nothing to do leaves it untouched.
 
-// Cuts out info.CropRect, after storing back its intersection with the image (or 0,0,0,0).
+// The crop rectangle's intersection with a width x height image, or 0,0,0,0 when they do not
+// overlap (or either is empty).
+TRect clipCropRect(const TRect& crop, int width, int height);
+
+// Cuts out info.CropRect, after storing back clipCropRect of it.
 void DoCrop(QImage& bitmap, PhotoSettings& info);
 
 // Brings the longer side to info.MaxSize by nearest-neighbour sampling (never averaging).

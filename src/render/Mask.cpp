@@ -1,13 +1,12 @@
 #include "Compositing.h"
 
-#include "formats/ImageConversion.h"
+#include "formats/ImageLimits.h"
 #include "formats/Picture.h"
 
 #include <QPainter>
 
 #include <algorithm>
 #include <cstdint>
-#include <new>
 #include <vector>
 
 namespace {
@@ -81,9 +80,7 @@ void blendRaster(QImage& bitmap, const QImage& mask, const QRect& inner, const Q
 void blendDrawn(QImage& bitmap, const Picture& picture, const QRect& inner, const QRect& area,
                 const uint8_t background[3])
 {
-    QImage coverage(area.size(), QImage::Format_RGB32);
-    if (coverage.isNull())
-        throw std::bad_alloc();
+    QImage coverage = allocateRenderedBitmap(area.width(), area.height(), QImage::Format_RGB32);
     coverage.fill(Qt::black);
     {
         QPainter painter(&coverage);
@@ -121,10 +118,7 @@ void DoMask(QImage& bitmap, const Picture* maskPicture, const PhotoSettings& inf
     if (b <= 0 && !drawPicture)
         return; // all coverage black
 
-    if (bitmap.format() != kBitmapFormat)
-        bitmap = toBgr888(bitmap);
-    if (!bitmap.bits())
-        throw std::bad_alloc(); // the copy of a shared bitmap failed
+    writablePixels(bitmap);
     const uint8_t background[3] = {uint8_t(colorBlue(info.BackgroundColor)),
                                    uint8_t(colorGreen(info.BackgroundColor)),
                                    uint8_t(colorRed(info.BackgroundColor))};
@@ -146,7 +140,7 @@ void DoMask(QImage& bitmap, const Picture* maskPicture, const PhotoSettings& inf
 
     const QRect area = inner & QRect(0, 0, width, height);
     if (const auto* raster = dynamic_cast<const RasterPicture*>(maskPicture))
-        blendRaster(bitmap, toBgr888(raster->image()), inner, area, background);
+        blendRaster(bitmap, toRenderedBitmap(raster->image()), inner, area, background);
     else
         blendDrawn(bitmap, *maskPicture, inner, area, background);
 }

@@ -1,11 +1,10 @@
 #include "Tone.h"
 
-#include "formats/ImageConversion.h"
+#include "formats/ImageLimits.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <new>
 #include <vector>
 
 namespace {
@@ -37,15 +36,12 @@ void DoColorBalance(QImage& bitmap, const PhotoSettings& info)
         return;
     if (bitmap.isNull() || bitmap.width() == 0 || bitmap.height() == 0)
         return;
-    if (bitmap.format() != kBitmapFormat)
-        bitmap = toBgr888(bitmap);
+    writablePixels(bitmap);
 
     // After the gray conversion every channel depends on its own input value only.
     const std::array<uint8_t, 256> tb = channelTable(info, info.Blue);
     const std::array<uint8_t, 256> tg = channelTable(info, info.Green);
     const std::array<uint8_t, 256> tr = channelTable(info, info.Red);
-    if (!bitmap.bits())
-        throw std::bad_alloc(); // the copy of a shared bitmap failed
 
     const int width = bitmap.width();
     const int height = bitmap.height();
@@ -152,14 +148,10 @@ void DoFilter(QImage& bitmap, std::span<const int> kernel)
     if (bitmap.isNull() || width < 3 || height < 3)
         return;
 
-    if (bitmap.format() != kBitmapFormat)
-        bitmap = toBgr888(bitmap);
     // Filtered in place, top to bottom: the rows above and at the current one are saved before
     // they are overwritten, the row below is still the original. This equals filtering into a
     // new bitmap without allocating one (a bitmap shared with another image is copied first).
-    uint8_t* const base = bitmap.bits();
-    if (!base)
-        throw std::bad_alloc(); // the copy of a shared bitmap failed
+    uint8_t* const base = writablePixels(bitmap);
     const qsizetype stride = bitmap.bytesPerLine();
     const size_t rowBytes = size_t(width) * 3;
     std::vector<uint8_t> savedAbove(base, base + rowBytes);

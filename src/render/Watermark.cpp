@@ -1,7 +1,7 @@
 #include "Compositing.h"
 
 #include "WatermarkFont.h"
-#include "formats/ImageConversion.h"
+#include "formats/ImageLimits.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <new>
 
 // The coverage of the text is white on black; the photo is blended toward the font's color
 // in proportion to it. Coverage is only drawn inside a box around the text: everywhere else
@@ -42,17 +41,14 @@ void DoWatermark(QImage& bitmap, const PhotoSettings& info)
     if (box.isEmpty())
         return;
 
-    QImage coverage(box.size(), QImage::Format_RGB32);
+    QImage coverage = allocateRenderedBitmap(box.width(), box.height(), QImage::Format_RGB32);
     coverage.fill(Qt::black);
     {
         QPainter painter(&coverage);
         drawWatermarkText(painter, font, info.Watermark, origin - box.topLeft());
     }
 
-    if (bitmap.format() != kBitmapFormat)
-        bitmap = toBgr888(bitmap);
-    if (!bitmap.bits())
-        throw std::bad_alloc(); // the copy of a shared bitmap failed
+    writablePixels(bitmap);
 
     std::array<int64_t, 256> weight{};
     for (int t = 0; t < 256; ++t)

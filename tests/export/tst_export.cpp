@@ -4,6 +4,7 @@
 #include "FakeDesktop.h"
 #include "FileSizeLimit.h"
 #include "UiTestSupport.h"
+#include "batch/BatchExport.h"
 #include "export/FormExport.h"
 #include "model/ProgramFolder.h"
 #include "ui/dialogs/NumericBox.h"
@@ -319,8 +320,26 @@ private slots:
         QVERIFY(!runExport(window, desktop, into(out_.path(), mailing)));
         QCOMPARE(filesIn(out_.path()), QStringList{"new_fine.jpg"});
         QCOMPARE(desktop.warnings,
-                 QStringList{"These photos could not be read and were not exported:\n" + broken});
+                 QStringList{"These photos could not be read and were not exported:\nCannot open " + broken
+                             + ". The file ends before the picture data is complete."});
         QCOMPARE(desktop.mails, (QList<QStringList>{{out_.path() + "/new_fine.jpg"}}));
+    }
+
+    // Each photo left out is one line saying why: the loader's line for a source that cannot
+    // be read, the photo's own line for one that renders to nothing.
+    void eachPhotoLeftOutSaysWhy()
+    {
+        const QString broken = programFile(QStringLiteral("photos/gone.png"));
+        TPhotoInfo unreadable(broken);
+        TPhotoInfo empty(makePhoto(QStringLiteral("empty.bmp"), 30, 20));
+        empty.MaxSize = 0;
+        TPhotoInfo fine(makePhoto(QStringLiteral("kept.bmp"), 30, 20));
+        const QStringList paths{out_.path() + "/a.jpg", out_.path() + "/b.jpg", out_.path() + "/c.jpg"};
+        const ExportResult result = exportPhotos({&unreadable, &empty, &fine}, paths, {});
+        QCOMPARE(result.written, QStringList{paths[2]});
+        QCOMPARE(result.unreadable, (QStringList{"Cannot open " + broken + ". The file does not exist.",
+                                                 empty.FileName + ": The photo has no pixels at a maximum size of 0."}));
+        QCOMPARE(filesIn(out_.path()), QStringList{"c.jpg"});
     }
 
     void theDialogStartsWithItsInitialValuesAndKeepsWhatWasSet()

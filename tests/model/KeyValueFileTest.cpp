@@ -103,7 +103,11 @@ TEST(KeyValueFile, BadInputGivesDefaultsAndNeverCrashes)
     // A folder in place of the file reads as a missing file.
     const QString folder = freshFolder("kv-folder");
     EXPECT_EQ(KeyValueFile(folder).readString("PHOTO", "SIZE", "d"), "d");
-    EXPECT_FALSE(QFile::exists(freshFolder("kv-none") + "/never.dat"));
+    // Reading a missing file gives the defaults and never creates it.
+    const QString missing = freshFolder("kv-none") + "/never.dat";
+    EXPECT_EQ(KeyValueFile(missing).readInteger("PHOTO", "SIZE", 600), 600);
+    EXPECT_TRUE(KeyValueFile(missing).sections().isEmpty());
+    EXPECT_FALSE(QFile::exists(missing));
 }
 
 TEST(KeyValueFile, WritesInPlaceAppendsAndKeepsEverythingElse)

@@ -1,3 +1,4 @@
+#include "formats/FormatRegistry.h"
 #include "model/LastDecodedPicture.h"
 #include "model/PhotoCore.h"
 #include "model/ProgramFolder.h"
@@ -5,6 +6,7 @@
 #include "render/Geometry.h"
 #include "render/Tone.h"
 
+#include "ChildProcess.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,9 +14,13 @@
 #include <QFile>
 #include <QSignalSpy>
 
+#include <cstdio>
+#include <fstream>
+#include <string>
+
 namespace {
 
-// Writes a 24-bit BMP source file with Qt's own writer.
+// Writes a 24-bit PNG source file with Qt's own writer.
 QString sourceFile(const QString& name, const QImage& image)
 {
     const QString path = freshFolder("core-" + name) + "/" + name + ".png";
@@ -88,8 +94,9 @@ TEST_F(PhotoCoreTest, MissingSourceRendersEmptyWithOneNotification)
     EXPECT_EQ(photo.Source(), nullptr);
     EXPECT_TRUE(photo.Bitmap().isNull());
     EXPECT_EQ(photo.DisplaySize(), QSize(0, 0));
-    EXPECT_THROW(photo.SaveToFile(freshFolder("core-nosave") + "/out.jpg"), std::exception);
-    EXPECT_FALSE(QFile::exists(freshFolder("core-nosave") + "/out.jpg"));
+    const QString out = freshFolder("core-nosave") + "/out.jpg";
+    EXPECT_THROW(photo.SaveToFile(out), std::exception);
+    EXPECT_FALSE(QFile::exists(out));
 }
 
 // Without a rendered bitmap the core says why, in the one line the photo area shows and a
@@ -119,6 +126,7 @@ TEST_F(PhotoCoreTest, PhotoWithoutBitmapSaysWhy)
         TPhotoInfo info(c.file);
         info.MaxSize = c.maxSize;
         info.KeepSize = c.keepSize;
+        info.CropRect = {-5, -5, 1000, 1000};
         PhotoCore photo;
         photo.SetPhotoInfo(&info);
         if (c.file == vanishing) {
@@ -140,6 +148,7 @@ TEST_F(PhotoCoreTest, PhotoWithoutBitmapSaysWhy)
         EXPECT_FALSE(QFile::exists(out));
 
         if (c.file == kept) {
+            EXPECT_EQ(info.CropRect, (TRect{0, 0, 400, 300})) << "clipped although a later step failed";
             info.MaxSize = 300;
             photo.Render();
             EXPECT_TRUE(photo.Message().isEmpty());
@@ -224,7 +233,7 @@ TEST_F(PhotoCoreTest, ThumbnailStretchesIntoTheCentredBox)
     };
     for (const auto& c : cases) {
         const TPhotoInfo info(sourceFile("thumb", solidBitmap(c.image.width(), c.image.height(), 200, 0, 0)));
-        const QImage thumbnail = info.CreateThumbnail(32, 32);
+        const QImage thumbnail = info.CreateThumbnail(*loadPicture(info.FileName), 32, 32);
         ASSERT_EQ(thumbnail.size(), QSize(32, 32));
         for (int y = 0; y < 32; ++y)
             for (int x = 0; x < 32; ++x)
@@ -233,7 +242,10 @@ TEST_F(PhotoCoreTest, ThumbnailStretchesIntoTheCentredBox)
     }
 }
 
-TEST_F(PhotoCoreTest, ThumbnailOfUnreadableSourceFailsNamingTheFile)
+// Opening a photo decodes it once for its thumbnail and its view: a file that cannot be read
+// fails there with the loader's line, the file named once; a picture without pixels fails
+// at the thumbnail.
+TEST_F(PhotoCoreTest, OpeningAnUnreadableSourceFailsNamingTheFile)
 {
     const QString folder = freshFolder("core-badthumb");
     writeFileBytes(folder + "/bad.png", "BM");
@@ -247,25 +259,181 @@ TEST_F(PhotoCoreTest, ThumbnailOfUnreadableSourceFailsNamingTheFile)
     };
     for (const auto& c : cases) {
         try {
-            TPhotoInfo(c.path).CreateThumbnail(32, 32);
+            const auto source = LastDecodedPicture::take(c.path);
+            TPhotoInfo(c.path).CreateThumbnail(*source, 32, 32);
             ADD_FAILURE() << c.path.toStdString();
         } catch (const std::exception& e) {
-            // The loader's line as it is: the file named once, not wrapped a second time.
             EXPECT_EQ(QString::fromUtf8(e.what()), "Cannot open " + c.path + ". " + c.reason);
         }
     }
+    try {
+        TPhotoInfo(folder + "/empty.png").CreateThumbnail(RasterPicture(QImage()), 32, 32);
+        ADD_FAILURE() << "a thumbnail of nothing";
+    } catch (const std::exception& e) {
+        EXPECT_EQ(QString::fromUtf8(e.what()), "Cannot open " + folder + "/empty.png. The picture is empty.");
+    }
 }
 
-TEST_F(PhotoCoreTest, ThumbnailDecodeServesTheNextLoadUnlessTheFileChanged)
+TEST_F(PhotoCoreTest, PreviewDecodeServesTheOpenUnlessTheFileChanged)
 {
     const QString path = sourceFile("cache", solidBitmap(20, 10, 1, 1, 1));
-    const Picture* thumbnailPicture = &LastDecodedPicture::load(path);
-    auto taken = LastDecodedPicture::take(path);
-    EXPECT_EQ(taken.get(), thumbnailPicture) << "decoded once for thumbnail and view";
+    LastDecodedPicture::keep(LastDecodedPicture::decode(path));
+    const Picture* previewed = LastDecodedPicture::find(path);
+    ASSERT_NE(previewed, nullptr);
+    EXPECT_EQ(LastDecodedPicture::take(path).get(), previewed) << "decoded once for preview and open";
+    EXPECT_EQ(LastDecodedPicture::find(path), nullptr) << "taken, not kept";
 
-    LastDecodedPicture::load(path);
+    LastDecodedPicture::keep(LastDecodedPicture::decode(path));
     ASSERT_TRUE(solidBitmap(30, 10, 2, 2, 2).convertToFormat(QImage::Format_RGB888).save(path, "PNG"));
     EXPECT_EQ(LastDecodedPicture::take(path)->width(), 30) << "a changed file is decoded afresh";
+}
+
+// A picture that counts how often it is turned into a bitmap (a metafile draws itself each time).
+class CountingPicture final : public Picture {
+public:
+    explicit CountingPicture(int& conversions) : conversions_(conversions) {}
+    int width() const override { return 40; }
+    int height() const override { return 30; }
+    void draw(QPainter&, const QRect&) const override {}
+    QImage toImage() const override
+    {
+        ++conversions_;
+        return solidBitmap(40, 30, 7, 8, 9).convertToFormat(QImage::Format_RGB32);
+    }
+
+private:
+    int& conversions_;
+};
+
+TEST_F(PhotoCoreTest, TakenSourceIsConvertedOnceAndRenderedFromMemory)
+{
+    TPhotoInfo info("/nowhere/drawing.wmf");
+    info.Watermark.clear();
+    int conversions = 0;
+    PhotoCore photo;
+    photo.SetPhotoInfo(&info, std::make_unique<CountingPicture>(conversions));
+    EXPECT_EQ(conversions, 1);
+    photo.Render();
+    photo.RotateClockwise();
+    EXPECT_EQ(conversions, 1);
+    EXPECT_EQ(photo.LoadError(), nullptr);
+    ASSERT_EQ(photo.Bitmap().size(), QSize(30, 40));
+    EXPECT_EQ(rgbAt(photo.Bitmap(), 5, 5), 0x070809u);
+}
+
+// A failed load shows the photo area's one line as before, and keeps the loader's line for the
+// callers that report it; the next load that succeeds clears it.
+TEST_F(PhotoCoreTest, LoadErrorsKeepTheLoadersLine)
+{
+    const QString folder = freshFolder("core-load-error");
+    writeFileBytes(folder + "/broken.png", "not a png");
+    const QString good = sourceFile("good", solidBitmap(20, 10, 1, 2, 3));
+    const struct {
+        const char* name;
+        QString source;
+        QString mask;
+        QString sourceError; // empty: the source loads
+        QString maskError;   // empty: the mask loads or is not asked for
+    } cases[] = {
+        {"missing source", "/nowhere/missing.jpg", "", "Cannot open /nowhere/missing.jpg. The file does not exist.", ""},
+        {"broken source", folder + "/broken.png", "",
+         "Cannot open " + folder + "/broken.png. The file is not a PNG picture.", ""},
+        {"broken mask", good, folder + "/broken.png", "",
+         "Cannot open " + folder + "/broken.png. The file is not a PNG picture."},
+        {"mask without extension", good, folder + "/plain", "", ""},
+        {"both fine", good, good, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TPhotoInfo info(c.source);
+        info.Mask = c.mask;
+        PhotoCore photo;
+        photo.SetPhotoInfo(&info);
+        EXPECT_EQ(photo.LoadError() ? photo.LoadError()->message() : QString(), c.sourceError);
+        EXPECT_EQ(photo.MaskLoadError() ? photo.MaskLoadError()->message() : QString(), c.maskError);
+        EXPECT_EQ(photo.Message(), c.sourceError.isEmpty() ? QString() : c.source + " could not be read.");
+        info.FileName = good;
+        info.Mask.clear();
+        photo.LoadSource();
+        photo.LoadMask();
+        EXPECT_EQ(photo.LoadError(), nullptr);
+        EXPECT_EQ(photo.MaskLoadError(), nullptr);
+    }
+    TPhotoInfo info(folder + "/nothing.png");
+    PhotoCore photo;
+    photo.SetPhotoInfo(&info, std::make_unique<RasterPicture>(QImage()));
+    ASSERT_NE(photo.LoadError(), nullptr);
+    EXPECT_EQ(photo.LoadError()->message(), "Cannot open " + folder + "/nothing.png. The picture is empty.");
+}
+
+// The address space the process holds now, from /proc/self/status.
+rlim_t addressSpaceInUse()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmSize:", 0) == 0)
+            return rlim_t(std::stoull(line.substr(7))) * 1024;
+    return 0;
+}
+
+// A memory allocation that fails, in the decode or in any step of the render, is the one
+// error naming the size that did not fit, shown as the photo's line and never a crash. Each
+// case runs in a child whose address space is capped a little above what it holds once the
+// 6000 x 4000 source (72 MB) is decoded, so that no second bitmap of that size fits.
+TEST_F(PhotoCoreTest, OutOfMemoryNamesTheSizeThatDidNotFit)
+{
+    if (!canCapAddressSpace())
+        GTEST_SKIP() << "AddressSanitizer needs more address space than the cap allows";
+    const QString large = sourceFile("large", solidBitmap(6000, 4000, 10, 20, 30));
+    const struct {
+        const char* name;
+        bool decodeUnderCap;
+        void (*set)(TPhotoInfo&);
+        const char* message;
+    } cases[] = {
+        {"decode", true, [](TPhotoInfo&) {}, ""},
+        {"resize", false,
+         [](TPhotoInfo& i) {
+             i.MaxSize = 20000;
+             i.KeepSize = false;
+         },
+         "20000 \u00D7 13333"},
+        {"rotate", false, [](TPhotoInfo& i) { i.Rotation = 90; }, "4000 \u00D7 6000"},
+        {"color balance", false, [](TPhotoInfo& i) { i.Contrast = 20; }, "6000 \u00D7 4000"},
+        {"filter", false, [](TPhotoInfo& i) { i.Optimize = true; }, "6000 \u00D7 4000"},
+        {"watermark", false, [](TPhotoInfo& i) { i.Watermark = "Lumatrim"; }, "6000 \u00D7 4000"},
+        {"mask", false, [](TPhotoInfo& i) { i.BorderWidth = 10; }, "6000 \u00D7 4000"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ChildOutcome outcome = runInChild(
+            [&] {
+                TPhotoInfo info(large);
+                info.MaxSize = 10000;
+                info.Watermark.clear();
+                c.set(info);
+                std::unique_ptr<Picture> source;
+                if (!c.decodeUnderCap)
+                    source = std::make_unique<RasterPicture>(solidBitmap(6000, 4000, 10, 20, 30));
+                const rlim_t cap = addressSpaceInUse() + (rlim_t(40) << 20);
+                const rlimit limit{cap, cap};
+                setrlimit(RLIMIT_AS, &limit);
+                PhotoCore photo;
+                photo.SetPhotoInfo(&info, std::move(source));
+                const QString error = photo.LoadError() ? photo.LoadError()->message() : QString();
+                std::printf("%s\n%s", qPrintable(error), qPrintable(photo.Message()));
+                return photo.Bitmap().isNull() ? 0 : 1;
+            },
+            60);
+        ASSERT_TRUE(outcome.exited) << outcome.describe();
+        EXPECT_EQ(outcome.exitCode, 0) << "rendered although no memory was left";
+        const QString picture = QStringLiteral("Not enough memory for a %1 picture").arg(QString::fromUtf8(c.message));
+        const QString expected = c.decodeUnderCap
+            ? "Cannot open " + large + ". Not enough memory for a 6000 \u00D7 4000 picture.\n" + large + " could not be read."
+            : "\n" + picture;
+        EXPECT_EQ(QString::fromUtf8(outcome.output), expected);
+    }
 }
 
 } // namespace

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QPoint>
+
 #include <cmath>
+#include <map>
 
 namespace {
 
@@ -108,9 +111,15 @@ TEST(DoResize, SizesRoundHalfToEven)
 
 TEST(DoResize, SamplesWithoutAveraging)
 {
-    // Every destination pixel is one of the source pixels, taken from the same relative
-    // place, with row and column choices shared by all rows and columns.
+    // Every destination pixel is one of the source pixels, found by its color (all colors of
+    // the source differ), with row and column choices shared by all rows and columns, and
+    // the chosen pixel is the one under the destination pixel's centre.
     const QImage source = randomBitmap(37, 23, 11);
+    std::map<uint32_t, QPoint> placeOf;
+    for (int y = 0; y < 23; ++y)
+        for (int x = 0; x < 37; ++x)
+            placeOf.emplace(rgbAt(source, x, y), QPoint(x, y));
+    ASSERT_EQ(placeOf.size(), size_t(37 * 23)) << "a color the source holds twice";
     for (const auto& [size, keep] : {std::pair{80, false}, {10, true}, {37, true}, {50, false}}) {
         QImage bitmap = source;
         PhotoSettings info;
@@ -123,11 +132,24 @@ TEST(DoResize, SamplesWithoutAveraging)
         std::vector<int> row(size_t(h), -1);
         for (int y = 0; y < h; ++y) {
             for (int x = 0; x < w; ++x) {
-                const int sx = int(int64_t(2 * x + 1) * 37 / (2 * w));
-                const int sy = int(int64_t(2 * y + 1) * 23 / (2 * h));
-                ASSERT_EQ(rgbAt(bitmap, x, y), rgbAt(source, sx, sy)) << size << " at " << x << "," << y;
+                const auto found = placeOf.find(rgbAt(bitmap, x, y));
+                ASSERT_NE(found, placeOf.end()) << size << ": a color the source does not hold at " << x << "," << y;
+                const QPoint from = found->second;
+                if (column[size_t(x)] < 0)
+                    column[size_t(x)] = from.x();
+                if (row[size_t(y)] < 0)
+                    row[size_t(y)] = from.y();
+                ASSERT_EQ(from, QPoint(column[size_t(x)], row[size_t(y)])) << size << " at " << x << "," << y;
             }
         }
+        // Source pixel s spans [s, s + 1) in source units; the centre of destination pixel i
+        // lies at (i + 0.5) x source / destination.
+        for (int x = 0; x < w; ++x)
+            EXPECT_TRUE(2 * column[size_t(x)] * w <= (2 * x + 1) * 37 && (2 * x + 1) * 37 < 2 * (column[size_t(x)] + 1) * w)
+                << size << " column " << x << " takes " << column[size_t(x)];
+        for (int y = 0; y < h; ++y)
+            EXPECT_TRUE(2 * row[size_t(y)] * h <= (2 * y + 1) * 23 && (2 * y + 1) * 23 < 2 * (row[size_t(y)] + 1) * h)
+                << size << " row " << y << " takes " << row[size_t(y)];
     }
 }
 
@@ -234,10 +256,14 @@ TEST(GeometrySteps, ZeroAndTinyImagesPassThrough)
             info.Rotation = rotation;
             info.KeepSize = false;
             info.MaxSize = 3;
+            const uint32_t corner = bitmap.isNull() ? 0 : rgbAt(bitmap, 0, 0);
             DoCrop(bitmap, info);
             DoResize(bitmap, info);
             DoRotate(bitmap, info);
-            EXPECT_LE(bitmap.width(), 3);
+            // Nothing stays nothing; anything else is cut to its corner pixel, enlarged to 3 x 3.
+            const QSize expected = size.isEmpty() ? QSize(0, 0) : QSize(3, 3);
+            ASSERT_EQ(bitmap.size(), expected) << size.width() << "x" << size.height() << " turned " << rotation;
+            EXPECT_EQ(pixelsOf(bitmap), std::vector<uint32_t>(size_t(expected.width() * expected.height()), corner));
         }
     }
 }

@@ -253,6 +253,26 @@ TEST(RenderTool, OversizedRendersAllocateNothing)
     }
 }
 
+// A render within the limits whose bitmap the memory at hand cannot hold fails with the one
+// line naming its size, for every output format, and writes nothing.
+TEST(RenderTool, OutOfMemoryIsOneLineNamingTheSize)
+{
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "AddressSanitizer needs more address space than the cap allows";
+#endif
+    const QString folder = freshFolder("tool-out-of-memory");
+    const QString photo = folder + "/photo.png";
+    ASSERT_TRUE(solidBitmap(400, 300, 1, 2, 3).convertToFormat(QImage::Format_RGB888).save(photo, "PNG"));
+    const QString settings = photoSettings(folder, QStringLiteral("large"), {{"SIZE", "23000"}, {"KEEP", "0"}});
+    for (const char* extension : {"jpg", "bmp", "ppm"}) {
+        const QString out = folder + "/out." + extension;
+        const RunResult run = render({"--settings", settings, photo, out}, rlim_t(1) << 30);
+        EXPECT_EQ(run.exitCode, 1) << extension;
+        EXPECT_EQ(run.errors, QStringLiteral("Not enough memory for a 23000 \u00D7 17250 picture")) << extension;
+        EXPECT_FALSE(QFile::exists(out)) << extension;
+    }
+}
+
 // A full disk (here a file size limit the child inherits) is reported with its reason by
 // every writer, and the file that was there stays as it was.
 TEST(RenderTool, WriteFailuresGiveTheReason)

@@ -2,6 +2,8 @@
 
 #include "ImageBox.h"
 #include "TrackBarBox.h"
+#include "model/Pipeline.h"
+#include "render/Tone.h"
 #include "ui/photo/Photo.h"
 
 #include <QCheckBox>
@@ -84,10 +86,7 @@ void TFormColor::SetControls(const TPhotoInfo& info)
     // The picture every change colors: crop, resize and rotation once per showing.
     PhotoSettings base = info;
     base.MaxSize = kPreviewPanelSize - 16;
-    previewBase_ = Photo().Core().SourceBitmap();
-    PhotoCore::DoCrop(previewBase_, base);
-    PhotoCore::DoResize(previewBase_, base);
-    PhotoCore::DoRotate(previewBase_, base);
+    previewBase_ = renderSource(Photo().Core().SourceBitmap(), base, nullptr, PipelineStep::Rotate);
     ImagePreview->showCentered(previewBase_);
 
     TrackBarContrast->setValue(info.Contrast);
@@ -125,7 +124,8 @@ void TFormColor::UpdatePreview()
     const auto scratch = PreviewInfo();
     if (!scratch)
         return;
+    // The one step the dialog changes, on the base made once per showing.
     QImage bitmap = previewBase_;
-    PhotoCore::DoColorBalance(bitmap, *scratch);
+    DoColorBalance(bitmap, *scratch);
     ImagePreview->showCentered(bitmap);
 }

@@ -3,6 +3,7 @@
 #include "CropSelection.h"
 #include "ImageBox.h"
 #include "XorOutline.h"
+#include "model/Pipeline.h"
 #include "ui/photo/Photo.h"
 
 #include <QFrame>
@@ -117,11 +118,8 @@ void TFormCrop::SetControls(const TPhotoInfo& info)
     // The picture of the whole photo as it will render, before crop, filter and overlays.
     PhotoSettings shown = info;
     shown.MaxSize = kPhotoPanelSize - 16;
-    QImage picture = Photo().Core().SourceBitmap();
-    PhotoCore::DoResize(picture, shown);
-    PhotoCore::DoRotate(picture, shown);
-    PhotoCore::DoColorBalance(picture, shown);
-    photoBitmap_ = picture;
+    shown.CropRect = TRect{};
+    photoBitmap_ = renderSource(Photo().Core().SourceBitmap(), shown, nullptr, PipelineStep::ColorBalance);
     ImagePhoto->showCentered(photoBitmap_);
     selection_ = MapRect(info.CropRect, sourceSize(), pictureSize(), info.Rotation, 0);
     dragging_ = false;
@@ -238,11 +236,7 @@ void TFormCrop::UpdatePreview()
     auto scratch = PreviewInfo();
     if (!scratch)
         return;
-    QImage bitmap = Photo().Core().SourceBitmap();
     scratch->MaxSize = kPreviewPanelSize - 16;
-    PhotoCore::DoCrop(bitmap, *scratch);
-    PhotoCore::DoResize(bitmap, *scratch);
-    PhotoCore::DoRotate(bitmap, *scratch);
-    PhotoCore::DoColorBalance(bitmap, *scratch);
-    ImagePreview->showCentered(bitmap);
+    const QImage& source = Photo().Core().SourceBitmap();
+    ImagePreview->showCentered(renderSource(source, *scratch, nullptr, PipelineStep::ColorBalance));
 }

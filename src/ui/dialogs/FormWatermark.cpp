@@ -6,6 +6,7 @@
 #include "TrackBarBox.h"
 #include "WatermarkFields.h"
 #include "XorOutline.h"
+#include "render/Compositing.h"
 #include "ui/photo/Photo.h"
 
 #include <QLineEdit>
@@ -114,9 +115,10 @@ void TFormWatermark::UpdatePreview()
     const auto scratch = PreviewInfo();
     if (!scratch)
         return;
+    // The watermark step alone, on black: the photo plays no part in this preview.
     QImage bitmap(kPreviewWidth, kPreviewHeight, QImage::Format_BGR888);
     bitmap.fill(Qt::black);
-    PhotoCore::DoWatermark(bitmap, *scratch);
+    DoWatermark(bitmap, *scratch);
     ImagePreview->showCentered(bitmap);
     DrawGuides();
 }

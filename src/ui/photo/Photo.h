@@ -39,7 +39,10 @@ public:
     const Picture* MaskPicture() const { return core_.MaskPicture(); }
     const QImage& Bitmap() const { return core_.Bitmap(); }
 
-    void SetPhotoInfo(TPhotoInfo* info) { core_.SetPhotoInfo(info); }
+    void SetPhotoInfo(TPhotoInfo* info, std::unique_ptr<Picture> decodedSource = nullptr)
+    {
+        core_.SetPhotoInfo(info, std::move(decodedSource));
+    }
     void SetZoom(int percent) { core_.SetZoom(percent); }
     void LoadSource() { core_.LoadSource(); }
     void LoadMask() { core_.LoadMask(); }

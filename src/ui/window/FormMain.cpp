@@ -9,6 +9,7 @@
 #include "export/ExportCommand.h"
 #include "export/FormExport.h"
 #include "model/ColorNames.h"
+#include "model/LastDecodedPicture.h"
 #include "model/ProgramFolder.h"
 #include "templates/DefaultSettings.h"
 #include "templates/FormAdd.h"
@@ -193,12 +194,14 @@ void TFormMain::OpenPhoto(const QString& fileName, bool withCurrentSettings)
     if (withCurrentSettings && photos_.current())
         info->AssignSettings(*photos_.current());
     // A file that cannot be decoded fails here, with a message naming it: nothing is added
-    // and the current photo stays as it was.
-    const QImage thumbnail = info->CreateThumbnail(32, 32);
+    // and the current photo stays as it was. One decode serves the thumbnail and the view
+    // (the open dialog's preview may have made it already).
+    std::unique_ptr<Picture> source = LastDecodedPicture::take(fileName);
+    const QImage thumbnail = info->CreateThumbnail(*source, 32, 32);
     openFolder_ = QFileInfo(fileName).absolutePath();
     photos_.append(std::move(info));
     photoButtons_->addButton(fileName, thumbnail);
-    SelectPhoto(photos_.count() - 1);
+    SelectPhoto(photos_.count() - 1, std::move(source));
 }
 
 void TFormMain::OpenFiles(const QStringList& fileNames)
@@ -257,12 +260,12 @@ void TFormMain::waitUntilExposed()
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
-void TFormMain::SelectPhoto(int index)
+void TFormMain::SelectPhoto(int index, std::unique_ptr<Picture> decodedSource)
 {
     TPhotoInfo* info = photos_.at(index);
     photos_.setCurrent(index);
     photoButtons_->press(index);
-    photo_->SetPhotoInfo(info);
+    photo_->SetPhotoInfo(info, std::move(decodedSource));
     try {
         recent_.Push(info->FileName);
         LoadRecent();

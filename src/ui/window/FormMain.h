@@ -6,6 +6,7 @@
 #include "MainStatusBar.h"
 #include "MainToolBars.h"
 #include "RecentFiles.h"
+#include "formats/Picture.h"
 #include "model/PhotoList.h"
 #include "render/PhotoSettings.h"
 
@@ -54,9 +55,10 @@ public:
     void OpenFiles(const QStringList& fileNames);
     // Files to open when the window first shows (the command line's), before the About box.
     void OpenWhenShown(const QStringList& fileNames) { filesToOpen_ = fileNames; }
-    // Makes the photo at index current: it is loaded and rendered again from its source and
-    // goes to the head of the recent-files list.
-    void SelectPhoto(int index);
+    // Makes the photo at index current: it is loaded and rendered again from its source (or
+    // from its file's picture when one is already decoded) and goes to the head of the
+    // recent-files list.
+    void SelectPhoto(int index, std::unique_ptr<Picture> decodedSource = nullptr);
     // The photo view has rendered or zoomed: re-centre it and refresh the controls.
     void PhotoChanged();
     void UpdateControls();

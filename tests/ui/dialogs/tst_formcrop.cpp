@@ -3,6 +3,7 @@
 #include "DialogTestSupport.h"
 #include "FakeDesktop.h"
 #include "UiTestSupport.h"
+#include "render/Geometry.h"
 #include "ui/dialogs/CropSelection.h"
 #include "ui/dialogs/FormCrop.h"
 #include "ui/dialogs/ImageBox.h"
@@ -296,7 +297,7 @@ private slots:
         QImage expected(190, 90, QImage::Format_BGR888);
         PhotoSettings preview;
         preview.MaxSize = 141;
-        PhotoCore::DoResize(expected, preview);
+        DoResize(expected, preview);
         QCOMPARE(crop.preview->size(), expected.size());
         QVERIFY(crop.preview->bitmap().cacheKey() != previewBefore);
         // Select All erases the outline: the picture is clean again.
