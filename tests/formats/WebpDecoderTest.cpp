@@ -77,7 +77,8 @@ void appendChunk(QByteArray& file, const char* name, const QByteArray& payload)
 
 QByteArray le24(uint32_t v)
 {
-    return QByteArray{char(v), char(v >> 8), char(v >> 16)};
+    const char bytes[3] = {char(v), char(v >> 8), char(v >> 16)};
+    return QByteArray(bytes, 3);
 }
 
 // An animation of one lossless frame of randomBitmap(w, h, 7) at (x, y) on a larger canvas.
