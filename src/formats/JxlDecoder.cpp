@@ -10,8 +10,8 @@
 #include "ImageLimits.h"
 #include "PictureError.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 #include <jxl/decode.h>
@@ -21,14 +21,28 @@
 
 namespace {
 
-// libjxl writes rows of red, green, blue; the bitmap holds blue, green, red.
-void swapRedAndBlue(QImage& image)
+// Where libjxl's worker threads put the pixels they have decoded. Each call writes its own
+// pixels, so the threads never share one.
+struct BitmapRows {
+    uchar* bits;
+    qsizetype bytesPerLine;
+    size_t width;
+    size_t height;
+};
+
+// A run of red, green, blue pixels stored as blue, green, red at (x, y).
+void storeRun(void* opaque, size_t x, size_t y, size_t count, const void* pixels)
 {
-    uchar* bits = image.bits();
-    for (int y = 0; y < image.height(); ++y) {
-        uint8_t* p = bits + qsizetype(y) * image.bytesPerLine();
-        for (int x = 0; x < image.width(); ++x, p += 3)
-            std::swap(p[0], p[2]);
+    const auto* rows = static_cast<const BitmapRows*>(opaque);
+    if (y >= rows->height || x >= rows->width)
+        return;
+    count = std::min(count, rows->width - x);
+    const auto* s = static_cast<const uint8_t*>(pixels);
+    uint8_t* d = rows->bits + qsizetype(y) * rows->bytesPerLine + qsizetype(x) * 3;
+    for (size_t i = 0; i < count; ++i, s += 3, d += 3) {
+        d[0] = s[2];
+        d[1] = s[1];
+        d[2] = s[0];
     }
 }
 
@@ -75,7 +89,8 @@ QImage decodeJxl(const PictureFile& file)
 
     QImage picture;
     std::vector<uint16_t> deepSamples; // for samples of more than 8 bits
-    JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 4};
+    JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+    BitmapRows rows{};
     for (;;) {
         switch (JxlDecoderProcessInput(dec)) {
         case JXL_DEC_BASIC_INFO: {
@@ -97,20 +112,24 @@ QImage decodeJxl(const PictureFile& file)
         case JXL_DEC_NEED_IMAGE_OUT_BUFFER: {
             if (picture.isNull())
                 throw PictureError(PictureReason::kDamaged);
+            if (deepSamples.empty()) {
+                // The threads store their runs of pixels straight into the bitmap.
+                rows = BitmapRows{picture.bits(), picture.bytesPerLine(), size_t(picture.width()),
+                                  size_t(picture.height())};
+                if (JxlDecoderSetImageOutCallback(dec, &format, storeRun, &rows) != JXL_DEC_SUCCESS)
+                    throw PictureError(PictureReason::kDamaged);
+                break;
+            }
             size_t needed = 0;
-            if (JxlDecoderImageOutBufferSize(dec, &format, &needed) != JXL_DEC_SUCCESS)
-                throw PictureError(PictureReason::kDamaged);
-            void* buffer = deepSamples.empty() ? static_cast<void*>(picture.bits()) : deepSamples.data();
-            const size_t size = deepSamples.empty() ? size_t(picture.sizeInBytes()) : deepSamples.size() * 2;
-            if (needed > size || JxlDecoderSetImageOutBuffer(dec, &format, buffer, size) != JXL_DEC_SUCCESS)
+            if (JxlDecoderImageOutBufferSize(dec, &format, &needed) != JXL_DEC_SUCCESS || needed > deepSamples.size() * 2
+                || JxlDecoderSetImageOutBuffer(dec, &format, deepSamples.data(), deepSamples.size() * 2)
+                    != JXL_DEC_SUCCESS)
                 throw PictureError(PictureReason::kDamaged);
             break;
         }
         case JXL_DEC_FULL_IMAGE:
             // The first frame is the picture; the rest of an animation is not read.
-            if (deepSamples.empty())
-                swapRedAndBlue(picture);
-            else
+            if (!deepSamples.empty())
                 keepHighBytes(deepSamples, picture);
             return picture;
         case JXL_DEC_NEED_MORE_INPUT:
