@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <vector>
 
 #include <jxl/decode.h>
 #include <jxl/decode_cxx.h>
@@ -30,33 +29,22 @@ struct BitmapRows {
     size_t height;
 };
 
-// A run of red, green, blue pixels stored as blue, green, red at (x, y).
+// A run of red, green, blue pixels of 8 or 16 bits a sample, stored as blue, green, red at
+// (x, y); 16-bit samples keep their high byte.
+template <typename Sample>
 void storeRun(void* opaque, size_t x, size_t y, size_t count, const void* pixels)
 {
     const auto* rows = static_cast<const BitmapRows*>(opaque);
     if (y >= rows->height || x >= rows->width)
         return;
     count = std::min(count, rows->width - x);
-    const auto* s = static_cast<const uint8_t*>(pixels);
+    constexpr int shift = (sizeof(Sample) - 1) * 8;
+    const auto* s = static_cast<const Sample*>(pixels);
     uint8_t* d = rows->bits + qsizetype(y) * rows->bytesPerLine + qsizetype(x) * 3;
     for (size_t i = 0; i < count; ++i, s += 3, d += 3) {
-        d[0] = s[2];
-        d[1] = s[1];
-        d[2] = s[0];
-    }
-}
-
-// Rows of 16-bit red, green, blue samples, reduced to their high bytes in blue, green, red.
-void keepHighBytes(const std::vector<uint16_t>& samples, QImage& image)
-{
-    const uint16_t* s = samples.data();
-    for (int y = 0; y < image.height(); ++y) {
-        uint8_t* d = image.scanLine(y);
-        for (int x = 0; x < image.width(); ++x, s += 3, d += 3) {
-            d[0] = uint8_t(s[2] >> 8);
-            d[1] = uint8_t(s[1] >> 8);
-            d[2] = uint8_t(s[0] >> 8);
-        }
+        d[0] = uint8_t(s[2] >> shift);
+        d[1] = uint8_t(s[1] >> shift);
+        d[2] = uint8_t(s[0] >> shift);
     }
 }
 
@@ -87,9 +75,10 @@ QImage decodeJxl(const PictureFile& file)
     // The input is left open: a file cut short then asks for more input, which names the
     // fault, where closed input gives a bare error.
 
+    int64_t width = 0;
+    int64_t height = 0;
+    bool deep = false; // samples of more than 8 bits
     QImage picture;
-    std::vector<uint16_t> deepSamples; // for samples of more than 8 bits
-    JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
     BitmapRows rows{};
     for (;;) {
         switch (JxlDecoderProcessInput(dec)) {
@@ -99,38 +88,28 @@ QImage decodeJxl(const PictureFile& file)
                 throw PictureError(PictureReason::kDamaged);
             // Orientations 5 to 8 turn the picture by a quarter.
             const bool turned = info.orientation >= JXL_ORIENT_TRANSPOSE;
-            const int64_t width = turned ? info.ysize : info.xsize;
-            const int64_t height = turned ? info.xsize : info.ysize;
+            width = turned ? info.ysize : info.xsize;
+            height = turned ? info.xsize : info.ysize;
             checkPictureSize(width, height);
-            picture = allocatePicture(width, height, kBitmapFormat);
-            if (info.bits_per_sample > 8) {
-                format = JxlPixelFormat{3, JXL_TYPE_UINT16, JXL_NATIVE_ENDIAN, 0};
-                deepSamples.resize(checkedMul(checkedMul(size_t(width), size_t(height)), 3));
-            }
+            deep = info.bits_per_sample > 8;
             break;
         }
         case JXL_DEC_NEED_IMAGE_OUT_BUFFER: {
-            if (picture.isNull())
+            // The bitmap is taken only once the frame's header has been read, so a short
+            // file that claims a large picture costs nothing; the worker threads then store
+            // their runs of pixels straight into it.
+            if (width == 0 || !picture.isNull())
                 throw PictureError(PictureReason::kDamaged);
-            if (deepSamples.empty()) {
-                // The threads store their runs of pixels straight into the bitmap.
-                rows = BitmapRows{picture.bits(), picture.bytesPerLine(), size_t(picture.width()),
-                                  size_t(picture.height())};
-                if (JxlDecoderSetImageOutCallback(dec, &format, storeRun, &rows) != JXL_DEC_SUCCESS)
-                    throw PictureError(PictureReason::kDamaged);
-                break;
-            }
-            size_t needed = 0;
-            if (JxlDecoderImageOutBufferSize(dec, &format, &needed) != JXL_DEC_SUCCESS || needed > deepSamples.size() * 2
-                || JxlDecoderSetImageOutBuffer(dec, &format, deepSamples.data(), deepSamples.size() * 2)
-                    != JXL_DEC_SUCCESS)
+            picture = allocatePicture(width, height, kBitmapFormat);
+            rows = BitmapRows{picture.bits(), picture.bytesPerLine(), size_t(width), size_t(height)};
+            const JxlPixelFormat format{3, deep ? JXL_TYPE_UINT16 : JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+            if (JxlDecoderSetImageOutCallback(dec, &format, deep ? storeRun<uint16_t> : storeRun<uint8_t>, &rows)
+                != JXL_DEC_SUCCESS)
                 throw PictureError(PictureReason::kDamaged);
             break;
         }
         case JXL_DEC_FULL_IMAGE:
             // The first frame is the picture; the rest of an animation is not read.
-            if (!deepSamples.empty())
-                keepHighBytes(deepSamples, picture);
             return picture;
         case JXL_DEC_NEED_MORE_INPUT:
             throw PictureError(PictureReason::kTruncated);

@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "DecoderChecks.h"
 #include "TestSupport.h"
 
@@ -33,6 +34,21 @@ TEST(JxlDecoder, DamagedFilesFailCleanly)
     SKIP_WITHOUT_CORPUS();
     expectEachFailsCleanly(QStringList{corpusFile("jxl/gen_truncated.jxl")} + keptCorruptSamples("jxl"));
     expectEveryTruncationFails(readFileBytes(corpusFile("jxl/gen_cjxl_odd_d15.jxl")), decodeJxlBytes);
+}
+
+// 203 bytes claiming 30614 x 4232 samples of 16 bits: refused as cut short without taking
+// the 0.4 GB bitmap (or a 16-bit copy of it) for the claimed size.
+TEST(JxlDecoder, AShortFileClaimingALargePictureTakesNoMemoryForIt)
+{
+    const QString path = testDataDir() + "/corrupt/jxl/trunc-claims-30614x4232-16bit.jxl";
+    const ChildOutcome outcome = runInChild(
+        [&] {
+            std::fputs(decodeFailure([&] { decodeJxlBytes(readFileBytes(path)); }).c_str(), stdout);
+            return 0;
+        },
+        60, rlim_t(256) << 20);
+    ASSERT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.describe();
+    EXPECT_TRUE(outcome.output.endsWith(PictureReason::kTruncated)) << outcome.output.toStdString();
 }
 
 // A lossless file of width x height samples of the given depth, gray or RGB, stored in the
