@@ -3,7 +3,8 @@
 // of the same file straight through its library's own API into RGB, in the same run. The
 // files are made once per run from a photo-like picture by each library's encoder, with
 // its fastest settings (the encoding is not timed). Times are wall-clock: libheif and
-// libjxl decode on several threads.
+// libjxl decode on several threads. The counter cpu_ms is the processor time of one decode
+// summed over all threads of this process, the fairer figure on a machine others share.
 #include "BenchPictures.h"
 
 #include "formats/FormatRegistry.h"
@@ -15,8 +16,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <vector>
 
@@ -155,6 +158,20 @@ QString benchFile(const QString& extension)
     return made[extension] = path;
 }
 
+double processCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+// Sets cpu_ms when the benchmark ends.
+struct CpuCounter {
+    benchmark::State& state;
+    double start = processCpuMs();
+    ~CpuCounter() { state.counters["cpu_ms"] = (processCpuMs() - start) / double(std::max<int64_t>(1, state.iterations())); }
+};
+
 QByteArray readAll(const QString& path)
 {
     QFile file(path);
@@ -164,6 +181,7 @@ QByteArray readAll(const QString& path)
 void openAsPhoto(benchmark::State& state, const char* extension)
 {
     const QString path = benchFile(QString::fromLatin1(extension));
+    const CpuCounter cpu{state};
     for (auto _ : state) {
         const QImage bitmap = toBgr888(loadPicture(path)->toImage());
         benchmark::DoNotOptimize(bitmap.constBits());
@@ -175,6 +193,7 @@ void openAsPhoto(benchmark::State& state, const char* extension)
 void libheifToRgb(benchmark::State& state, const char* extension)
 {
     const QString path = benchFile(QString::fromLatin1(extension));
+    const CpuCounter cpu{state};
     for (auto _ : state) {
         const QByteArray bytes = readAll(path);
         heif_context* context = heif_context_alloc();
@@ -193,6 +212,7 @@ void libheifToRgb(benchmark::State& state, const char* extension)
 void libwebpToRgb(benchmark::State& state)
 {
     const QString path = benchFile(QStringLiteral("webp"));
+    const CpuCounter cpu{state};
     for (auto _ : state) {
         const QByteArray bytes = readAll(path);
         int width = 0;
@@ -208,6 +228,7 @@ void libwebpToRgb(benchmark::State& state)
 void libjxlToRgb(benchmark::State& state)
 {
     const QString path = benchFile(QStringLiteral("jxl"));
+    const CpuCounter cpu{state};
     for (auto _ : state) {
         const QByteArray bytes = readAll(path);
         const JxlDecoderPtr decoder = JxlDecoderMake(nullptr);

@@ -1,8 +1,9 @@
 // HEIF (HEVC-coded HEIC files) and AVIF (AV1-coded) through libheif: the file's primary
 // image, which libheif assembles from its grid tiles and turns, mirrors and crops as the
 // file's transformation boxes require. Thumbnails, depth maps and the other images of the
-// file are not read. The library converts to interleaved RGB; samples of more than 8 bits
-// keep their high byte, alpha is dropped and the colors stay as stored.
+// file are not read. The library converts to interleaved RGB, whose buffer becomes the
+// bitmap; samples of more than 8 bits keep their high byte, alpha is dropped and the colors
+// stay as stored.
 //
 // The size is checked twice before a pixel is decoded: libheif refuses a side beyond ours
 // while it reads the boxes, and the primary image's size, after its transformations, goes
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include <libheif/heif.h>
 
@@ -110,32 +112,37 @@ void check(const heif_error& error, const PictureFile& file)
         failHeif(error, file);
 }
 
-// Copies libheif's interleaved RGB rows into the blue-green-red bitmap. Samples wider than
-// 8 bits arrive as 16-bit little-endian words holding `bits` bits; their high byte is kept.
-void copyPixels(const uint8_t* rows, int stride, int bits, QImage& image)
+// Red and blue of libheif's interleaved 8-bit rows exchanged in place: the rows become the
+// blue-green-red bitmap without a copy.
+void swapRedAndBlue(uint8_t* rows, int stride, int width, int height)
 {
-    const int width = image.width();
-    uchar* out = image.bits();
-    const qsizetype outStride = image.bytesPerLine();
+    for (int y = 0; y < height; ++y) {
+        uint8_t* p = rows + qsizetype(y) * stride;
+        for (int x = 0; x < width; ++x, p += 3)
+            std::swap(p[0], p[2]);
+    }
+}
+
+// Copies rows of 16-bit little-endian red, green, blue words holding `bits` bits each into
+// the blue-green-red bitmap, keeping each sample's high byte.
+void copyHighBytes(const uint8_t* rows, int stride, int bits, QImage& image)
+{
+    const int shift = bits - 8;
+    const auto sample = [shift](const uint8_t* p) { return uint8_t((unsigned(p[0]) | unsigned(p[1]) << 8) >> shift); };
     for (int y = 0; y < image.height(); ++y) {
         const uint8_t* s = rows + qsizetype(y) * stride;
-        uint8_t* d = out + qsizetype(y) * outStride;
-        if (bits <= 8) {
-            for (int x = 0; x < width; ++x, s += 3, d += 3) {
-                d[0] = s[2];
-                d[1] = s[1];
-                d[2] = s[0];
-            }
-        } else {
-            const int shift = bits - 8;
-            const auto sample = [&](const uint8_t* p) { return uint8_t((unsigned(p[0]) | unsigned(p[1]) << 8) >> shift); };
-            for (int x = 0; x < width; ++x, s += 6, d += 3) {
-                d[0] = sample(s + 4);
-                d[1] = sample(s + 2);
-                d[2] = sample(s);
-            }
+        uint8_t* d = image.scanLine(y);
+        for (int x = 0; x < image.width(); ++x, s += 6, d += 3) {
+            d[0] = sample(s + 4);
+            d[1] = sample(s + 2);
+            d[2] = sample(s);
         }
     }
+}
+
+void releaseHeifImage(void* image)
+{
+    heif_image_release(static_cast<heif_image*>(image));
 }
 
 } // namespace
@@ -164,10 +171,10 @@ QImage decodeHeif(const PictureFile& file)
     check(heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
                             deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB, nullptr),
           file);
-    const std::unique_ptr<heif_image, ImageDeleter> image(decoded);
+    std::unique_ptr<heif_image, ImageDeleter> image(decoded);
 
     int stride = 0;
-    const uint8_t* rows = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+    uint8_t* rows = heif_image_get_plane(image.get(), heif_channel_interleaved, &stride);
     const int width = heif_image_get_width(image.get(), heif_channel_interleaved);
     const int height = heif_image_get_height(image.get(), heif_channel_interleaved);
     const int bits = heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved);
@@ -175,8 +182,18 @@ QImage decodeHeif(const PictureFile& file)
     if (!rows || width <= 0 || height <= 0 || (deep ? bits <= 8 || bits > 16 : bits != 8)
         || stride < int64_t(width) * bytesPerPixel)
         throw PictureError(PictureReason::kDamaged);
+    checkPictureSize(width, height);
 
-    QImage picture = allocatePicture(width, height, kBitmapFormat);
-    copyPixels(rows, stride, bits, picture);
+    if (deep) {
+        QImage picture = allocatePicture(width, height, kBitmapFormat);
+        copyHighBytes(rows, stride, bits, picture);
+        return picture;
+    }
+    // The bitmap keeps libheif's buffer and releases it when the last copy of it goes.
+    swapRedAndBlue(rows, stride, width, height);
+    QImage picture(rows, width, height, stride, kBitmapFormat, releaseHeifImage, image.get());
+    if (picture.isNull())
+        throw PictureError(PictureReason::kOutOfMemory);
+    image.release();
     return picture;
 }
