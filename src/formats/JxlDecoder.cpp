@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 #include <jxl/decode.h>
 #include <jxl/decode_cxx.h>
@@ -20,8 +21,19 @@
 
 namespace {
 
-// Where libjxl's worker threads put the pixels they have decoded. Each call writes its own
-// pixels, so the threads never share one.
+// libjxl's 8-bit rows of red, green, blue turned into the blue-green-red bitmap in place.
+void swapRedAndBlue(QImage& image)
+{
+    uchar* bits = image.bits();
+    for (int y = 0; y < image.height(); ++y) {
+        uint8_t* p = bits + qsizetype(y) * image.bytesPerLine();
+        for (int x = 0; x < image.width(); ++x, p += 3)
+            std::swap(p[0], p[2]);
+    }
+}
+
+// Where libjxl's worker threads put the runs of 16-bit pixels they have decoded. Each call
+// writes its own pixels, so the threads never share one.
 struct BitmapRows {
     uchar* bits;
     qsizetype bytesPerLine;
@@ -29,22 +41,19 @@ struct BitmapRows {
     size_t height;
 };
 
-// A run of red, green, blue pixels of 8 or 16 bits a sample, stored as blue, green, red at
-// (x, y); 16-bit samples keep their high byte.
-template <typename Sample>
-void storeRun(void* opaque, size_t x, size_t y, size_t count, const void* pixels)
+// A run of 16-bit red, green, blue pixels stored as the high bytes of blue, green, red at (x, y).
+void storeDeepRun(void* opaque, size_t x, size_t y, size_t count, const void* pixels)
 {
     const auto* rows = static_cast<const BitmapRows*>(opaque);
     if (y >= rows->height || x >= rows->width)
         return;
     count = std::min(count, rows->width - x);
-    constexpr int shift = (sizeof(Sample) - 1) * 8;
-    const auto* s = static_cast<const Sample*>(pixels);
+    const auto* s = static_cast<const uint16_t*>(pixels);
     uint8_t* d = rows->bits + qsizetype(y) * rows->bytesPerLine + qsizetype(x) * 3;
     for (size_t i = 0; i < count; ++i, s += 3, d += 3) {
-        d[0] = uint8_t(s[2] >> shift);
-        d[1] = uint8_t(s[1] >> shift);
-        d[2] = uint8_t(s[0] >> shift);
+        d[0] = uint8_t(s[2] >> 8);
+        d[1] = uint8_t(s[1] >> 8);
+        d[2] = uint8_t(s[0] >> 8);
     }
 }
 
@@ -96,20 +105,33 @@ QImage decodeJxl(const PictureFile& file)
         }
         case JXL_DEC_NEED_IMAGE_OUT_BUFFER: {
             // The bitmap is taken only once the frame's header has been read, so a short
-            // file that claims a large picture costs nothing; the worker threads then store
-            // their runs of pixels straight into it.
+            // file that claims a large picture costs nothing. 8-bit samples are written
+            // straight into it (libjxl's fastest output); deeper ones reach it through the
+            // worker threads' runs, without a 16-bit copy of the picture.
             if (width == 0 || !picture.isNull())
                 throw PictureError(PictureReason::kDamaged);
             picture = allocatePicture(width, height, kBitmapFormat);
-            rows = BitmapRows{picture.bits(), picture.bytesPerLine(), size_t(width), size_t(height)};
-            const JxlPixelFormat format{3, deep ? JXL_TYPE_UINT16 : JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
-            if (JxlDecoderSetImageOutCallback(dec, &format, deep ? storeRun<uint16_t> : storeRun<uint8_t>, &rows)
-                != JXL_DEC_SUCCESS)
+            if (deep) {
+                rows = BitmapRows{picture.bits(), picture.bytesPerLine(), size_t(width), size_t(height)};
+                const JxlPixelFormat format{3, JXL_TYPE_UINT16, JXL_NATIVE_ENDIAN, 0};
+                if (JxlDecoderSetImageOutCallback(dec, &format, storeDeepRun, &rows) != JXL_DEC_SUCCESS)
+                    throw PictureError(PictureReason::kDamaged);
+                break;
+            }
+            // Rows padded to 4 bytes, as the bitmap's are.
+            const JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 4};
+            size_t needed = 0;
+            if (JxlDecoderImageOutBufferSize(dec, &format, &needed) != JXL_DEC_SUCCESS
+                || needed > size_t(picture.sizeInBytes())
+                || JxlDecoderSetImageOutBuffer(dec, &format, picture.bits(), size_t(picture.sizeInBytes()))
+                    != JXL_DEC_SUCCESS)
                 throw PictureError(PictureReason::kDamaged);
             break;
         }
         case JXL_DEC_FULL_IMAGE:
             // The first frame is the picture; the rest of an animation is not read.
+            if (!deep)
+                swapRedAndBlue(picture);
             return picture;
         case JXL_DEC_NEED_MORE_INPUT:
             throw PictureError(PictureReason::kTruncated);
