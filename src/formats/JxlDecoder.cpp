@@ -21,25 +21,28 @@
 
 namespace {
 
-// libjxl's 8-bit rows of red, green, blue turned into the blue-green-red bitmap in place.
-void swapRedAndBlue(QImage& image)
-{
-    uchar* bits = image.bits();
-    for (int y = 0; y < image.height(); ++y) {
-        uint8_t* p = bits + qsizetype(y) * image.bytesPerLine();
-        for (int x = 0; x < image.width(); ++x, p += 3)
-            std::swap(p[0], p[2]);
-    }
-}
-
-// Where libjxl's worker threads put the runs of 16-bit pixels they have decoded. Each call
-// writes its own pixels, so the threads never share one.
+// Where libjxl's worker threads put or find the pixels of the rows they work on. Each call
+// touches its own pixels, so the threads never share one.
 struct BitmapRows {
     uchar* bits;
     qsizetype bytesPerLine;
     size_t width;
     size_t height;
 };
+
+// One of libjxl's 8-bit rows of red, green, blue turned into blue, green, red in place.
+void swapRedAndBlue(void* opaque, uint32_t y, size_t)
+{
+    const auto* rows = static_cast<const BitmapRows*>(opaque);
+    uint8_t* p = rows->bits + qsizetype(y) * rows->bytesPerLine;
+    for (size_t x = 0; x < rows->width; ++x, p += 3)
+        std::swap(p[0], p[2]);
+}
+
+int noInit(void*, size_t)
+{
+    return 0;
+}
 
 // A run of 16-bit red, green, blue pixels stored as the high bytes of blue, green, red at (x, y).
 void storeDeepRun(void* opaque, size_t x, size_t y, size_t count, const void* pixels)
@@ -111,8 +114,8 @@ QImage decodeJxl(const PictureFile& file)
             if (width == 0 || !picture.isNull())
                 throw PictureError(PictureReason::kDamaged);
             picture = allocatePicture(width, height, kBitmapFormat);
+            rows = BitmapRows{picture.bits(), picture.bytesPerLine(), size_t(width), size_t(height)};
             if (deep) {
-                rows = BitmapRows{picture.bits(), picture.bytesPerLine(), size_t(width), size_t(height)};
                 const JxlPixelFormat format{3, JXL_TYPE_UINT16, JXL_NATIVE_ENDIAN, 0};
                 if (JxlDecoderSetImageOutCallback(dec, &format, storeDeepRun, &rows) != JXL_DEC_SUCCESS)
                     throw PictureError(PictureReason::kDamaged);
@@ -130,8 +133,9 @@ QImage decodeJxl(const PictureFile& file)
         }
         case JXL_DEC_FULL_IMAGE:
             // The first frame is the picture; the rest of an animation is not read.
-            if (!deep)
-                swapRedAndBlue(picture);
+            // The rows are turned into blue, green, red on libjxl's threads too.
+            if (!deep && JxlThreadParallelRunner(runner.get(), &rows, noInit, swapRedAndBlue, 0, uint32_t(height)) != 0)
+                throw PictureError(PictureReason::kOutOfMemory);
             return picture;
         case JXL_DEC_NEED_MORE_INPUT:
             throw PictureError(PictureReason::kTruncated);
