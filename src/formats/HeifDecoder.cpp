@@ -12,6 +12,7 @@
 #include "ImageConversion.h"
 #include "ImageLimits.h"
 #include "PictureError.h"
+#include "QuietStandardError.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -149,6 +150,7 @@ void releaseHeifImage(void* image)
 
 QImage decodeHeif(const PictureFile& file)
 {
+    const QuietStandardError quiet; // the library's own diagnostics
     const std::unique_ptr<heif_context, ContextDeleter> context(heif_context_alloc());
     if (!context)
         throw PictureError(PictureReason::kOutOfMemory);

@@ -9,6 +9,7 @@
 #include "ImageConversion.h"
 #include "ImageLimits.h"
 #include "PictureError.h"
+#include "QuietStandardError.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -64,6 +65,7 @@ void storeDeepRun(void* opaque, size_t x, size_t y, size_t count, const void* pi
 
 QImage decodeJxl(const PictureFile& file)
 {
+    const QuietStandardError quiet; // the library's own diagnostics
     switch (JxlSignatureCheck(file.bytes.data(), file.bytes.size())) {
     case JXL_SIG_NOT_ENOUGH_BYTES:
         throw PictureError(PictureReason::kTruncated);
