@@ -17,7 +17,8 @@ struct PictureFile {
 };
 
 // One decoder a file, each turning a file's bytes into pixels as the file stores them (top
-// row first, orientation metadata not applied, no gamma or color management). Every
+// row first, orientation metadata not applied, no gamma or color management; HEIF and
+// JPEG XL apply the turns their own headers give, as their libraries require). Every
 // failure is a PictureError. The format registry is the only place that maps extensions to
 // these functions.
 QImage decodeBmp(const PictureFile& file);   // bmp, dib, rle
@@ -37,6 +38,9 @@ QImage decodeCel(const PictureFile& file);   // cel, pic
 QImage decodePcd(const PictureFile& file);   // pcd
 QImage decodeCut(const PictureFile& file);   // cut
 QImage decodePsp(const PictureFile& file);   // psp
+QImage decodeHeif(const PictureFile& file);  // heic, heif, hif, avif
+QImage decodeWebp(const PictureFile& file);  // webp
+QImage decodeJxl(const PictureFile& file);   // jxl
 std::unique_ptr<Picture> decodeWmf(const PictureFile& file); // wmf
 std::unique_ptr<Picture> decodeEmf(const PictureFile& file); // emf
 

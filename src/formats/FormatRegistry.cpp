@@ -13,7 +13,7 @@
 const char* const kOpenPicturesFilter =
     "All Photos|*.gif;*.png;*.psp;*.cut;*.pcd;*.pic;*.cel;*.pbm;*.pgm;*.ppm;*.pdd;*.psd;*.bw;*.rgb;*.rgba;*.sgi;"
     "*.rla;*.rpf;*.scr;*.pcc;*.pcx;*.eps;*.fax;*.tif;*.tiff;*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.jpeg;*.jpe;"
-    "*.jpg;*.jfif;*.emf;*.wmf;*.bmp";
+    "*.jpg;*.jfif;*.emf;*.wmf;*.bmp;*.heic;*.heif;*.hif;*.avif;*.webp;*.jxl";
 
 QString toQtFileFilter(const QString& filter)
 {
@@ -82,6 +82,12 @@ void registerStandardFormats(FormatRegistry& registry)
         {"psp", "Paintshop Pro images", rasterPicture<decodePsp>},
         {"png", "Portable network graphic images", rasterPicture<decodePng>},
         {"gif", "GIF Image", rasterPicture<decodeGif>},
+        {"heic", "HEIC images", rasterPicture<decodeHeif>},
+        {"heif", "HEIF images", rasterPicture<decodeHeif>},
+        {"hif", "HEIF images", rasterPicture<decodeHeif>},
+        {"avif", "AVIF images", rasterPicture<decodeHeif>},
+        {"webp", "WebP images", rasterPicture<decodeWebp>},
+        {"jxl", "JPEG XL images", rasterPicture<decodeJxl>},
     };
     for (const Row& row : rows)
         registry.add(QString::fromLatin1(row.extension), QString::fromLatin1(row.description), row.decode,

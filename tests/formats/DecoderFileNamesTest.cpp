@@ -29,6 +29,8 @@ TEST(DecoderFileNames, ExtensionPicksTheDecoder)
         {"gif/pillow_hopper.gif", "archive.tar.gif", 128},
         {"png/pngsuite_basn2c08.png", "picture.PNG", 32},
         {"tif/pillow_hopper.tif", "scan.fax", 128},
+        {"heic/gen_heifenc_odd_q60.heic", "IMG_0001.HIF", 333},
+        {"avif/gen_heifenc_land_q70.avif", "photo.heif", 640},
     };
     for (const auto& c : cases) {
         const QString path = folder + "/" + c.name;

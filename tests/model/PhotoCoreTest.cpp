@@ -255,7 +255,7 @@ TEST_F(PhotoCoreTest, OpeningAnUnreadableSourceFailsNamingTheFile)
     } cases[] = {
         {folder + "/bad.png", "The file is not a PNG picture."},
         {folder + "/missing.png", "The file does not exist."},
-        {folder + "/photo.webp", "Unknown picture file extension (.webp)."},
+        {folder + "/photo.txt", "Unknown picture file extension (.txt)."},
     };
     for (const auto& c : cases) {
         try {

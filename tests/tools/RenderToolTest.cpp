@@ -138,7 +138,7 @@ TEST(RenderTool, DecodeOnlyThumbnailAndOutputFormats)
 TEST(RenderTool, ErrorsAreTheProgramsMessages)
 {
     const QString folder = freshFolder("tool-errors");
-    writeFileBytes(folder + "/photo.webp", "RIFF");
+    writeFileBytes(folder + "/photo.txt", "RIFF");
     writeFileBytes(folder + "/empty.png", "");
     const QImage tiny = solidBitmap(4, 4, 0, 0, 0);
     ASSERT_TRUE(tiny.convertToFormat(QImage::Format_RGB888).save(folder + "/ok.png", "PNG"));
@@ -147,8 +147,8 @@ TEST(RenderTool, ErrorsAreTheProgramsMessages)
         int exitCode;
         QString message; // the whole of standard error, or its start with a trailing "*"
     } cases[] = {
-        {{folder + "/photo.webp", folder + "/o.ppm"}, 1,
-         "Cannot open " + folder + "/photo.webp. Unknown picture file extension (.webp)."},
+        {{folder + "/photo.txt", folder + "/o.ppm"}, 1,
+         "Cannot open " + folder + "/photo.txt. Unknown picture file extension (.txt)."},
         {{folder + "/photo", folder + "/o.ppm"}, 1, "Cannot open " + folder + "/photo. Unknown picture file extension (.)."},
         {{folder + "/missing.png", folder + "/o.ppm"}, 1, "Cannot open " + folder + "/missing.png. The file does not exist."},
         {{folder + "/empty.png", folder + "/o.ppm"}, 1, "Cannot open " + folder + "/empty.png. The file is empty."},
@@ -175,7 +175,7 @@ TEST(RenderTool, PrintsTheProgramsOneLineForFilesThatCannotBeOpened)
     const QString folder = freshFolder("tool-damaged");
     QDir(folder).mkpath("album.jpg");
     writeFileBytes(folder + "/note.tif", "not a picture");
-    const QStringList sources = {
+    QStringList sources = {
         testDataDir() + "/corrupt/jpg/truncated-scan.jpg",
         testDataDir() + "/corrupt/png/bad-ihdr-crc.png",
         testDataDir() + "/corrupt/gif/truncated-image.gif",
@@ -184,6 +184,12 @@ TEST(RenderTool, PrintsTheProgramsOneLineForFilesThatCannotBeOpened)
         folder + "/album.jpg",
         folder + "/gone.png",
     };
+#ifndef __SANITIZE_ADDRESS__
+    // Libraries that print their own diagnostics for these stay quiet (AddressSanitizer
+    // builds keep standard error for their reports).
+    sources << testDataDir() + "/corrupt/jxl/trunc-claims-30614x4232-16bit.jxl"
+            << testDataDir() + "/corrupt/heic/av1-data-dav1d-refuses.heic";
+#endif
     for (const QString& source : sources) {
         const QString expected = QString::fromStdString(decodeFailure([&] { loadPicture(source); }));
         ASSERT_TRUE(expected.startsWith("Cannot open " + source + ". ")) << expected.toStdString();

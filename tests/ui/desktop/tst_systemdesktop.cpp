@@ -46,7 +46,7 @@ private slots:
         QCOMPARE(dialog.nameFilters().size(), 1);
         const QString filter = dialog.nameFilters().constFirst();
         QVERIFY(filter.startsWith(QStringLiteral("All Photos (*.gif *.png ")));
-        QCOMPARE(filter.count(QStringLiteral("*.")), 39);
+        QCOMPARE(filter.count(QStringLiteral("*.")), 45);
         QVERIFY(!filter.contains(QStringLiteral("*.ico")));
 
         const QString photo = makePhoto(QStringLiteral("wide.bmp"), 300, 200, QColor(0, 0, 200));
