@@ -19,6 +19,7 @@
 #include "ui/desktop/Desktop.h"
 #include "ui/desktop/ErrorReport.h"
 #include "ui/desktop/SystemColors.h"
+#include "ui/desktop/WindowExposure.h"
 #include "ui/dialogs/FormColor.h"
 #include "ui/dialogs/FormCrop.h"
 #include "ui/dialogs/FormMask.h"
@@ -206,58 +207,37 @@ void TFormMain::OpenPhoto(const QString& fileName, bool withCurrentSettings)
 
 void TFormMain::OpenFiles(const QStringList& fileNames)
 {
-    opening_.pending += fileNames;
-    opening_.total += int(fileNames.size());
-    if (opening_.active || opening_.pending.isEmpty())
+    if (!opening_.add(fileNames))
         return;
-    opening_.active = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     {
         const auto idle = qScopeGuard([this] {
             QApplication::restoreOverrideCursor();
             activity_.clear();
-            opening_.active = false;
         });
-        while (!opening_.pending.isEmpty()) {
-            activity_ = QStringLiteral("Opening %1 of %2…").arg(++opening_.done).arg(opening_.total);
+        while (opening_.hasNext()) {
+            activity_ = opening_.beginNext();
             UpdateControls();
             // The photos opened so far and the count are painted before the next decode. Input
             // waits; a close of the window ends the run (FormCloseQuery).
-            if (opening_.done == 1)
-                waitUntilExposed();
+            if (opening_.isFirst())
+                waitUntilExposed(*this);
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            if (opening_.pending.isEmpty())
+            if (!opening_.hasNext())
                 break;
-            const QString fileName = opening_.pending.takeFirst();
+            const QString fileName = opening_.takeNext();
             try {
                 OpenPhoto(fileName, false);
             } catch (const std::exception& error) {
                 if (const QString message = messageToReport(error); !message.isEmpty())
-                    opening_.failures << message;
+                    opening_.fail(message);
             }
         }
     }
-    const QStringList failures = std::exchange(opening_, {}).failures;
+    const QStringList failures = opening_.finish();
     UpdateControls();
     if (!failures.isEmpty())
         reportError(failures.join(QLatin1Char('\n')));
-}
-
-void TFormMain::waitUntilExposed()
-{
-    QWindow* window = windowHandle();
-    if (!isVisible() || !window || window->isExposed())
-        return;
-    // Exposure has no signal of its own: look at it every few milliseconds, for a second at most.
-    QEventLoop loop;
-    QTimer look;
-    connect(&look, &QTimer::timeout, &loop, [&] {
-        if (window->isExposed())
-            loop.quit();
-    });
-    look.start(5);
-    QTimer::singleShot(1000, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TFormMain::SelectPhoto(int index, std::unique_ptr<Picture> decodedSource)
@@ -463,7 +443,7 @@ void TFormMain::FormShow()
 bool TFormMain::FormCloseQuery()
 {
     // Closing while photos are being opened ends that run first.
-    opening_.pending.clear();
+    opening_.cancel();
     if (photos_.current()) {
         const QString question = QStringLiteral("%1 photo(s) still opened, quit Lumatrim now?").arg(photoButtons_->count());
         if (desktop_.confirm(this, question))

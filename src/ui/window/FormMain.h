@@ -5,6 +5,7 @@
 #include "MainMenu.h"
 #include "MainStatusBar.h"
 #include "MainToolBars.h"
+#include "OpeningRun.h"
 #include "RecentFiles.h"
 #include "formats/Picture.h"
 #include "model/PhotoList.h"
@@ -115,9 +116,6 @@ private:
     bool isPhotoArea(const QObject* object) const;
     void PopupMenuScrollBoxShow(const QContextMenuEvent& event);
     void ScrollBoxResize();
-    // Waits, a little at most, until the shown window is on screen, so it paints before the
-    // first photo is decoded.
-    void waitUntilExposed();
     void LoadRecent();
     void LoadBackground();
     void SetBackground(TColor color);
@@ -137,13 +135,7 @@ private:
     // The folder of the photo opened last: where the open dialog starts.
     QString openFolder_;
     // The run of OpenFiles under way.
-    struct Opening {
-        bool active = false;
-        QStringList pending;
-        int done = 0;
-        int total = 0;
-        QStringList failures;
-    } opening_;
+    OpeningRun opening_;
     // What the window is busy with, for the status bar (empty when idle).
     QString activity_;
 
