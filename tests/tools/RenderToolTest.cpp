@@ -58,6 +58,14 @@ QString photoSettings(const QString& folder, const QString& name, const QList<QP
     return path;
 }
 
+// A 400 x 300 PNG photo of one color in the folder.
+QString smallPhoto(const QString& folder)
+{
+    const QString photo = folder + "/photo.png";
+    EXPECT_TRUE(solidBitmap(400, 300, 1, 2, 3).convertToFormat(QImage::Format_RGB888).save(photo, "PNG"));
+    return photo;
+}
+
 QImage readPpm(const QString& path)
 {
     QImageReader reader(path, "ppm");
@@ -207,8 +215,7 @@ TEST(RenderTool, PrintsTheProgramsOneLineForFilesThatCannotBeOpened)
 TEST(RenderTool, RenderedSizesOverTheLimitsOrWithoutPixelsFailForEveryFormat)
 {
     const QString folder = freshFolder("tool-sizes");
-    const QString photo = folder + "/photo.png";
-    ASSERT_TRUE(solidBitmap(400, 300, 1, 2, 3).convertToFormat(QImage::Format_RGB888).save(photo, "PNG"));
+    const QString photo = smallPhoto(folder);
     const QString strip = folder + "/strip.png";
     ASSERT_TRUE(solidBitmap(1000, 1, 1, 2, 3).convertToFormat(QImage::Format_RGB888).save(strip, "PNG"));
     const struct {
@@ -247,8 +254,7 @@ TEST(RenderTool, OversizedRendersAllocateNothing)
     GTEST_SKIP() << "AddressSanitizer needs more address space than the cap allows";
 #endif
     const QString folder = freshFolder("tool-address-space");
-    const QString photo = folder + "/photo.png";
-    ASSERT_TRUE(solidBitmap(400, 300, 1, 2, 3).convertToFormat(QImage::Format_RGB888).save(photo, "PNG"));
+    const QString photo = smallPhoto(folder);
     for (const char* size : {"60000", "44000", "30000"}) {
         const QString settings = photoSettings(folder, QStringLiteral("size%1").arg(size), {{"SIZE", size}, {"KEEP", "0"}});
         for (const char* extension : {"bmp", "ppm"}) {
@@ -267,8 +273,7 @@ TEST(RenderTool, OutOfMemoryIsOneLineNamingTheSize)
     GTEST_SKIP() << "AddressSanitizer needs more address space than the cap allows";
 #endif
     const QString folder = freshFolder("tool-out-of-memory");
-    const QString photo = folder + "/photo.png";
-    ASSERT_TRUE(solidBitmap(400, 300, 1, 2, 3).convertToFormat(QImage::Format_RGB888).save(photo, "PNG"));
+    const QString photo = smallPhoto(folder);
     const QString settings = photoSettings(folder, QStringLiteral("large"), {{"SIZE", "23000"}, {"KEEP", "0"}});
     for (const char* extension : {"jpg", "bmp", "ppm"}) {
         const QString out = folder + "/out." + extension;
