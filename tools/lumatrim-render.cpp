@@ -240,6 +240,9 @@ void run(const Options& o)
         return;
     }
     PhotoCore photo;
+    // Only the rendered photo is written: a high-quality render may then decode the source
+    // reduced and never in full.
+    photo.SetRenderOnly(!o.decodeOnly);
     photo.SetPhotoInfo(&info);
     // A source that cannot be read fails with the decoder's message.
     if (const PictureError* error = photo.LoadError())

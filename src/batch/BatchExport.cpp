@@ -30,6 +30,9 @@ ExportResult exportPhotos(const QList<TPhotoInfo*>& photos, const QStringList& p
     checkNoSourceIsWrittenOver(photos, paths);
     ExportResult result;
     PhotoCore photo;
+    // The export needs only the rendered photos, which read the same source pixels as the
+    // window's (see PhotoCore::SetRenderOnly).
+    photo.SetRenderOnly(true);
     const int total = int(photos.size());
     for (int k = 0; k < total; ++k) {
         TPhotoInfo* info = photos[k];

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Picture.h"
+#include "ReducedImage.h"
 
 #include <QImage>
 #include <QString>
@@ -54,3 +55,9 @@ struct ScaledImage {
 // 2/8 ... 8/8 whose output still holds fittedSize(picture, box), so that a picture drawn
 // from it into box is never enlarged. The same checks, limits and errors as decodeJpeg.
 ScaledImage decodeJpegScaled(const PictureFile& file, QSize box);
+
+// jpg, jpe, jpeg, jfif decoded by libjpeg's DCT scaling at 1/denominator of the full size,
+// the denominator chosen from the picture's size once the header is read (1 for anything but
+// 2, 4 or 8: the full decode, pixel for pixel decodeJpeg's). The same checks, limits and
+// errors as decodeJpeg.
+ReducedImage decodeJpegReduced(const PictureFile& file, const ReductionChoice& choose);

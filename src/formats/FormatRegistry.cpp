@@ -92,6 +92,8 @@ void registerStandardFormats(FormatRegistry& registry)
     for (const Row& row : rows)
         registry.add(QString::fromLatin1(row.extension), QString::fromLatin1(row.description), row.decode,
                      row.decodeScaled);
+    for (const char* jpeg : {"jfif", "jpg", "jpe", "jpeg"})
+        registry.setReducedDecoder(QString::fromLatin1(jpeg), decodeJpegReduced);
 }
 
 } // namespace
@@ -110,6 +112,17 @@ void FormatRegistry::add(const QString& extension, const QString& description, D
                          ScaledDecoder decodeScaled)
 {
     entries_.push_back(Entry{extension.toLower(), description, std::move(decode), std::move(decodeScaled)});
+}
+
+void FormatRegistry::setReducedDecoder(const QString& extension, ReducedDecoder decodeReduced)
+{
+    const QString key = extension.toLower();
+    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+        if (it->extension == key) {
+            it->decodeReduced = std::move(decodeReduced);
+            return;
+        }
+    }
 }
 
 const FormatRegistry::Entry* FormatRegistry::find(const QString& extension) const
@@ -264,6 +277,17 @@ std::optional<ScaledImage> FormatRegistry::loadScaled(const QString& fileName, Q
         return std::nullopt;
     return withFileBytes(fileName,
                          [&](std::span<const uint8_t> bytes) { return decodeScaled(fileName, bytes, box); });
+}
+
+std::optional<ReducedImage> FormatRegistry::loadReduced(const QString& fileName, const ReductionChoice& choose) const
+{
+    const Entry& entry = entryFor(fileName);
+    if (!entry.decodeReduced)
+        return std::nullopt;
+    return withFileBytes(fileName, [&](std::span<const uint8_t> bytes) {
+        return decodeGuarded(fileName, bytes,
+                             [&] { return std::optional(entry.decodeReduced(PictureFile{fileName, bytes}, choose)); });
+    });
 }
 
 QString pictureExtension(const QString& fileName)

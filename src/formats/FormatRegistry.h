@@ -23,12 +23,15 @@ public:
     using Decoder = std::function<std::unique_ptr<Picture>(const PictureFile&)>;
     // Decodes reduced to what a box of the given size shows (see decodeJpegScaled).
     using ScaledDecoder = std::function<ScaledImage(const PictureFile&, QSize box)>;
+    // Decodes at a power-of-two reduction chosen from the picture's size (see decodeJpegReduced).
+    using ReducedDecoder = std::function<ReducedImage(const PictureFile&, const ReductionChoice&)>;
 
     struct Entry {
         QString extension;   // lower case, without the dot
         QString description;
         Decoder decode;
         ScaledDecoder decodeScaled; // empty: the format decodes only in full
+        ReducedDecoder decodeReduced = {}; // empty: the format has no reduced decode
     };
 
     // The registry filled with every readable format, built once on first use.
@@ -55,6 +58,14 @@ public:
 
     // loadScaled on bytes already in memory.
     std::optional<ScaledImage> decodeScaled(const QString& fileName, std::span<const uint8_t> bytes, QSize box) const;
+
+    // Gives the extension's most recent entry a reduced decoder; nothing without an entry.
+    void setReducedDecoder(const QString& extension, ReducedDecoder decodeReduced);
+
+    // Reads the file and decodes it at the reduction choose picks from the picture's size,
+    // when its format can (JPEG), with the same errors as load(); std::nullopt, without
+    // reading the file, when the format decodes only in full. Throws PictureError.
+    std::optional<ReducedImage> loadReduced(const QString& fileName, const ReductionChoice& choose) const;
 
     const std::vector<Entry>& entries() const { return entries_; }
 

@@ -147,6 +147,18 @@ void cmykRowToBgr(const JSAMPLE* cmyk, uint8_t* bgr, JDIMENSION width, bool inve
     }
 }
 
+// Sets libjpeg's scale 1/denominator (1, 2, 4 or 8). False on error.
+bool reduceJpegOutput(JpegJob& job, int denominator)
+{
+    if (setjmp(job.error.jump))
+        return false;
+
+    job.info.scale_num = 1;
+    job.info.scale_denom = unsigned(denominator);
+    jpeg_calc_output_dimensions(&job.info);
+    return true;
+}
+
 // Decodes every scanline into rows[0 .. output_height). False on error.
 bool readJpegPixels(JpegJob& job, JSAMPROW* rows)
 {
@@ -281,4 +293,21 @@ ScaledImage decodeJpegScaled(const PictureFile& file, QSize box)
     if (!scaleJpegOutput(job, JDIMENSION(fitted.width()), JDIMENSION(fitted.height())))
         guard.fail();
     return ScaledImage{readJpegImage(guard), pictureSize};
+}
+
+ReducedImage decodeJpegReduced(const PictureFile& file, const ReductionChoice& choose)
+{
+    JpegJobGuard guard;
+    JpegJob& job = guard.job;
+    if (!readJpegHeader(job, file.bytes.data(), file.bytes.size()))
+        guard.fail();
+    // The limits of the full picture apply, however small the decode.
+    checkPictureSize(job.info.image_width, job.info.image_height);
+    const QSize pictureSize(int(job.info.image_width), int(job.info.image_height));
+    int denominator = choose ? choose(pictureSize) : 1;
+    if (denominator != 2 && denominator != 4 && denominator != 8)
+        denominator = 1;
+    if (!reduceJpegOutput(job, denominator))
+        guard.fail();
+    return ReducedImage{readJpegImage(guard), pictureSize, denominator};
 }

@@ -3,7 +3,10 @@
 #include "Pipeline.h"
 #include "formats/FormatRegistry.h"
 #include "formats/ImageLimits.h"
+#include "formats/ImageConversion.h"
 #include "formats/JpegWriter.h"
+#include "render/Geometry.h"
+#include "render/Resample.h"
 
 #include <new>
 
@@ -22,10 +25,12 @@ QSize PhotoCore::DisplaySize() const
 void PhotoCore::SetPhotoInfo(TPhotoInfo* info, std::unique_ptr<Picture> decodedSource)
 {
     info_ = info;
-    if (info_ && decodedSource)
+    if (info_ && decodedSource) {
+        clearSource();
         useSource(std::move(decodedSource));
-    else
+    } else {
         LoadSource();
+    }
     LoadMask();
     Render();
 }
@@ -36,13 +41,29 @@ void PhotoCore::SetZoom(int percent)
     emit OnChange(this);
 }
 
-void PhotoCore::LoadSource()
+void PhotoCore::clearSource()
 {
     source_.reset();
     sourceBitmap_ = QImage();
+    sourceSize_ = QSize();
+    reduced_ = ReducedImage();
     sourceError_.reset();
+}
+
+void PhotoCore::LoadSource()
+{
+    clearSource();
     if (!info_)
         return;
+    if (renderOnly_ && info_->Resample) {
+        loadForRender();
+        return;
+    }
+    loadFullSource();
+}
+
+void PhotoCore::loadFullSource()
+{
     try {
         useSource(loadPicture(info_->FileName));
     } catch (const PictureError& e) {
@@ -67,12 +88,67 @@ void PhotoCore::useSource(std::unique_ptr<Picture> picture)
             picture = std::make_unique<RasterPicture>(bitmap);
         source_ = std::move(picture);
         sourceBitmap_ = std::move(bitmap);
+        sourceSize_ = sourceBitmap_.size();
     } catch (const PictureError& e) {
         sourceError_ = PictureError::cannotOpen(info_->FileName, e.message());
     } catch (const std::bad_alloc&) {
         sourceError_ = PictureError::cannotOpen(info_->FileName,
                                                 notEnoughMemory(picture->width(), picture->height()).message());
     }
+}
+
+void PhotoCore::loadForRender()
+{
+    std::optional<ReducedImage> decoded;
+    try {
+        decoded = FormatRegistry::standard().loadReduced(
+            info_->FileName, [this](QSize pictureSize) { return sourceReduction(pictureSize, *info_); });
+    } catch (const PictureError& e) {
+        sourceError_ = e;
+        return;
+    }
+    if (!decoded) {
+        loadFullSource(); // the format decodes only in full
+    } else if (decoded->denominator == 1) {
+        useSource(std::make_unique<RasterPicture>(decoded->image));
+    } else {
+        reduced_ = std::move(*decoded);
+        reduced_.image = toRenderedBitmap(reduced_.image);
+        sourceSize_ = reduced_.pictureSize;
+    }
+}
+
+void PhotoCore::prepareReduced(int denominator)
+{
+    if (denominator <= 1) {
+        // The full source: in render-only use decoded now, when first needed.
+        if (sourceBitmap_.isNull()) {
+            loadFullSource();
+            if (const PictureError* error = LoadError())
+                throw *error;
+        }
+        return;
+    }
+    if (reduced_.denominator == denominator && !reduced_.isNull())
+        return;
+    // The format's own reduced decode where it has one, so that every photo core showing this
+    // file (the window, the export, lumatrim-render) reads the same pixels; else the box
+    // average of the full source. A file that no longer decodes as it did falls back to the
+    // box average when the full source is at hand.
+    std::optional<ReducedImage> decoded;
+    try {
+        decoded = FormatRegistry::standard().loadReduced(info_->FileName, [denominator](QSize) { return denominator; });
+    } catch (const PictureError&) {
+        if (sourceBitmap_.isNull())
+            throw;
+    }
+    if (decoded && decoded->denominator == denominator && decoded->pictureSize == sourceSize_) {
+        reduced_ = std::move(*decoded);
+        reduced_.image = toRenderedBitmap(reduced_.image);
+        return;
+    }
+    prepareReduced(1);
+    reduced_ = reduceByBoxAverage(sourceBitmap_, denominator);
 }
 
 void PhotoCore::LoadMask()
@@ -105,7 +181,7 @@ void PhotoCore::Render()
 {
     bitmap_ = QImage();
     message_.clear();
-    if (info_ && !source_) {
+    if (info_ && !source_ && reduced_.isNull()) {
         message_ = QStringLiteral("%1 could not be read.").arg(info_->FileName);
     } else if (info_) {
         try {
@@ -121,8 +197,13 @@ void PhotoCore::Render()
 void PhotoCore::runPipeline()
 {
     // The record holds the clipped crop rectangle even when a later step fails.
-    info_->CropRect = clippedCropRect(sourceBitmap_, *info_);
-    bitmap_ = renderSource(sourceBitmap_, *info_, mask_.get());
+    info_->CropRect = clipCropRect(info_->CropRect, sourceSize_.width(), sourceSize_.height());
+    const int reduction = sourceReduction(sourceSize_, *info_);
+    prepareReduced(reduction);
+    if (reduction > 1)
+        bitmap_ = renderSource(reduced_, *info_, mask_.get());
+    else
+        bitmap_ = renderSource(sourceBitmap_, *info_, mask_.get());
     if (bitmap_.isNull())
         message_ = emptyRenderMessage(info_->MaxSize);
 }

@@ -3,6 +3,7 @@
 #include "PhotoInfo.h"
 #include "formats/Picture.h"
 #include "formats/PictureError.h"
+#include "formats/ReducedImage.h"
 
 #include <QImage>
 #include <QObject>
@@ -27,8 +28,21 @@ public:
     const Picture* Source() const { return source_.get(); }
     const Picture* MaskPicture() const { return mask_.get(); }
     const QImage& Bitmap() const { return bitmap_; }
-    // The source converted once to the 24-bit bitmap every render starts from (null without a source).
+    // The source converted once to the 24-bit bitmap every render starts from (null without a
+    // source, and in render-only use until a render needs it).
     const QImage& SourceBitmap() const { return sourceBitmap_; }
+    // The reduced copy of the source that high-quality renders read (see sourceReduction),
+    // made once for the reduction the settings allow and remade only when that changes: for
+    // JPEG, libjpeg's DCT-scaled decode of the file; for other formats the box average of
+    // the full source. Null while the settings allow none.
+    const ReducedImage& ReducedSource() const { return reduced_; }
+
+    // Render-only use (lumatrim-render, the export): the full source is decoded only when a
+    // render needs it, so a high-quality render of a JPEG that a reduced decode serves never
+    // decodes the file in full. Source() and SourceBitmap() may then stay null while
+    // Bitmap() is rendered. Set before SetPhotoInfo; the photo view never sets it, as its
+    // dialogs need the full source.
+    void SetRenderOnly(bool renderOnly) { renderOnly_ = renderOnly; }
     // The rendered size times the zoom (integer division, truncating).
     QSize DisplaySize() const;
     // One line for the photo area while a photo has no rendered bitmap: its source could not
@@ -70,12 +84,23 @@ private:
     // The decoded picture becomes the source, converted once to the 24-bit bitmap every render
     // starts from; a failure is kept as the load error.
     void useSource(std::unique_ptr<Picture> picture);
+    void clearSource();
+    // Decodes Info()->FileName in full into the source; a failure is kept as the load error.
+    void loadFullSource();
+    // In render-only use with high-quality scaling: decodes only the reduced source when
+    // the format can and the settings allow one, else the full source.
+    void loadForRender();
+    // Brings the reduced copy to the given reduction (1: none), from the file or the full source.
+    void prepareReduced(int denominator);
     void runPipeline();
 
     TPhotoInfo* info_ = nullptr;
     int zoom_ = 100;
     std::unique_ptr<Picture> source_;
     QImage sourceBitmap_;
+    QSize sourceSize_; // the full picture's size, known also while only the reduced copy is decoded
+    ReducedImage reduced_;
+    bool renderOnly_ = false;
     std::optional<PictureError> sourceError_;
     std::unique_ptr<Picture> mask_;
     std::optional<PictureError> maskError_;

@@ -64,6 +64,7 @@ void TPhotoInfo::LoadSettings(const KeyValueText::Pairs& stored)
     Mask = text("MASK", QString());
     BorderWidth = integer("MARGIN", 0);
     BackgroundColor = colorFromString(text("COLOR", QStringLiteral("clWhite")));
+    Resample = boolean("RESAMPLE", false);
 }
 
 void TPhotoInfo::SaveSettings(const QString& fileName, const QString& section) const
@@ -94,6 +95,7 @@ KeyValueText::Pairs TPhotoInfo::SettingsBlock() const
         {QStringLiteral("MASK"), Mask},
         {QStringLiteral("MARGIN"), QString::number(BorderWidth)},
         {QStringLiteral("COLOR"), colorToString(BackgroundColor)},
+        {QStringLiteral("RESAMPLE"), flag(Resample)},
     };
 }
 

@@ -19,7 +19,7 @@ public:
     // Copies every field of source except FileName.
     void AssignSettings(const TPhotoInfo& source);
 
-    // Reads the settings block (SIZE .. COLOR) from a section of a key/value file; fields
+    // Reads the settings block (SIZE .. RESAMPLE) from a section of a key/value file; fields
     // outside the block are left alone. Never fails: missing or unreadable values give
     // the built-in defaults.
     void LoadSettings(const QString& fileName, const QString& section);

@@ -3,6 +3,7 @@
 #include "formats/ImageLimits.h"
 #include "render/Compositing.h"
 #include "render/Geometry.h"
+#include "render/Resample.h"
 #include "render/Tone.h"
 
 #include <new>
@@ -15,16 +16,26 @@ TRect clippedCropRect(const QImage& source, const PhotoSettings& settings)
 QImage renderSource(const QImage& source, const PhotoSettings& settings, const Picture* maskPicture,
                     PipelineStep lastStep)
 {
+    return renderSource(ReducedImage{source, source.size(), 1}, settings, maskPicture, lastStep);
+}
+
+QImage renderSource(const ReducedImage& source, const PhotoSettings& settings, const Picture* maskPicture,
+                    PipelineStep lastStep)
+{
     // The crop step stores its clipped rectangle back into the settings it is given: a copy.
     PhotoSettings steps = settings;
     // A shallow copy: the first step that changes pixels works on its own copy.
-    QImage bitmap = source;
+    QImage bitmap = source.image;
     // A step runs when the render reaches it and there are pixels to work on.
     const auto runs = [&](PipelineStep step) { return step <= lastStep && !bitmap.isNull(); };
     try {
-        DoCrop(bitmap, steps);
-        if (runs(PipelineStep::Resize))
-            DoResize(bitmap, steps);
+        if (steps.Resample && PipelineStep::Resize <= lastStep && !bitmap.isNull()) {
+            DoResample(bitmap, source, steps);
+        } else {
+            DoCrop(bitmap, steps);
+            if (runs(PipelineStep::Resize))
+                DoResize(bitmap, steps);
+        }
         if (runs(PipelineStep::Rotate))
             DoRotate(bitmap, steps);
         if (runs(PipelineStep::ColorBalance))

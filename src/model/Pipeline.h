@@ -1,5 +1,6 @@
 #pragma once
 
+#include "formats/ReducedImage.h"
 #include "render/PhotoSettings.h"
 
 #include <QImage>
@@ -19,5 +20,13 @@ TRect clippedCropRect(const QImage& source, const PhotoSettings& settings);
 // settings are not written to: the crop step clips a copy of the crop rectangle (see
 // clippedCropRect). A size that leaves no pixels gives a null bitmap and ends the render.
 // Throws a PictureError when a step would exceed the size limits or finds no memory.
+// With settings.Resample, crop and resize are one step (DoResample) when the render reaches
+// the resize step.
 QImage renderSource(const QImage& source, const PhotoSettings& settings, const Picture* maskPicture,
+                    PipelineStep lastStep = PipelineStep::Mask);
+
+// The same from a source that may be reduced (see sourceReduction): the crop rectangle stays
+// in the full picture's pixels. A reduced source needs settings.Resample and a render that
+// reaches the resize step; otherwise the source must be the full picture.
+QImage renderSource(const ReducedImage& source, const PhotoSettings& settings, const Picture* maskPicture,
                     PipelineStep lastStep = PipelineStep::Mask);

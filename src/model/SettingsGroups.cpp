@@ -7,6 +7,7 @@ void CopyGroup(SettingsGroup group, const PhotoSettings& from, PhotoSettings& to
         to.MaxSize = from.MaxSize;
         to.Optimize = from.Optimize;
         to.KeepSize = from.KeepSize;
+        to.Resample = from.Resample;
         return;
     case SettingsGroup::Crop:
         to.CropRect = from.CropRect;

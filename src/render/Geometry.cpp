@@ -58,16 +58,16 @@ void DoCrop(QImage& bitmap, PhotoSettings& info)
                     [](void* kept) { delete static_cast<QImage*>(kept); }, source);
 }
 
-void DoResize(QImage& bitmap, const PhotoSettings& info)
+QSize resizedSize(int width, int height, const PhotoSettings& info)
 {
-    const int W = bitmap.width();
-    const int H = bitmap.height();
+    const int W = width;
+    const int H = height;
     const int S = info.MaxSize;
     if (W <= 0 || H <= 0)
-        return; // nothing to sample from
+        return QSize(W, H); // nothing to resize
     const int M = std::max(W, H);
     if (info.KeepSize && M < S)
-        return;
+        return QSize(W, H);
 
     int newW;
     int newH;
@@ -78,8 +78,18 @@ void DoResize(QImage& bitmap, const PhotoSettings& info)
         newH = int(std::nearbyint(double(int64_t(H) * S) / W));
         newW = S;
     }
-    newW = std::max(newW, 0);
-    newH = std::max(newH, 0);
+    return QSize(std::max(newW, 0), std::max(newH, 0));
+}
+
+void DoResize(QImage& bitmap, const PhotoSettings& info)
+{
+    const int W = bitmap.width();
+    const int H = bitmap.height();
+    if (W <= 0 || H <= 0)
+        return; // nothing to sample from
+    const QSize size = resizedSize(W, H, info);
+    const int newW = size.width();
+    const int newH = size.height();
     if (newW == W && newH == H)
         return; // redrawing at the same size changes no pixel
 

@@ -66,6 +66,8 @@ struct PhotoSettings {
     QString Mask;
     int32_t BorderWidth = 0;
     TColor BackgroundColor = clWhite;
+    // The resize step filters (Lanczos-3) instead of sampling the nearest pixel.
+    bool Resample = false;
 
     friend bool operator==(const PhotoSettings&, const PhotoSettings&) = default;
 };

@@ -30,7 +30,8 @@ const QByteArray kDefaultBlock =
     "Y=8\n"
     "MASK=\n"
     "MARGIN=0\n"
-    "COLOR=clWhite\n";
+    "COLOR=clWhite\n"
+    "RESAMPLE=0\n";
 
 QString blockFile(const QString& name, const QByteArray& content)
 {
@@ -61,6 +62,7 @@ TEST_F(PhotoInfoTest, CreateWithoutSettingsFileGivesBuiltInDefaults)
     EXPECT_EQ(info.Mask, "");
     EXPECT_EQ(info.BorderWidth, 0);
     EXPECT_EQ(info.BackgroundColor, clWhite);
+    EXPECT_FALSE(info.Resample);
     EXPECT_EQ(info.CropRect, TRect{});
     EXPECT_EQ(info.Rotation + info.Contrast + info.Brightness + info.Red + info.Green + info.Blue, 0);
     EXPECT_FALSE(info.Grayscale || info.Negative);
@@ -114,6 +116,11 @@ TEST_F(PhotoInfoTest, ValuesAreReadByTheEncodingRules)
         {"WATERMARK=  (c) Me  ", [](auto& i) { return i.Watermark == "(c) Me"; }},
         {"WATERMARK=", [](auto& i) { return i.Watermark.isEmpty(); }},
         {"mask=/m/oval.png", [](auto& i) { return i.Mask == "/m/oval.png"; }},
+        {"RESAMPLE=1", [](auto& i) { return i.Resample; }},
+        {"RESAMPLE=3", [](auto& i) { return i.Resample; }},
+        {"RESAMPLE=0", [](auto& i) { return !i.Resample; }},
+        {"RESAMPLE=yes", [](auto& i) { return !i.Resample; }},
+        {"SIZE=300", [](auto& i) { return !i.Resample; }},
     };
     for (const auto& c : cases) {
         const QString path = blockFile("rules.dat", QByteArray("[PHOTO]\n") + c.line + "\n");
@@ -167,6 +174,7 @@ TEST_F(PhotoInfoTest, AssignCopiesEverythingButTheFileName)
     source.Negative = true;
     source.Font = TFont{"Serif", 22, 0x123456, fsItalic};
     source.Mask = "/m.png";
+    source.Resample = true;
     TPhotoInfo target("/target.jpg");
     target.AssignSettings(source);
     EXPECT_EQ(target.FileName, "/target.jpg");
@@ -190,6 +198,22 @@ TEST_F(PhotoInfoTest, SaveKeepsOtherKeysAndSections)
     TPhotoInfo back;
     back.LoadSettings(path, "PHOTO");
     EXPECT_EQ(back.Watermark, "padded");
+}
+
+TEST_F(PhotoInfoTest, AnOlderBlockReadsAsSampledAndGainsTheKeyLastWhenSaved)
+{
+    QByteArray older = kDefaultBlock;
+    older.replace("RESAMPLE=0\n", "");
+    older.replace("SIZE=600", "SIZE=800");
+    const QString path = blockFile("older.dat", older);
+    TPhotoInfo info;
+    info.Resample = true;
+    info.LoadSettings(path, "PHOTO");
+    EXPECT_FALSE(info.Resample);
+    EXPECT_EQ(info.MaxSize, 800);
+    info.Resample = true;
+    info.SaveSettings(path, "PHOTO");
+    EXPECT_EQ(readFileBytes(path), older + "RESAMPLE=1\n");
 }
 
 TEST_F(PhotoInfoTest, SaveIntoAFolderPathRaisesUnableToWrite)

@@ -16,7 +16,7 @@ const Field kFields[] = {
     FIELD(FileName), FIELD(MaxSize), FIELD(Optimize), FIELD(KeepSize), FIELD(CropRect), FIELD(Rotation),
     FIELD(Contrast), FIELD(Brightness), FIELD(Red), FIELD(Green), FIELD(Blue), FIELD(Grayscale),
     FIELD(Negative), FIELD(Watermark), FIELD(Font), FIELD(Opacity), FIELD(Position), FIELD(MarginX),
-    FIELD(MarginY), FIELD(Mask), FIELD(BorderWidth), FIELD(BackgroundColor),
+    FIELD(MarginY), FIELD(Mask), FIELD(BorderWidth), FIELD(BackgroundColor), FIELD(Resample),
 };
 #undef FIELD
 
@@ -46,6 +46,7 @@ PhotoSettings allChanged()
     s.Mask = "/masks/oval.png";
     s.BorderWidth = 4;
     s.BackgroundColor = 0x00123456;
+    s.Resample = true;
     return s;
 }
 
@@ -74,7 +75,7 @@ TEST_P(CopyGroupTest, CopiesExactlyTheGroupsFields)
 
 INSTANTIATE_TEST_SUITE_P(
     EveryGroup, CopyGroupTest,
-    testing::Values(GroupCase{SettingsGroup::Resize, {"MaxSize", "Optimize", "KeepSize"}},
+    testing::Values(GroupCase{SettingsGroup::Resize, {"MaxSize", "Optimize", "KeepSize", "Resample"}},
                     GroupCase{SettingsGroup::Crop, {"CropRect"}},
                     GroupCase{SettingsGroup::ColorBalance,
                               {"Contrast", "Brightness", "Red", "Green", "Blue", "Grayscale", "Negative"}},

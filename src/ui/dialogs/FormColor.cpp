@@ -86,6 +86,8 @@ void TFormColor::SetControls(const TPhotoInfo& info)
     // The picture every change colors: crop, resize and rotation once per showing.
     PhotoSettings base = info;
     base.MaxSize = kPreviewPanelSize - 16;
+    // Sampled from the full source: only the colors are previewed here.
+    base.Resample = false;
     previewBase_ = renderSource(Photo().Core().SourceBitmap(), base, nullptr, PipelineStep::Rotate);
     ImagePreview->showCentered(previewBase_);
 

@@ -119,6 +119,9 @@ void TFormCrop::SetControls(const TPhotoInfo& info)
     PhotoSettings shown = info;
     shown.MaxSize = kPhotoPanelSize - 16;
     shown.CropRect = TRect{};
+    // The dialog's pictures sample the full source: filtering it at this scale on every
+    // change would cost far more than the small picture gains.
+    shown.Resample = false;
     photoBitmap_ = renderSource(Photo().Core().SourceBitmap(), shown, nullptr, PipelineStep::ColorBalance);
     ImagePhoto->showCentered(photoBitmap_);
     selection_ = MapRect(info.CropRect, sourceSize(), pictureSize(), info.Rotation, 0);
@@ -237,6 +240,7 @@ void TFormCrop::UpdatePreview()
     if (!scratch)
         return;
     scratch->MaxSize = kPreviewPanelSize - 16;
+    scratch->Resample = false; // sampled, as the photo panel's picture
     const QImage& source = Photo().Core().SourceBitmap();
     ImagePreview->showCentered(renderSource(source, *scratch, nullptr, PipelineStep::ColorBalance));
 }

@@ -23,6 +23,8 @@ SizeFields::SizeFields(const Names& names, QWidget* parent) : QWidget(parent)
     note->setObjectName(QString::fromLatin1(names.note));
     CheckBoxOptimize = new QCheckBox(QStringLiteral("Optimize the photo"), this);
     CheckBoxOptimize->setObjectName(QStringLiteral("CheckBoxOptimize"));
+    CheckBoxResample = new QCheckBox(QStringLiteral("High-quality scaling"), this);
+    CheckBoxResample->setObjectName(QStringLiteral("CheckBoxResample"));
     CheckBoxKeep = new QCheckBox(QStringLiteral("Keep original size if smaller than max size"), this);
     CheckBoxKeep->setObjectName(QStringLiteral("CheckBoxKeep"));
 
@@ -36,6 +38,7 @@ SizeFields::SizeFields(const Names& names, QWidget* parent) : QWidget(parent)
     column->addLayout(sizeRow);
     column->addWidget(note);
     column->addWidget(CheckBoxOptimize);
+    column->addWidget(CheckBoxResample);
     column->addWidget(CheckBoxKeep);
 }
 
@@ -43,6 +46,7 @@ void SizeFields::SetControls(const TPhotoInfo& info)
 {
     size_->setValue(clampToRange(info.MaxSize, 0, kMaxSizeLimit));
     CheckBoxOptimize->setChecked(info.Optimize);
+    CheckBoxResample->setChecked(info.Resample);
     CheckBoxKeep->setChecked(info.KeepSize);
 }
 
@@ -50,5 +54,6 @@ void SizeFields::ReadControls(TPhotoInfo& info) const
 {
     info.MaxSize = size_->value();
     info.Optimize = CheckBoxOptimize->isChecked();
+    info.Resample = CheckBoxResample->isChecked();
     info.KeepSize = CheckBoxKeep->isChecked();
 }

@@ -9,7 +9,7 @@ class QCheckBox;
 
 // The size settings as the Resize and the settings dialogs show them: "Max Size:" with its
 // four-character box (0..9999; what was typed stays in the box when it is left), the note on
-// proportions, and the Optimize and Keep check boxes.
+// proportions, and the Optimize, High-quality scaling and Keep check boxes.
 class SizeFields : public QWidget {
     Q_OBJECT
 
@@ -34,5 +34,6 @@ public:
 private:
     NumericBox* size_;
     QCheckBox* CheckBoxOptimize;
+    QCheckBox* CheckBoxResample;
     QCheckBox* CheckBoxKeep;
 };
