@@ -21,7 +21,8 @@ namespace {
 
 const QStringList kBlockKeys = {"SIZE",      "OPTIMIZE", "KEEP",   "WATERMARK", "FONTNAME", "FONTSIZE",
                                 "FONTCOLOR", "BOLD",     "ITALIC", "UNDERLINE", "STRIKEOUT", "OPACITY",
-                                "POSITION",  "X",        "Y",      "MASK",      "MARGIN",   "COLOR"};
+                                "POSITION",  "X",        "Y",      "MASK",      "MARGIN",   "COLOR",
+                                "RESAMPLE"};
 
 // The keys of the settings file's section PHOTO, in file order.
 QStringList storedKeys()
@@ -108,6 +109,8 @@ private slots:
         desktop.onExec = thenOk([](QDialog& dialog) {
             typeInto(child<QLineEdit>(dialog, "EditSize"), QStringLiteral("100"));
             typeInto(child<QLineEdit>(dialog, "EditSignature"), QStringLiteral("mine"));
+            QVERIFY(!child<QCheckBox>(dialog, "CheckBoxResample")->isChecked());
+            child<QCheckBox>(dialog, "CheckBoxResample")->setChecked(true);
         });
         window.Item(QStringLiteral("MenuDefault"))->trigger();
         QCOMPARE(window.Photos().at(0)->MaxSize, before.MaxSize);
@@ -116,6 +119,8 @@ private slots:
         window.OpenPhoto(photo_, false);
         QCOMPARE(window.Photos().at(1)->MaxSize, 100);
         QCOMPARE(window.Photos().at(1)->Watermark, QStringLiteral("mine"));
+        QVERIFY(window.Photos().at(1)->Resample);
+        QVERIFY(!window.Photos().at(0)->Resample);
         QCOMPARE(window.Photo().Bitmap().width(), 100);
     }
 

@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 
 #include "formats/FormatRegistry.h"
+#include "formats/JpegWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -120,6 +121,45 @@ TEST(RenderTool, OutputEqualsTheStepsOneByOne)
         PhotoSettings expected;
         c.apply(expected);
         EXPECT_EQ(bitmapDifference(stepByStep(source, expected), readPpm(out)), "") << c.options.join(' ').toStdString();
+    }
+}
+
+// High-quality renders: the tool decodes only what the render needs, the window decodes the
+// full source and keeps a reduced copy beside it; both give the same pixels.
+TEST(RenderTool, HighQualityOutputIsTheWindowsPhoto)
+{
+    const QString folder = freshFolder("tool-resample");
+    const QImage picture = randomBitmap(1200, 900, 31);
+    const QString jpeg = folder + "/photo.jpg";
+    writeJpeg(picture, jpeg);
+    const QString png = folder + "/photo.png";
+    ASSERT_TRUE(picture.copy(0, 0, 700, 500).convertToFormat(QImage::Format_RGB888).save(png, "PNG"));
+    const struct {
+        QString source;
+        const char* size;
+        QStringList options;
+        TRect crop;
+    } cases[] = {
+        {jpeg, "150", {}, {}},
+        {jpeg, "100", {"--crop", "33,17,1111,850", "--rotation", "90"}, {33, 17, 1111, 850}},
+        {jpeg, "1000", {}, {}},
+        {png, "160", {}, {}},
+        {png, "100", {"--crop", "5,9,601,477"}, {5, 9, 601, 477}},
+    };
+    for (const auto& c : cases) {
+        const QString settings =
+            photoSettings(folder, QStringLiteral("hq%1").arg(c.size), {{"SIZE", c.size}, {"RESAMPLE", "1"}, {"OPTIMIZE", "1"}});
+        const QString out = folder + "/out.ppm";
+        const RunResult run = render(QStringList{"--settings", settings} << c.options << c.source << out);
+        ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+        TPhotoInfo info(c.source);
+        info.LoadSettings(settings, "PHOTO");
+        info.CropRect = c.crop;
+        info.Rotation = c.options.contains("--rotation") ? 90 : 0;
+        ASSERT_TRUE(info.Resample);
+        PhotoCore window;
+        window.SetPhotoInfo(&info);
+        EXPECT_EQ(bitmapDifference(window.Bitmap(), readPpm(out)), "") << c.source.toStdString() << " at " << c.size;
     }
 }
 

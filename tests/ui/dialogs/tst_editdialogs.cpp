@@ -329,6 +329,7 @@ private slots:
             dialog.show();
             child<QPushButton>(dialog, "ButtonSmall")->click();
             child<QCheckBox>(dialog, "CheckBoxOptimize")->setChecked(true);
+            child<QCheckBox>(dialog, "CheckBoxResample")->setChecked(true);
             child<QCheckBox>(dialog, "CheckBoxKeep")->setChecked(false);
             child<QPushButton>(dialog, "ButtonAll")->click();
         };
@@ -338,6 +339,7 @@ private slots:
             const TPhotoInfo& info = *window.Photos().at(i);
             QCOMPARE(info.MaxSize, 400);
             QVERIFY(info.Optimize);
+            QVERIFY(info.Resample);
             QVERIFY(!info.KeepSize);
         }
         // Nothing outside the group moved, and the other photos were not rendered now.
@@ -349,6 +351,7 @@ private slots:
         const TPhotoInfo defaults;
         QCOMPARE(window.Photos().at(3)->MaxSize, defaults.MaxSize);
         QCOMPARE(window.Photos().at(3)->Optimize, defaults.Optimize);
+        QVERIFY(!window.Photos().at(3)->Resample);
     }
 
     void okCancelAndApplyTouchOnlyTheCurrentPhoto()
