@@ -100,7 +100,7 @@ std::vector<std::vector<std::pair<int, double>>> weights(int out, int in)
 {
     const double scale = double(in) / out;
     const double stretch = std::max(scale, 1.0);
-    std::vector<std::vector<std::pair<int, double>>> all(size_t(out));
+    std::vector<std::vector<std::pair<int, double>>> all(static_cast<size_t>(out));
     for (int j = 0; j < out; ++j) {
         const double centre = (j + 0.5) * scale;
         double sum = 0;

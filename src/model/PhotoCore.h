@@ -34,7 +34,8 @@ public:
     // The reduced copy of the source that high-quality renders read (see sourceReduction),
     // made once for the reduction the settings allow and remade only when that changes: for
     // JPEG, libjpeg's DCT-scaled decode of the file; for other formats the box average of
-    // the full source. Null while the settings allow none.
+    // the full source. Null until a render first uses one; kept while the settings allow
+    // none, so that coming back to the same reduction costs nothing.
     const ReducedImage& ReducedSource() const { return reduced_; }
 
     // Render-only use (lumatrim-render, the export): the full source is decoded only when a

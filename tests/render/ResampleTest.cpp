@@ -31,7 +31,7 @@ std::vector<Taps> referenceTaps(int outSize, double start, double length, int so
 {
     const double scale = length / outSize;
     const double stretch = std::max(scale, 1.0);
-    std::vector<Taps> all(size_t(outSize));
+    std::vector<Taps> all(static_cast<size_t>(outSize));
     for (int j = 0; j < outSize; ++j) {
         const double centre = start + (j + 0.5) * scale;
         double sum = 0;
@@ -120,8 +120,9 @@ TEST(ResampleArea, MatchesThePlainLanczosFilterWithinOne)
             ASSERT_EQ(actual.size(), c.out);
             EXPECT_LE(maxChannelDifference(expected, actual), 1)
                 << c.source.width() << "x" << c.source.height() << " to " << c.out.width() << "x" << c.out.height();
-            // Rounding differs only where the exact value lies next to a half.
-            EXPECT_LE(differingValues(expected, actual), std::max(2, c.out.width() * c.out.height() * 3 / 20))
+            // Rounding differs only where the exact value lies next to a half: about 1 value in
+            // 100 (a rounding or a phase off by half would change every second one).
+            EXPECT_LE(differingValues(expected, actual), std::max(4, c.out.width() * c.out.height() * 3 / 50))
                 << c.source.width() << "x" << c.source.height();
         }
     }
@@ -204,7 +205,7 @@ TEST(SourceReduction, LeavesAtLeastTwiceTheOutputInBothDirections)
         {{300, 200}, 600, true, false, {}, 1},                   // enlarged
         {{300, 200}, 600, true, true, {}, 1},                    // kept at its size
         {{6000, 4000}, 600, true, true, {0, 0, 2400, 4000}, 2},  // the crop area counts, not the picture
-        {{6000, 4000}, 100, true, true, {0, 0, 2400, 300}, 1},   // its short side leaves too little
+        {{6000, 4000}, 100, true, true, {0, 0, 1600, 30}, 4},    // its short side, rounded up, decides
         {{6000, 4000}, 600, true, true, {7000, 0, 8000, 10}, 4}, // a crop outside is the whole
     };
     for (const auto& c : cases) {

@@ -19,7 +19,8 @@ namespace {
 
 const QStringList kTemplateKeys = {"NAME",     "BUTTON",    "SIZE",      "OPTIMIZE", "KEEP",   "WATERMARK", "FONTNAME",
                                    "FONTSIZE", "FONTCOLOR", "BOLD",      "ITALIC",   "UNDERLINE", "STRIKEOUT",
-                                   "OPACITY",  "POSITION",  "X",         "Y",        "MASK",   "MARGIN",    "COLOR"};
+                                   "OPACITY",  "POSITION",  "X",         "Y",        "MASK",   "MARGIN",    "COLOR",
+                                   "RESAMPLE"};
 
 QStringList storedSections()
 {
