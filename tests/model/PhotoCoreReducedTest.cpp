@@ -85,24 +85,15 @@ TEST_F(PhotoCoreReduced, RenderOnlyUseGivesTheWindowsPixelsAndDecodesOnlyWhatItN
         EXPECT_EQ(window.ReducedSource().denominator, c.denominator) << c.file << " at " << c.maxSize;
         const bool jpegServesIt = QString(c.file).endsWith(".jpg") && c.denominator > 1;
         EXPECT_EQ(renderOnly.SourceBitmap().isNull(), jpegServesIt) << c.file << " at " << c.maxSize;
+        if (jpegServesIt) {
+            // The JPEG's copy is libjpeg's DCT-scaled decode.
+            const int d = c.denominator;
+            const auto decoded = FormatRegistry::standard().loadReduced(path, [d](QSize) { return d; });
+            EXPECT_EQ(bitmapDifference(decoded->image, window.ReducedSource().image), "") << c.file << " at " << c.maxSize;
+        }
         EXPECT_FALSE(window.SourceBitmap().isNull());
         EXPECT_EQ(renderInfo.CropRect, windowInfo.CropRect);
     }
-}
-
-TEST_F(PhotoCoreReduced, AJpegsReducedCopyIsItsDctScaledDecode)
-{
-    const QString path = writeSource("dct.jpg", detailedPicture(800, 600));
-    TPhotoInfo info(path);
-    info.Resample = true;
-    info.MaxSize = 100;
-    PhotoCore photo;
-    photo.SetPhotoInfo(&info);
-    const auto decoded = FormatRegistry::standard().loadReduced(path, [](QSize) { return 4; });
-    ASSERT_TRUE(decoded);
-    ASSERT_EQ(photo.ReducedSource().denominator, 4);
-    EXPECT_EQ(bitmapDifference(decoded->image, photo.ReducedSource().image), "");
-    EXPECT_EQ(photo.ReducedSource().pictureSize, QSize(800, 600));
 }
 
 TEST_F(PhotoCoreReduced, TheCopyIsRemadeOnlyWhenTheReductionChanges)
