@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to one decoder through the format registry, as a file with the
 // extension LUMATRIM_FUZZ_EXTENSION, in full and, where the format has one, through its
-// reduced decode for the open dialog's preview box. A decoder may only succeed or throw
+// reduced decodes for the open dialog's preview box and for high-quality renders (1/4, or
+// 1/2 or 1/8 by the input's first byte). A decoder may only succeed or throw
 // PictureError.
 #include "formats/FormatRegistry.h"
 #include "formats/ImageConversion.h"
@@ -32,6 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     try {
         (void)FormatRegistry::standard().decodeScaled(name, bytes, QSize(180, 180));
+    } catch (const PictureError&) {
+    }
+    try {
+        const int denominator = size > 0 ? 2 << (data[0] % 3) : 4;
+        (void)FormatRegistry::standard().decodeReduced(name, bytes, [=](QSize) { return denominator; });
     } catch (const PictureError&) {
     }
     return 0;

@@ -279,15 +279,22 @@ std::optional<ScaledImage> FormatRegistry::loadScaled(const QString& fileName, Q
                          [&](std::span<const uint8_t> bytes) { return decodeScaled(fileName, bytes, box); });
 }
 
-std::optional<ReducedImage> FormatRegistry::loadReduced(const QString& fileName, const ReductionChoice& choose) const
+std::optional<ReducedImage> FormatRegistry::decodeReduced(const QString& fileName, std::span<const uint8_t> bytes,
+                                                          const ReductionChoice& choose) const
 {
     const Entry& entry = entryFor(fileName);
     if (!entry.decodeReduced)
         return std::nullopt;
-    return withFileBytes(fileName, [&](std::span<const uint8_t> bytes) {
-        return decodeGuarded(fileName, bytes,
-                             [&] { return std::optional(entry.decodeReduced(PictureFile{fileName, bytes}, choose)); });
-    });
+    return decodeGuarded(fileName, bytes,
+                         [&] { return std::optional(entry.decodeReduced(PictureFile{fileName, bytes}, choose)); });
+}
+
+std::optional<ReducedImage> FormatRegistry::loadReduced(const QString& fileName, const ReductionChoice& choose) const
+{
+    if (!entryFor(fileName).decodeReduced)
+        return std::nullopt;
+    return withFileBytes(fileName,
+                         [&](std::span<const uint8_t> bytes) { return decodeReduced(fileName, bytes, choose); });
 }
 
 QString pictureExtension(const QString& fileName)

@@ -67,6 +67,10 @@ public:
     // reading the file, when the format decodes only in full. Throws PictureError.
     std::optional<ReducedImage> loadReduced(const QString& fileName, const ReductionChoice& choose) const;
 
+    // loadReduced on bytes already in memory.
+    std::optional<ReducedImage> decodeReduced(const QString& fileName, std::span<const uint8_t> bytes,
+                                              const ReductionChoice& choose) const;
+
     const std::vector<Entry>& entries() const { return entries_; }
 
 private:
