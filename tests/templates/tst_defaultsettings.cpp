@@ -11,6 +11,7 @@
 #include "ui/window/FormMain.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
