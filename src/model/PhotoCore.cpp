@@ -44,7 +44,7 @@ void PhotoCore::LoadSource()
     if (!info_)
         return;
     try {
-        useSource(loadPicture(info_->FileName));
+        useSource(loadPicture(info_->FileName, info_->Decoding));
     } catch (const PictureError& e) {
         // A source that cannot be read leaves the photo without a picture, silently.
         sourceError_ = e;
@@ -82,7 +82,7 @@ void PhotoCore::LoadMask()
     if (!info_ || pictureExtension(info_->Mask).isEmpty())
         return;
     try {
-        mask_ = loadPicture(info_->Mask);
+        mask_ = loadPicture(info_->Mask, info_->Decoding);
     } catch (const PictureError& e) {
         // A mask that cannot be read is simply absent; the border is still drawn.
         maskError_ = e;

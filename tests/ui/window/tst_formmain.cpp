@@ -28,7 +28,7 @@ const char* const kPhotoItems[] = {"MenuCurrent", "MenuSave", "MenuEmail", "Menu
                                    "MenuExport", "MenuResize", "MenuCrop", "MenuClockwise", "MenuCounterclockwise",
                                    "MenuColor", "MenuWatermark", "MenuMask", "MenuAdd", "MenuSet", "MenuReload"};
 const char* const kAlwaysItems[] = {"MenuOpen", "MenuReopen", "MenuExit", "MenuManage", "MenuDefault", "MenuZoom",
-                                    "MenuBackground", "MenuIndex", "MenuHome", "MenuAbout"};
+                                    "MenuOrientation", "MenuBackground", "MenuIndex", "MenuHome", "MenuAbout"};
 
 // The captions of a menu in order, separators as "-", shortcuts after a tab.
 QStringList layoutOf(const QMenu* menu)
@@ -103,7 +103,7 @@ private slots:
                  QStringList({"Add to Templates...\tCtrl+A", "Manage Templates...", "-"}));
         QCOMPARE(layoutOf(topMenu(window, QStringLiteral("Options"))),
                  QStringList({"Default Settings...\tCtrl+D", "Set as Default Settings", "Reload Default Settings", "-",
-                              "Zoom", "Background Color..."}));
+                              "Zoom", "Turn Photos as the Camera Held Them", "Background Color..."}));
         QCOMPARE(layoutOf(window.Item(QStringLiteral("MenuZoom"))->menu()),
                  QStringList({"33%", "50%", "66%", "Actual Size", "150%", "200%", "300%"}));
         QCOMPARE(layoutOf(topMenu(window, QStringLiteral("Help"))),

@@ -1,0 +1,127 @@
+#include "Orientation.h"
+
+#include "ImageConversion.h"
+#include "ImageLimits.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+int validOrientation(long value)
+{
+    return value >= 1 && value <= 8 ? int(value) : 1;
+}
+
+namespace {
+
+template <int N>
+struct Pixel {
+    uint8_t bytes[N];
+};
+
+template <int N>
+void mirrorRow(uint8_t* row, int width)
+{
+    auto* pixels = reinterpret_cast<Pixel<N>*>(row);
+    std::reverse(pixels, pixels + width);
+}
+
+// Orientations 2, 3 and 4: rows mirrored, exchanged, or both, in the image's own memory.
+template <int N>
+void turnInPlace(QImage& image, int orientation)
+{
+    const int width = image.width();
+    const int height = image.height();
+    const size_t rowBytes = size_t(width) * N;
+    uint8_t* const first = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    auto row = [&](int y) { return first + stride * y; };
+    if (orientation == 2) {
+        for (int y = 0; y < height; ++y)
+            mirrorRow<N>(row(y), width);
+        return;
+    }
+    for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+        std::swap_ranges(row(top), row(top) + rowBytes, row(bottom));
+        if (orientation == 3) {
+            mirrorRow<N>(row(top), width);
+            mirrorRow<N>(row(bottom), width);
+        }
+    }
+    if (orientation == 3 && height % 2 == 1)
+        mirrorRow<N>(row(height / 2), width);
+}
+
+// Orientations 5 to 8 into a picture of exchanged sides. Output pixel (x, y) comes from stored
+// column y (or width - 1 - y) of stored row x (or height - 1 - x). The output is written in
+// square tiles, so that the stored rows one tile reads stay in the cache while it is written.
+template <int N>
+void turnQuarter(const QImage& stored, QImage& turned, int orientation)
+{
+    constexpr int kTile = 32;
+    const int storedWidth = stored.width();
+    const int storedHeight = stored.height();
+    const bool columnsReversed = orientation == 7 || orientation == 8;
+    const bool rowsReversed = orientation == 6 || orientation == 7;
+    // The stored row each output column reads.
+    std::vector<const uint8_t*> sourceRow(static_cast<size_t>(storedHeight));
+    for (int x = 0; x < storedHeight; ++x)
+        sourceRow[size_t(x)] = stored.constScanLine(rowsReversed ? storedHeight - 1 - x : x);
+    uint8_t* const out = turned.bits();
+    const qsizetype outStride = turned.bytesPerLine();
+    for (int y0 = 0; y0 < storedWidth; y0 += kTile) {
+        const int y1 = std::min(storedWidth, y0 + kTile);
+        for (int x0 = 0; x0 < storedHeight; x0 += kTile) {
+            const int x1 = std::min(storedHeight, x0 + kTile);
+            for (int y = y0; y < y1; ++y) {
+                const size_t column = size_t(columnsReversed ? storedWidth - 1 - y : y) * N;
+                uint8_t* d = out + outStride * y + size_t(x0) * N;
+                const uint8_t* const* s = sourceRow.data() + x0;
+                for (int x = x0; x < x1; ++x, d += N, ++s)
+                    std::memcpy(d, *s + column, N);
+            }
+        }
+    }
+}
+
+template <int N>
+QImage turn(QImage image, int orientation)
+{
+    if (orientation <= 4) {
+        if (image.bits() == nullptr) // the copy of a shared image found no memory
+            throw notEnoughMemory(image.width(), image.height());
+        turnInPlace<N>(image, orientation);
+        return image;
+    }
+    QImage turned(image.height(), image.width(), image.format());
+    if (turned.isNull())
+        throw notEnoughMemory(image.height(), image.width());
+    turned.setColorTable(image.colorTable());
+    turned.setDotsPerMeterX(image.dotsPerMeterY());
+    turned.setDotsPerMeterY(image.dotsPerMeterX());
+    turnQuarter<N>(image, turned, orientation);
+    return turned;
+}
+
+} // namespace
+
+QImage orientImage(QImage stored, int orientation)
+{
+    orientation = validOrientation(orientation);
+    if (orientation == 1 || stored.isNull())
+        return stored;
+    switch (stored.depth()) {
+    case 8: return turn<1>(std::move(stored), orientation);
+    case 16: return turn<2>(std::move(stored), orientation);
+    case 24: return turn<3>(std::move(stored), orientation);
+    case 32: return turn<4>(std::move(stored), orientation);
+    case 48: return turn<6>(std::move(stored), orientation);
+    case 64: return turn<8>(std::move(stored), orientation);
+    default: break;
+    }
+    // Fewer than 8 bits a pixel: turned as the 24-bit bitmap every photo becomes anyway.
+    QImage bitmap = toRenderedBitmap(stored);
+    stored = QImage();
+    return turn<3>(std::move(bitmap), orientation);
+}
