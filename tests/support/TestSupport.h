@@ -53,9 +53,16 @@ QString corpusFile(const char* relative);
 // The picture files of corpus/<ext>/ (reference decodes left out), sorted by name; a missing
 // folder fails the test, naming it.
 QStringList corpusFiles(const QString& extension);
-// The reference decode of a corpus file: NAME.ref-rgb.png where it exists (alpha dropped),
-// else NAME.ref.png, else an empty string.
-QString referenceFor(const QString& pictureFile);
+// A JPEG file's bytes with an APP1 EXIF segment recording the orientation right after its
+// start marker, as cameras write it.
+QByteArray withExifOrientation(const QByteArray& jpeg, int orientation);
+// Writes the picture as a JPEG recording the orientation; returns the path.
+QString writeJpegWithOrientation(const QString& path, const QImage& picture, int orientation);
+
+// The reference decode of a corpus file: for a picture decoded upright, NAME.upright.ref.png
+// where it exists (a file recording its camera's orientation); else NAME.ref-rgb.png where it
+// exists (alpha dropped), else NAME.ref.png (the pixels as stored), else an empty string.
+QString referenceFor(const QString& pictureFile, bool upright = true);
 // Reads a reference PNG as a 24-bit blue-green-red bitmap, without gamma correction.
 QImage loadReference(const QString& referenceFile);
 // Writes a decode that did not match next to the build, for inspection; returns its path.
