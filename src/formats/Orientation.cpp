@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 int validOrientation(long value)
@@ -53,11 +55,30 @@ void turnInPlace(QImage& image, int orientation)
         mirrorRow<N>(row(height / 2), width);
 }
 
-// Orientations 5 to 8 into a picture of exchanged sides. Output pixel (x, y) comes from stored
-// column y (or width - 1 - y) of stored row x (or height - 1 - x). The output is written in
-// square tiles, so that the stored rows one tile reads stay in the cache while it is written.
+// Copies one pixel. Three-byte pixels move as one four-byte word where the byte after
+// either end belongs to the same row (it is overwritten by the next pixel, or is padding).
 template <int N>
-void turnQuarter(const QImage& stored, QImage& turned, int orientation)
+inline void movePixel(uint8_t* d, const uint8_t* s, bool wide)
+{
+    if constexpr (N == 3) {
+        if (wide) {
+            uint32_t word;
+            std::memcpy(&word, s, 4);
+            std::memcpy(d, &word, 4);
+            return;
+        }
+    }
+    (void)wide;
+    std::memcpy(d, s, N);
+}
+
+// Orientations 5 to 8 into a picture of exchanged sides, output rows [firstRow, endRow).
+// Output pixel (x, y) comes from stored column y (or width - 1 - y) of stored row x (or
+// height - 1 - x). The output is written in square tiles, so that the stored rows one tile
+// reads stay in the cache while it is written.
+template <int N>
+void turnQuarter(const QImage& stored, uint8_t* const out, qsizetype outStride, int orientation, int firstRow,
+                 int endRow)
 {
     constexpr int kTile = 32;
     const int storedWidth = stored.width();
@@ -68,21 +89,56 @@ void turnQuarter(const QImage& stored, QImage& turned, int orientation)
     std::vector<const uint8_t*> sourceRow(static_cast<size_t>(storedHeight));
     for (int x = 0; x < storedHeight; ++x)
         sourceRow[size_t(x)] = stored.constScanLine(rowsReversed ? storedHeight - 1 - x : x);
-    uint8_t* const out = turned.bits();
-    const qsizetype outStride = turned.bytesPerLine();
-    for (int y0 = 0; y0 < storedWidth; y0 += kTile) {
-        const int y1 = std::min(storedWidth, y0 + kTile);
+    const bool storedPadded = stored.bytesPerLine() > qsizetype(storedWidth) * N;
+    for (int y0 = firstRow; y0 < endRow; y0 += kTile) {
+        const int y1 = std::min(endRow, y0 + kTile);
         for (int x0 = 0; x0 < storedHeight; x0 += kTile) {
             const int x1 = std::min(storedHeight, x0 + kTile);
+            // The last output column is written narrow: the byte after it is the next row's.
+            const int wideEnd = std::min(x1, storedHeight - 1);
             for (int y = y0; y < y1; ++y) {
-                const size_t column = size_t(columnsReversed ? storedWidth - 1 - y : y) * N;
+                const int storedColumn = columnsReversed ? storedWidth - 1 - y : y;
+                const size_t column = size_t(storedColumn) * N;
+                // Reading a word at the stored row's last pixel needs a byte of padding after it.
+                const bool wide = storedColumn + 1 < storedWidth || storedPadded;
                 uint8_t* d = out + outStride * y + size_t(x0) * N;
                 const uint8_t* const* s = sourceRow.data() + x0;
-                for (int x = x0; x < x1; ++x, d += N, ++s)
-                    std::memcpy(d, *s + column, N);
+                int x = x0;
+                for (; x < wideEnd; ++x, d += N, ++s)
+                    movePixel<N>(d, *s + column, wide);
+                for (; x < x1; ++x, d += N, ++s)
+                    movePixel<N>(d, *s + column, false);
             }
         }
     }
+}
+
+// The quarter turns in bands of output rows, one thread a band on up to four cores.
+template <int N>
+void turnQuarterInBands(const QImage& stored, QImage& turned, int orientation)
+{
+    const int rows = turned.height();
+    // Taken once: the threads share the pixels, not the image.
+    uint8_t* const out = turned.bits();
+    const qsizetype outStride = turned.bytesPerLine();
+    const int bands = std::clamp(int(std::thread::hardware_concurrency()), 1, std::min(4, rows / 64 + 1));
+    std::vector<std::thread> helpers;
+    const int perBand = (rows + bands - 1) / bands;
+    try {
+        for (int band = 1; band < bands; ++band)
+            helpers.emplace_back([&, band] {
+                turnQuarter<N>(stored, out, outStride, orientation, band * perBand,
+                               std::min(rows, (band + 1) * perBand));
+            });
+    } catch (const std::system_error&) {
+        // No thread to be had: the bands not started are turned on this one.
+    }
+    const int started = int(helpers.size()) + 1;
+    turnQuarter<N>(stored, out, outStride, orientation, 0, std::min(rows, perBand));
+    if (started < bands)
+        turnQuarter<N>(stored, out, outStride, orientation, started * perBand, rows);
+    for (std::thread& helper : helpers)
+        helper.join();
 }
 
 template <int N>
@@ -100,7 +156,7 @@ QImage turn(QImage image, int orientation)
     turned.setColorTable(image.colorTable());
     turned.setDotsPerMeterX(image.dotsPerMeterY());
     turned.setDotsPerMeterY(image.dotsPerMeterX());
-    turnQuarter<N>(image, turned, orientation);
+    turnQuarterInBands<N>(image, turned, orientation);
     return turned;
 }
 

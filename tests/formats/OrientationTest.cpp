@@ -119,6 +119,11 @@ TEST(Orientation, AnImageSharedWithAnotherIsLeftAlone)
 
 // ---- EXIF blocks, well formed and not -----------------------------------------------------
 
+QByteArray bytesOf(std::initializer_list<char> list)
+{
+    return QByteArray(list.begin(), qsizetype(list.size()));
+}
+
 // A TIFF structure of one directory in either byte order, after "Exif\0\0" unless bare:
 // entries of (tag, type, count, value in the first bytes of the value field).
 struct Entry {
@@ -130,7 +135,7 @@ QByteArray exifBlock(const std::vector<Entry>& entries, bool bigEndian = false, 
 {
     QByteArray b = bare ? QByteArray() : QByteArray("Exif\0\0", 6);
     const int base = int(b.size());
-    auto put16 = [&](uint16_t v) { b += bigEndian ? QByteArray{char(v >> 8), char(v)} : QByteArray{char(v), char(v >> 8)}; };
+    auto put16 = [&](uint16_t v) { b += bigEndian ? bytesOf({char(v >> 8), char(v)}) : bytesOf({char(v), char(v >> 8)}); };
     auto put32 = [&](uint32_t v) {
         if (bigEndian) {
             put16(uint16_t(v >> 16));
@@ -214,7 +219,7 @@ TEST(ExifOrientation, ReadsTheFirstDirectorysOrientationAndOnlyAValidOne)
 
 QByteArray bigEndian32(uint32_t v)
 {
-    return QByteArray{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    return bytesOf({char(v >> 24), char(v >> 16), char(v >> 8), char(v)});
 }
 
 // The 3 x 2 test picture as a JPEG (quality 100) with the block in an APP1 segment.
@@ -224,7 +229,7 @@ QByteArray jpegWith(const QByteArray& block, const QImage& picture)
     writeJpeg(picture, path);
     const QByteArray plain = readFileBytes(path);
     const int length = int(block.size()) + 2;
-    return plain.left(2) + QByteArray{'\xFF', '\xE1', char(length >> 8), char(length)} + block + plain.mid(2);
+    return plain.left(2) + bytesOf({'\xFF', '\xE1', char(length >> 8), char(length)}) + block + plain.mid(2);
 }
 
 // The picture as a PNG with the block (without its Exif header) in an eXIf chunk after IHDR.
