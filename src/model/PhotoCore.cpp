@@ -82,7 +82,8 @@ void PhotoCore::LoadMask()
     if (!info_ || pictureExtension(info_->Mask).isEmpty())
         return;
     try {
-        mask_ = loadPicture(info_->Mask, info_->Decoding);
+        // A mask is shown upright whatever the photo's choice, as the mask list shows it.
+        mask_ = loadPicture(info_->Mask);
     } catch (const PictureError& e) {
         // A mask that cannot be read is simply absent; the border is still drawn.
         maskError_ = e;
