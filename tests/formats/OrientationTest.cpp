@@ -405,4 +405,15 @@ TEST(StoredOrientation, CorpusFilesRecordingAnOrientationMatchTheirUprightOrStor
     }
 }
 
+TEST(StoredOrientation, HeifKeepsItsOwnTransformsOnlyWhenTurningIsOn)
+{
+    SKIP_WITHOUT_CORPUS();
+    // A 64 x 64 picture whose clean-aperture box shows 32 x 32 of it.
+    const QString file = corpusFile("heif/libheif_fuzz_hevc32.heif");
+    const auto upright = loadPicture(file);
+    const auto stored = loadPicture(file, kAsStored);
+    EXPECT_EQ(QSize(upright->width(), upright->height()), QSize(32, 32));
+    EXPECT_EQ(QSize(stored->width(), stored->height()), QSize(64, 64));
+}
+
 } // namespace

@@ -5,6 +5,7 @@
 #include "FontChooser.h"
 #include "MessageBox.h"
 #include "OpenPictureDialog.h"
+#include "PreviewLoader.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
