@@ -17,16 +17,45 @@ int validOrientation(long value)
 
 namespace {
 
-template <int N>
-struct Pixel {
-    uint8_t bytes[N];
-};
-
-template <int N>
-void mirrorRow(uint8_t* row, int width)
+// Runs work(first, end) over [0, count) in up to four bands, one thread a band (as many as
+// there are cores, and only for enough rows to pay for a thread).
+template <typename Work>
+void inBands(int count, const Work& work)
 {
-    auto* pixels = reinterpret_cast<Pixel<N>*>(row);
-    std::reverse(pixels, pixels + width);
+    const int bands = std::clamp(int(std::thread::hardware_concurrency()), 1, std::min(4, count / 64 + 1));
+    const int perBand = (count + bands - 1) / bands;
+    std::vector<std::thread> helpers;
+    try {
+        for (int band = 1; band < bands; ++band)
+            helpers.emplace_back([&work, band, perBand, count] {
+                work(band * perBand, std::min(count, (band + 1) * perBand));
+            });
+    } catch (const std::system_error&) {
+        // No thread to be had: the bands not started are done on this one.
+    }
+    const int started = int(helpers.size()) + 1;
+    work(0, std::min(count, perBand));
+    if (started < bands)
+        work(std::min(count, started * perBand), count);
+    for (std::thread& helper : helpers)
+        helper.join();
+}
+
+// Writes the width pixels of from into to in reverse order. from holds a spare word after
+// its pixels, so three-byte pixels move as words; the last one written stays narrow.
+template <int N>
+void reverseInto(uint8_t* to, const uint8_t* from, int width)
+{
+    int x = 0;
+    if constexpr (N == 3) {
+        for (; x + 1 < width; ++x) {
+            uint32_t word;
+            std::memcpy(&word, from + size_t(width - 1 - x) * 3, 4);
+            std::memcpy(to + size_t(x) * 3, &word, 4);
+        }
+    }
+    for (; x < width; ++x)
+        std::memcpy(to + size_t(x) * N, from + size_t(width - 1 - x) * N, N);
 }
 
 // Orientations 2, 3 and 4: rows mirrored, exchanged, or both, in the image's own memory.
@@ -38,21 +67,38 @@ void turnInPlace(QImage& image, int orientation)
     const size_t rowBytes = size_t(width) * N;
     uint8_t* const first = image.bits();
     const qsizetype stride = image.bytesPerLine();
-    auto row = [&](int y) { return first + stride * y; };
+    auto row = [first, stride](int y) { return first + stride * y; };
     if (orientation == 2) {
-        for (int y = 0; y < height; ++y)
-            mirrorRow<N>(row(y), width);
+        inBands(height, [&](int from, int to) {
+            std::vector<uint8_t> kept(rowBytes + 4);
+            for (int y = from; y < to; ++y) {
+                std::memcpy(kept.data(), row(y), rowBytes);
+                reverseInto<N>(row(y), kept.data(), width);
+            }
+        });
         return;
     }
-    for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
-        std::swap_ranges(row(top), row(top) + rowBytes, row(bottom));
-        if (orientation == 3) {
-            mirrorRow<N>(row(top), width);
-            mirrorRow<N>(row(bottom), width);
+    // Row top and row height - 1 - top change places, mirrored for a half turn.
+    inBands(height / 2, [&](int from, int to) {
+        std::vector<uint8_t> upper(rowBytes + 4);
+        std::vector<uint8_t> lower(rowBytes + 4);
+        for (int top = from; top < to; ++top) {
+            uint8_t* const bottom = row(height - 1 - top);
+            if (orientation == 4) {
+                std::swap_ranges(row(top), row(top) + rowBytes, bottom);
+                continue;
+            }
+            std::memcpy(upper.data(), row(top), rowBytes);
+            std::memcpy(lower.data(), bottom, rowBytes);
+            reverseInto<N>(row(top), lower.data(), width);
+            reverseInto<N>(bottom, upper.data(), width);
         }
+    });
+    if (orientation == 3 && height % 2 == 1) {
+        std::vector<uint8_t> kept(rowBytes + 4);
+        std::memcpy(kept.data(), row(height / 2), rowBytes);
+        reverseInto<N>(row(height / 2), kept.data(), width);
     }
-    if (orientation == 3 && height % 2 == 1)
-        mirrorRow<N>(row(height / 2), width);
 }
 
 // Copies one pixel. Three-byte pixels move as one four-byte word where the byte after
@@ -113,32 +159,14 @@ void turnQuarter(const QImage& stored, uint8_t* const out, qsizetype outStride, 
     }
 }
 
-// The quarter turns in bands of output rows, one thread a band on up to four cores.
+// The quarter turns, the output rows in bands.
 template <int N>
 void turnQuarterInBands(const QImage& stored, QImage& turned, int orientation)
 {
-    const int rows = turned.height();
     // Taken once: the threads share the pixels, not the image.
     uint8_t* const out = turned.bits();
     const qsizetype outStride = turned.bytesPerLine();
-    const int bands = std::clamp(int(std::thread::hardware_concurrency()), 1, std::min(4, rows / 64 + 1));
-    std::vector<std::thread> helpers;
-    const int perBand = (rows + bands - 1) / bands;
-    try {
-        for (int band = 1; band < bands; ++band)
-            helpers.emplace_back([&, band] {
-                turnQuarter<N>(stored, out, outStride, orientation, band * perBand,
-                               std::min(rows, (band + 1) * perBand));
-            });
-    } catch (const std::system_error&) {
-        // No thread to be had: the bands not started are turned on this one.
-    }
-    const int started = int(helpers.size()) + 1;
-    turnQuarter<N>(stored, out, outStride, orientation, 0, std::min(rows, perBand));
-    if (started < bands)
-        turnQuarter<N>(stored, out, outStride, orientation, started * perBand, rows);
-    for (std::thread& helper : helpers)
-        helper.join();
+    inBands(turned.height(), [&](int from, int to) { turnQuarter<N>(stored, out, outStride, orientation, from, to); });
 }
 
 template <int N>
