@@ -16,6 +16,7 @@
 #include <vector>
 
 #include <tiffio.h>
+#include <webp/encode.h>
 #include <zlib.h>
 
 namespace {
@@ -246,15 +247,41 @@ QByteArray pngWith(const QByteArray& block, const QImage& picture)
     return plain.left(33) + chunk + plain.mid(33); // signature and IHDR take 33 bytes
 }
 
+QByteArray littleEndian32(uint32_t v)
+{
+    return bytesOf({char(v), char(v >> 8), char(v >> 16), char(v >> 24)});
+}
+
+// The picture as a lossless WebP in the extended layout: VP8X announcing EXIF, the picture's
+// VP8L chunk, then the block (without its Exif header) in an EXIF chunk.
+QByteArray webpWith(const QByteArray& block, const QImage& picture)
+{
+    uint8_t* encoded = nullptr;
+    const size_t size = WebPEncodeLosslessBGR(picture.constBits(), picture.width(), picture.height(),
+                                              int(picture.bytesPerLine()), &encoded);
+    const QByteArray simple(reinterpret_cast<const char*>(encoded), qsizetype(size));
+    WebPFree(encoded);
+    const uint32_t w = uint32_t(picture.width() - 1);
+    const uint32_t h = uint32_t(picture.height() - 1);
+    QByteArray body = "WEBPVP8X" + littleEndian32(10) + bytesOf({0x08, 0, 0, 0, char(w), char(w >> 8), char(w >> 16),
+                                                                 char(h), char(h >> 8), char(h >> 16)});
+    body += simple.mid(12); // the VP8L chunk
+    const QByteArray data = block.startsWith(QByteArray("Exif\0\0", 6)) ? block.mid(6) : block;
+    body += "EXIF" + littleEndian32(uint32_t(data.size())) + data;
+    if (data.size() % 2)
+        body += '\0';
+    return "RIFF" + littleEndian32(uint32_t(body.size())) + body;
+}
+
 struct FormatCase {
     const char* extension;
     std::function<QByteArray(const QByteArray&, const QImage&)> make;
 };
 
-TEST(StoredOrientation, JpegAndPngAreTurnedAsTheirBlockSaysAndOtherwiseKeptAsStored)
+TEST(StoredOrientation, JpegPngAndWebpAreTurnedAsTheirBlockSaysAndOtherwiseKeptAsStored)
 {
     const QImage picture = patterned(3, 2, QImage::Format_BGR888);
-    const FormatCase formats[] = {{"jpg", jpegWith}, {"png", pngWith}};
+    const FormatCase formats[] = {{"jpg", jpegWith}, {"png", pngWith}, {"webp", webpWith}};
     for (const FormatCase& format : formats) {
         const QString name = QStringLiteral("photo.") + format.extension;
         for (const BlockCase& c : blockCases()) {
