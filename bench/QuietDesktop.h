@@ -9,7 +9,7 @@
 // ends the run, since a benchmark that meets one measures the wrong thing.
 class QuietDesktop final : public Desktop {
 public:
-    QString openPicture(QWidget*, const QString&) override { return {}; }
+    QString openPicture(QWidget*, const QString&, DecodeOptions = {}) override { return {}; }
     QString savePicture(QWidget*, const QString&) override { return {}; }
     std::optional<QColor> chooseColor(QWidget*, const QColor&) override { return std::nullopt; }
     std::optional<TFont> chooseFont(QWidget*, const TFont&) override { return std::nullopt; }

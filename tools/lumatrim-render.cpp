@@ -7,6 +7,7 @@
 #include "formats/RegularFile.h"
 #include "model/BitmapMemory.h"
 #include "model/KeyValueFile.h"
+#include "model/OrientationChoice.h"
 #include "model/PhotoCore.h"
 #include "model/ProgramFolder.h"
 
@@ -34,6 +35,8 @@ const char* const kUsage =
     "  --contrast N  --brightness N  --red N  --green N  --blue N  --grayscale  --negative\n"
     "  --decode-only        write the decoded source, converted to 24 bits, without the pipeline\n"
     "  --thumbnail          write the 32 x 32 thumbnail instead of the rendered photo\n"
+    "  --stored-orientation the pixels as the file stores them, without the turn its camera\n"
+    "                       recorded (default: as the program folder's lumatrim.dat chooses)\n"
     "  -h, --help           print this usage and exit\n"
     "OUTPUT by extension: .jpg or .jpeg (JPEG), .ppm (binary P6) or .bmp (24-bit).\n";
 
@@ -52,6 +55,7 @@ struct Options {
     bool negative = false;
     bool decodeOnly = false;
     bool thumbnail = false;
+    bool storedOrientation = false;
     bool help = false;
 };
 
@@ -100,6 +104,7 @@ Options parse(const QStringList& args)
         else if (a == "--negative") o.negative = true;
         else if (a == "--decode-only") o.decodeOnly = true;
         else if (a == "--thumbnail") o.thumbnail = true;
+        else if (a == "--stored-orientation") o.storedOrientation = true;
         else if (a.startsWith("--")) throw UsageError("unknown option " + a.toStdString());
         else positional << a;
     }
@@ -216,6 +221,8 @@ void requireSettingsFile(const QString& path)
 void run(const Options& o)
 {
     TPhotoInfo info(o.source);
+    // Decoded as a photo opened in the program now would be, unless told to keep it as stored.
+    info.Decoding = o.storedOrientation ? DecodeOptions{.upright = false} : loadOrientationChoice(settingsFilePath());
     if (!o.settingsFile.isEmpty()) {
         requireSettingsFile(o.settingsFile);
         takeFileNotices(); // the program folder's settings give way to these
@@ -236,7 +243,7 @@ void run(const Options& o)
     info.Negative = info.Negative || o.negative;
 
     if (o.thumbnail) {
-        writeOutput(info.CreateThumbnail(*loadPicture(o.source), 32, 32), o.output);
+        writeOutput(info.CreateThumbnail(*loadPicture(o.source, info.Decoding), 32, 32), o.output);
         return;
     }
     PhotoCore photo;

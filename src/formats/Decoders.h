@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DecodeOptions.h"
 #include "Picture.h"
 #include "ReducedImage.h"
 
@@ -10,16 +11,19 @@
 #include <memory>
 #include <span>
 
-// What a decoder reads: the whole file's bytes, and its path for formats that look for a
-// companion file beside it (the Dr. Halo palette).
+// What a decoder reads: the whole file's bytes, its path for formats that look for a
+// companion file beside it (the Dr. Halo palette), and how to decode it.
 struct PictureFile {
     QString path;
     std::span<const uint8_t> bytes;
+    DecodeOptions options = {};
 };
 
 // One decoder a file, each turning a file's bytes into pixels as the file stores them (top
-// row first, orientation metadata not applied, no gamma or color management; HEIF and
-// JPEG XL apply the turns their own headers give, as their libraries require). Every
+// row first, no gamma or color management). The orientation a camera records beside the
+// pixels is not applied here: the registry reads it (StoredOrientation.h) and turns the
+// picture. HEIF and JPEG XL carry theirs in the format itself, and their libraries apply it
+// unless options.upright is off. Every
 // failure is a PictureError. The format registry is the only place that maps extensions to
 // these functions.
 QImage decodeBmp(const PictureFile& file);   // bmp, dib, rle

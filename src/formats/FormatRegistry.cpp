@@ -1,7 +1,9 @@
 #include "FormatRegistry.h"
 
+#include "Orientation.h"
 #include "PictureError.h"
 #include "RegularFile.h"
+#include "StoredOrientation.h"
 
 #include <QFileInfo>
 
@@ -94,6 +96,15 @@ void registerStandardFormats(FormatRegistry& registry)
                      row.decodeScaled);
     for (const char* jpeg : {"jfif", "jpg", "jpe", "jpeg"})
         registry.setReducedDecoder(QString::fromLatin1(jpeg), decodeJpegReduced);
+    // The formats that record the camera's orientation beside their pixels.
+    const std::pair<const char*, int (*)(const PictureFile&)> orientations[] = {
+        {"jfif", jpegOrientation}, {"jpg", jpegOrientation}, {"jpe", jpegOrientation},
+        {"jpeg", jpegOrientation}, {"tiff", tiffOrientation}, {"tif", tiffOrientation},
+        {"png", pngOrientation},   {"webp", webpOrientation}, {"psd", psdOrientation},
+        {"pdd", psdOrientation},
+    };
+    for (const auto& [extension, reader] : orientations)
+        registry.readOrientationWith(QString::fromLatin1(extension), reader);
 }
 
 } // namespace
@@ -111,7 +122,18 @@ const FormatRegistry& FormatRegistry::standard()
 void FormatRegistry::add(const QString& extension, const QString& description, Decoder decode,
                          ScaledDecoder decodeScaled)
 {
-    entries_.push_back(Entry{extension.toLower(), description, std::move(decode), std::move(decodeScaled)});
+    entries_.push_back(Entry{extension.toLower(), description, std::move(decode), std::move(decodeScaled), {}});
+}
+
+void FormatRegistry::readOrientationWith(const QString& extension, OrientationReader reader)
+{
+    const QString key = extension.toLower();
+    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+        if (it->extension == key) {
+            it->orientation = std::move(reader);
+            return;
+        }
+    }
 }
 
 void FormatRegistry::setReducedDecoder(const QString& extension, ReducedDecoder decodeReduced)
@@ -242,13 +264,38 @@ const FormatRegistry::Entry& FormatRegistry::entryFor(const QString& fileName) c
     return *entry;
 }
 
-std::unique_ptr<Picture> FormatRegistry::decode(const QString& fileName, std::span<const uint8_t> bytes) const
+namespace {
+
+// The orientation to apply to a decode of the file: 1 when the pixels are wanted as stored
+// or the format records none.
+int orientationToApply(const FormatRegistry::Entry& entry, const PictureFile& file)
 {
-    const Entry& entry = entryFor(fileName);
-    return decodeGuarded(fileName, bytes, [&] { return entry.decode(PictureFile{fileName, bytes}); });
+    if (!file.options.upright || !entry.orientation)
+        return 1;
+    return validOrientation(entry.orientation(file));
 }
 
-std::unique_ptr<Picture> FormatRegistry::load(const QString& fileName) const
+} // namespace
+
+std::unique_ptr<Picture> FormatRegistry::decode(const QString& fileName, std::span<const uint8_t> bytes,
+                                                DecodeOptions options) const
+{
+    const Entry& entry = entryFor(fileName);
+    const PictureFile file{fileName, bytes, options};
+    return decodeGuarded(fileName, bytes, [&] {
+        std::unique_ptr<Picture> picture = entry.decode(file);
+        const int orientation = orientationToApply(entry, file);
+        const auto* raster = dynamic_cast<const RasterPicture*>(picture.get());
+        if (orientation == 1 || !raster)
+            return picture;
+        // The decode's own pixels are turned: the picture lets go of them first.
+        QImage stored = raster->image();
+        picture.reset();
+        return std::unique_ptr<Picture>(std::make_unique<RasterPicture>(orientImage(std::move(stored), orientation)));
+    });
+}
+
+std::unique_ptr<Picture> FormatRegistry::load(const QString& fileName, DecodeOptions options) const
 {
     // The extension decides before the file is touched. Only a name of no known extension is
     // looked at first, so that a folder (one dropped on the window, say) is named as such; a
@@ -258,43 +305,60 @@ std::unique_ptr<Picture> FormatRegistry::load(const QString& fileName) const
             throw PictureError::cannotOpen(fileName, QString::fromLatin1(kFolderReason));
     }
     entryFor(fileName);
-    return withFileBytes(fileName, [&](std::span<const uint8_t> bytes) { return decode(fileName, bytes); });
+    return withFileBytes(fileName, [&](std::span<const uint8_t> bytes) { return decode(fileName, bytes, options); });
 }
 
 std::optional<ScaledImage> FormatRegistry::decodeScaled(const QString& fileName, std::span<const uint8_t> bytes,
-                                                        QSize box) const
+                                                        QSize box, DecodeOptions options) const
 {
     const Entry& entry = entryFor(fileName);
     if (!entry.decodeScaled)
         return std::nullopt;
-    return decodeGuarded(fileName, bytes,
-                         [&] { return std::optional(entry.decodeScaled(PictureFile{fileName, bytes}, box)); });
+    const PictureFile file{fileName, bytes, options};
+    return decodeGuarded(fileName, bytes, [&] {
+        const int orientation = orientationToApply(entry, file);
+        // The box holds the turned picture: the stored one is reduced for the box turned alike.
+        ScaledImage scaled = entry.decodeScaled(file, orientedSize(box, orientation));
+        scaled.image = orientImage(std::move(scaled.image), orientation);
+        scaled.pictureSize = orientedSize(scaled.pictureSize, orientation);
+        return std::optional(std::move(scaled));
+    });
 }
 
-std::optional<ScaledImage> FormatRegistry::loadScaled(const QString& fileName, QSize box) const
+std::optional<ScaledImage> FormatRegistry::loadScaled(const QString& fileName, QSize box, DecodeOptions options) const
 {
     if (!entryFor(fileName).decodeScaled)
         return std::nullopt;
     return withFileBytes(fileName,
-                         [&](std::span<const uint8_t> bytes) { return decodeScaled(fileName, bytes, box); });
+                         [&](std::span<const uint8_t> bytes) { return decodeScaled(fileName, bytes, box, options); });
 }
 
 std::optional<ReducedImage> FormatRegistry::decodeReduced(const QString& fileName, std::span<const uint8_t> bytes,
-                                                          const ReductionChoice& choose) const
+                                                          const ReductionChoice& choose, DecodeOptions options) const
 {
     const Entry& entry = entryFor(fileName);
     if (!entry.decodeReduced)
         return std::nullopt;
-    return decodeGuarded(fileName, bytes,
-                         [&] { return std::optional(entry.decodeReduced(PictureFile{fileName, bytes}, choose)); });
+    const PictureFile file{fileName, bytes, options};
+    return decodeGuarded(fileName, bytes, [&] {
+        const int orientation = orientationToApply(entry, file);
+        // The reduction is chosen for the picture as it is shown, and the reduced decode is
+        // turned as the full one is.
+        ReductionChoice chooseUpright;
+        if (choose)
+            chooseUpright = [&](QSize stored) { return choose(orientedSize(stored, orientation)); };
+        ReducedImage reduced = entry.decodeReduced(file, chooseUpright);
+        return std::optional(orientReducedImage(std::move(reduced), orientation));
+    });
 }
 
-std::optional<ReducedImage> FormatRegistry::loadReduced(const QString& fileName, const ReductionChoice& choose) const
+std::optional<ReducedImage> FormatRegistry::loadReduced(const QString& fileName, const ReductionChoice& choose,
+                                                        DecodeOptions options) const
 {
     if (!entryFor(fileName).decodeReduced)
         return std::nullopt;
     return withFileBytes(fileName,
-                         [&](std::span<const uint8_t> bytes) { return decodeReduced(fileName, bytes, choose); });
+                         [&](std::span<const uint8_t> bytes) { return decodeReduced(fileName, bytes, choose, options); });
 }
 
 QString pictureExtension(const QString& fileName)
@@ -306,7 +370,7 @@ QString pictureExtension(const QString& fileName)
     return fileName.mid(dot + 1);
 }
 
-std::unique_ptr<Picture> loadPicture(const QString& fileName)
+std::unique_ptr<Picture> loadPicture(const QString& fileName, DecodeOptions options)
 {
-    return FormatRegistry::standard().load(fileName);
+    return FormatRegistry::standard().load(fileName, options);
 }

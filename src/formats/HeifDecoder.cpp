@@ -35,6 +35,9 @@ struct HandleDeleter {
 struct ImageDeleter {
     void operator()(heif_image* image) const { heif_image_release(image); }
 };
+struct DecodingOptionsDeleter {
+    void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
+};
 
 bool isAvifName(const QString& path)
 {
@@ -169,9 +172,15 @@ QImage decodeHeif(const PictureFile& file)
 
     const int luma = heif_image_handle_get_luma_bits_per_pixel(handle.get());
     const bool deep = luma > 8;
+    // The format's own turns, mirrors and crop are applied unless the pixels are wanted as
+    // stored; an EXIF orientation inside a HEIF file is never read, as the format requires.
+    const std::unique_ptr<heif_decoding_options, DecodingOptionsDeleter> options(heif_decoding_options_alloc());
+    if (!options)
+        throw PictureError(PictureReason::kOutOfMemory);
+    options->ignore_transformations = file.options.upright ? 0 : 1;
     heif_image* decoded = nullptr;
     check(heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
-                            deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB, nullptr),
+                            deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB, options.get()),
           file);
     std::unique_ptr<heif_image, ImageDeleter> image(decoded);
 

@@ -83,7 +83,7 @@ QImage decodeJxl(const PictureFile& file)
     JxlDecoder* dec = decoder.get();
     if (JxlDecoderSetParallelRunner(dec, JxlThreadParallelRunner, runner.get()) != JXL_DEC_SUCCESS
         || JxlDecoderSubscribeEvents(dec, JXL_DEC_BASIC_INFO | JXL_DEC_FULL_IMAGE) != JXL_DEC_SUCCESS
-        || JxlDecoderSetKeepOrientation(dec, JXL_FALSE) != JXL_DEC_SUCCESS
+        || JxlDecoderSetKeepOrientation(dec, file.options.upright ? JXL_FALSE : JXL_TRUE) != JXL_DEC_SUCCESS
         || JxlDecoderSetInput(dec, file.bytes.data(), file.bytes.size()) != JXL_DEC_SUCCESS)
         throw PictureError(PictureReason::kOutOfMemory);
     // The input is left open: a file cut short then asks for more input, which names the
@@ -100,8 +100,8 @@ QImage decodeJxl(const PictureFile& file)
             JxlBasicInfo info;
             if (JxlDecoderGetBasicInfo(dec, &info) != JXL_DEC_SUCCESS)
                 throw PictureError(PictureReason::kDamaged);
-            // Orientations 5 to 8 turn the picture by a quarter.
-            const bool turned = info.orientation >= JXL_ORIENT_TRANSPOSE;
+            // Orientations 5 to 8 turn the picture by a quarter, unless it is kept as stored.
+            const bool turned = file.options.upright && info.orientation >= JXL_ORIENT_TRANSPOSE;
             width = turned ? info.ysize : info.xsize;
             height = turned ? info.xsize : info.ysize;
             checkPictureSize(width, height);

@@ -11,13 +11,14 @@
 //   - extra samples (alpha) are dropped as stored, never blended: associated alpha leaves
 //     the colors premultiplied, as the file holds them.
 // Other photometric interpretations (YCbCr outside JPEG, LogLuv, old-style JPEG) go
-// through libtiff's RGBA reader, which converts YCbCr with the file's coefficients. The
-// Orientation tag is not applied: rows are delivered in stored order. libtiff's warnings
-// are silenced; its errors are mapped to a plain reason (tiffReason).
+// through libtiff's RGBA reader, which converts YCbCr with the file's coefficients. Rows are
+// delivered in stored order; tiffOrientation reads the Orientation tag for the registry.
+// libtiff's warnings are silenced; its errors are mapped to a plain reason (tiffReason).
 #include "Decoders.h"
 #include "ImageConversion.h"
 #include "ImageLimits.h"
 #include "PictureError.h"
+#include "StoredOrientation.h"
 
 #include <QRegularExpression>
 #include <QtEndian>
@@ -839,4 +840,17 @@ QImage decodeTiff(const PictureFile& file)
     else
         readStrips(reader, layout, image);
     return image;
+}
+
+int tiffOrientation(const PictureFile& file)
+{
+    try {
+        const TiffReader reader(file);
+        uint16_t orientation = ORIENTATION_TOPLEFT;
+        if (!TIFFGetField(reader.tiff(), TIFFTAG_ORIENTATION, &orientation))
+            return 1;
+        return orientation >= 1 && orientation <= 8 ? orientation : 1;
+    } catch (...) {
+        return 1; // a file libtiff cannot open fails in its decode, not here
+    }
 }

@@ -14,9 +14,9 @@ Decoded& kept()
     return entry;
 }
 
-bool isKept(const FileStamp& stamp)
+bool isKept(const FileStamp& stamp, DecodeOptions options)
 {
-    return kept().picture && kept().stamp == stamp;
+    return kept().picture && kept().stamp == stamp && kept().options == options;
 }
 
 } // namespace
@@ -32,22 +32,22 @@ bool FileStamp::operator==(const FileStamp& other) const
     return size >= 0 && path == other.path && size == other.size && modified == other.modified;
 }
 
-Decoded decode(const QString& path)
+Decoded decode(const QString& path, DecodeOptions options)
 {
     // Stamped first: a file that changes while it is decoded no longer matches the stamp.
     FileStamp stamp = FileStamp::of(path);
-    return Decoded{std::move(stamp), loadPicture(path)};
+    return Decoded{std::move(stamp), loadPicture(path, options), options};
 }
 
-std::unique_ptr<Picture> take(const QString& path)
+std::unique_ptr<Picture> take(const QString& path, DecodeOptions options)
 {
     Decoded& entry = kept();
-    if (isKept(FileStamp::of(path))) {
+    if (isKept(FileStamp::of(path), options)) {
         entry.stamp = FileStamp{};
         return std::move(entry.picture);
     }
     clear();
-    return decode(path).picture;
+    return decode(path, options).picture;
 }
 
 void keep(Decoded decoded)
@@ -55,9 +55,9 @@ void keep(Decoded decoded)
     kept() = std::move(decoded);
 }
 
-const Picture* find(const QString& path)
+const Picture* find(const QString& path, DecodeOptions options)
 {
-    return isKept(FileStamp::of(path)) ? kept().picture.get() : nullptr;
+    return isKept(FileStamp::of(path), options) ? kept().picture.get() : nullptr;
 }
 
 void clear()

@@ -65,7 +65,7 @@ void PhotoCore::LoadSource()
 void PhotoCore::loadFullSource()
 {
     try {
-        useSource(loadPicture(info_->FileName));
+        useSource(loadPicture(info_->FileName, info_->Decoding));
     } catch (const PictureError& e) {
         // A source that cannot be read leaves the photo without a picture, silently.
         sourceError_ = e;
@@ -102,7 +102,8 @@ void PhotoCore::loadForRender()
     std::optional<ReducedImage> decoded;
     try {
         decoded = FormatRegistry::standard().loadReduced(
-            info_->FileName, [this](QSize pictureSize) { return sourceReduction(pictureSize, *info_); });
+            info_->FileName, [this](QSize pictureSize) { return sourceReduction(pictureSize, *info_); },
+            info_->Decoding);
     } catch (const PictureError& e) {
         sourceError_ = e;
         return;
@@ -137,7 +138,8 @@ void PhotoCore::prepareReduced(int denominator)
     // box average when the full source is at hand.
     std::optional<ReducedImage> decoded;
     try {
-        decoded = FormatRegistry::standard().loadReduced(info_->FileName, [denominator](QSize) { return denominator; });
+        decoded = FormatRegistry::standard().loadReduced(info_->FileName, [denominator](QSize) { return denominator; },
+                                                            info_->Decoding);
     } catch (const PictureError&) {
         if (sourceBitmap_.isNull())
             throw;
@@ -158,6 +160,7 @@ void PhotoCore::LoadMask()
     if (!info_ || pictureExtension(info_->Mask).isEmpty())
         return;
     try {
+        // A mask is shown upright whatever the photo's choice, as the mask list shows it.
         mask_ = loadPicture(info_->Mask);
     } catch (const PictureError& e) {
         // A mask that cannot be read is simply absent; the border is still drawn.

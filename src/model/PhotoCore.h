@@ -58,8 +58,8 @@ public:
     // taken as the source instead of decoding the file again.
     void SetPhotoInfo(TPhotoInfo* info, std::unique_ptr<Picture> decodedSource = nullptr);
     void SetZoom(int percent);
-    // Decodes Info()->FileName; a file that fails to load leaves no source, silently, and
-    // LoadError() says why.
+    // Decodes Info()->FileName as Info()->Decoding says; a file that fails to load leaves no
+    // source, silently, and LoadError() says why.
     void LoadSource();
     // Decodes Info()->Mask when its name has an extension; a failure leaves no mask picture,
     // silently, and MaskLoadError() says why.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KeyValueFile.h"
+#include "formats/DecodeOptions.h"
 #include "render/PhotoSettings.h"
 
 #include <QImage>
@@ -16,7 +17,13 @@ public:
     // Create: crop, rotation and color balance at zero, the rest from lumatrim.dat [PHOTO].
     explicit TPhotoInfo(const QString& fileName = QString());
 
-    // Copies every field of source except FileName.
+    // How the photo's source is decoded: the choice in force when the photo was opened. Its
+    // crop rectangle and rotation are set on those pixels, so every later decode of the source
+    // (a render from the file, the export) decodes it the same way. Not a setting: neither
+    // stored with the settings block nor copied by AssignSettings.
+    DecodeOptions Decoding;
+
+    // Copies every field of source except FileName and Decoding.
     void AssignSettings(const TPhotoInfo& source);
 
     // Reads the settings block (SIZE .. RESAMPLE) from a section of a key/value file; fields

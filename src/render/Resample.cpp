@@ -361,6 +361,8 @@ void DoResample(QImage& bitmap, const ReducedImage& source, PhotoSettings& info)
         DoCrop(bitmap, crop);
         return;
     }
-    const QRectF reducedArea(double(area.Left) / d, double(area.Top) / d, double(width) / d, double(height) / d);
+    const QPoint start = source.blockStart;
+    const QRectF reducedArea(double(area.Left - start.x()) / d, double(area.Top - start.y()) / d, double(width) / d,
+                             double(height) / d);
     bitmap = resampleArea(source.image, reducedArea, out);
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <vector>
 
 #include <jxl/encode.h>
@@ -23,10 +24,16 @@ QImage decodeJxlBytes(const QByteArray& bytes)
 
 // Lossy, lossless, alpha (the reference with alpha dropped), odd sizes, and a JPEG
 // recompressed losslessly.
+// libjxl decodes lossy files in floating point with the widest vector unit the processor
+// has, so their last bit differs between machines; lossless files stay exact.
 TEST(JxlDecoder, CorpusFilesMatchTheirReferenceDecodes)
 {
     SKIP_WITHOUT_CORPUS();
-    EXPECT_GE(expectCorpusMatchesReferences({"jxl"}), 5);
+    const std::set<QString> lossless{"gen_cjxl_port_lossless.jxl"};
+    const std::set<QString> lossy{"gen_cjxl_alpha_d2.jxl", "gen_cjxl_from_jpeg.jxl", "gen_cjxl_land_d1.jxl",
+                                  "gen_cjxl_odd_d15.jxl"};
+    EXPECT_EQ(expectCorpusMatchesReferences({"jxl"}, loadBitmap, lossy), 1);
+    EXPECT_EQ(expectCorpusMatchesReferences({"jxl"}, loadBitmap, lossless, 1), 4);
 }
 
 TEST(JxlDecoder, DamagedFilesFailCleanly)

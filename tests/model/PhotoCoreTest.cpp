@@ -259,7 +259,7 @@ TEST_F(PhotoCoreTest, OpeningAnUnreadableSourceFailsNamingTheFile)
     };
     for (const auto& c : cases) {
         try {
-            const auto source = LastDecodedPicture::take(c.path);
+            const auto source = LastDecodedPicture::take(c.path, {});
             TPhotoInfo(c.path).CreateThumbnail(*source, 32, 32);
             ADD_FAILURE() << c.path.toStdString();
         } catch (const std::exception& e) {
@@ -277,15 +277,15 @@ TEST_F(PhotoCoreTest, OpeningAnUnreadableSourceFailsNamingTheFile)
 TEST_F(PhotoCoreTest, PreviewDecodeServesTheOpenUnlessTheFileChanged)
 {
     const QString path = sourceFile("cache", solidBitmap(20, 10, 1, 1, 1));
-    LastDecodedPicture::keep(LastDecodedPicture::decode(path));
-    const Picture* previewed = LastDecodedPicture::find(path);
+    LastDecodedPicture::keep(LastDecodedPicture::decode(path, {}));
+    const Picture* previewed = LastDecodedPicture::find(path, {});
     ASSERT_NE(previewed, nullptr);
-    EXPECT_EQ(LastDecodedPicture::take(path).get(), previewed) << "decoded once for preview and open";
-    EXPECT_EQ(LastDecodedPicture::find(path), nullptr) << "taken, not kept";
+    EXPECT_EQ(LastDecodedPicture::take(path, {}).get(), previewed) << "decoded once for preview and open";
+    EXPECT_EQ(LastDecodedPicture::find(path, {}), nullptr) << "taken, not kept";
 
-    LastDecodedPicture::keep(LastDecodedPicture::decode(path));
+    LastDecodedPicture::keep(LastDecodedPicture::decode(path, {}));
     ASSERT_TRUE(solidBitmap(30, 10, 2, 2, 2).convertToFormat(QImage::Format_RGB888).save(path, "PNG"));
-    EXPECT_EQ(LastDecodedPicture::take(path)->width(), 30) << "a changed file is decoded afresh";
+    EXPECT_EQ(LastDecodedPicture::take(path, {})->width(), 30) << "a changed file is decoded afresh";
 }
 
 // A picture that counts how often it is turned into a bitmap (a metafile draws itself each time).

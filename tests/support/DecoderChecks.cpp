@@ -28,7 +28,7 @@ QImage loadBitmap(const QString& path)
 }
 
 int expectCorpusMatchesReferences(const QStringList& extensions, const PathDecode& decode,
-                                  const std::set<QString>& exceptNames)
+                                  const std::set<QString>& exceptNames, int tolerance)
 {
     int compared = 0;
     for (const QString& extension : extensions) {
@@ -44,7 +44,7 @@ int expectCorpusMatchesReferences(const QStringList& extensions, const PathDecod
                 ADD_FAILURE() << "failed: " << e.what();
                 continue;
             }
-            const std::string difference = bitmapDifference(loadReference(reference), actual);
+            const std::string difference = bitmapDifference(loadReference(reference), actual, tolerance);
             if (!difference.empty())
                 ADD_FAILURE() << difference << "; decode kept as " << keepMismatch(file, actual).toStdString();
             ++compared;

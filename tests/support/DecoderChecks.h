@@ -26,10 +26,10 @@ QImage decodeWith(RasterDecoder decoder, const QByteArray& bytes, const QString&
 QImage loadBitmap(const QString& path);
 
 // Decodes every corpus file of these folders that has a reference decode, except the named
-// files, and expects each to equal its reference exactly; a mismatch is kept beside the build.
-// Returns how many files were compared.
+// files, and expects each to equal its reference (exactly, or each sample within tolerance);
+// a mismatch is kept beside the build. Returns how many files were compared.
 int expectCorpusMatchesReferences(const QStringList& extensions, const PathDecode& decode = loadBitmap,
-                                  const std::set<QString>& exceptNames = {});
+                                  const std::set<QString>& exceptNames = {}, int tolerance = 0);
 // The corpus files of these folders that have no reference decode.
 QStringList corpusFilesWithoutReference(const QStringList& extensions);
 // Our own damaged samples (past fuzzer findings among them) in tests/data/corrupt/<folder>.

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "formats/ImageConversion.h"
+#include "formats/JpegWriter.h"
 #include "model/ProgramFolder.h"
 
 #include <QDir>
@@ -87,7 +88,7 @@ std::vector<uint32_t> pixelsOf(const QImage& bitmap)
     return pixels;
 }
 
-std::string bitmapDifference(const QImage& expected, const QImage& actual)
+std::string bitmapDifference(const QImage& expected, const QImage& actual, int tolerance)
 {
     std::ostringstream out;
     if (expected.size() != actual.size()) {
@@ -100,8 +101,13 @@ std::string bitmapDifference(const QImage& expected, const QImage& actual)
     for (int y = 0; y < e.height(); ++y) {
         if (std::memcmp(e.constScanLine(y), a.constScanLine(y), size_t(e.width()) * 3) == 0)
             continue;
+        const uint8_t* er = e.constScanLine(y);
+        const uint8_t* ar = a.constScanLine(y);
         for (int x = 0; x < e.width(); ++x) {
-            if (rgbAt(e, x, y) != rgbAt(a, x, y)) {
+            const bool near = std::abs(er[3 * x] - ar[3 * x]) <= tolerance &&
+                              std::abs(er[3 * x + 1] - ar[3 * x + 1]) <= tolerance &&
+                              std::abs(er[3 * x + 2] - ar[3 * x + 2]) <= tolerance;
+            if (!near) {
                 out << "pixel (" << x << ", " << y << ") is #" << std::hex << rgbAt(a, x, y) << ", expected #"
                     << rgbAt(e, x, y);
                 return out.str();
@@ -151,8 +157,10 @@ QStringList corpusFiles(const QString& extension)
     return files;
 }
 
-QString referenceFor(const QString& pictureFile)
+QString referenceFor(const QString& pictureFile, bool upright)
 {
+    if (const QString turned = pictureFile + QLatin1String(".upright.ref.png"); upright && QFile::exists(turned))
+        return turned;
     for (const char* suffix : {".ref-rgb.png", ".ref.png"}) {
         const QString candidate = pictureFile + QLatin1String(suffix);
         if (QFile::exists(candidate))
@@ -175,4 +183,19 @@ QString keepMismatch(const QString& pictureFile, const QImage& actual)
     const QString out = dir.filePath(QStringLiteral("mismatches/") + QFileInfo(pictureFile).fileName() + QStringLiteral(".actual.png"));
     actual.save(out, "png");
     return out;
+}
+
+QByteArray withExifOrientation(const QByteArray& jpeg, int orientation)
+{
+    // "Exif", a little-endian TIFF header and one directory holding Orientation as a short.
+    const char segment[] = {'\xFF', '\xE1', 0, 34, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,
+                            1, 0, 0x12, 1, 3, 0, 1, 0, 0, 0, char(orientation), 0, 0, 0, 0, 0, 0, 0};
+    return jpeg.left(2) + QByteArray(segment, sizeof segment) + jpeg.mid(2);
+}
+
+QString writeJpegWithOrientation(const QString& path, const QImage& picture, int orientation)
+{
+    writeJpeg(picture, path);
+    writeFileBytes(path, withExifOrientation(readFileBytes(path), orientation));
+    return path;
 }

@@ -39,9 +39,9 @@ uint32_t rgbAt(const QImage& bitmap, int x, int y);
 // Every pixel of a 24-bit bitmap as 0xRRGGBB, top row first.
 std::vector<uint32_t> pixelsOf(const QImage& bitmap);
 
-// An empty string when both 24-bit bitmaps have the same size and bytes, else a
-// description of the first difference.
-std::string bitmapDifference(const QImage& expected, const QImage& actual);
+// An empty string when both 24-bit bitmaps have the same size and no sample differs by more
+// than tolerance (0: the same bytes), else a description of the first difference.
+std::string bitmapDifference(const QImage& expected, const QImage& actual, int tolerance = 0);
 
 // The file's bytes; a file that cannot be read fails the test, naming it, and gives none.
 QByteArray readFileBytes(const QString& path);
@@ -53,9 +53,16 @@ QString corpusFile(const char* relative);
 // The picture files of corpus/<ext>/ (reference decodes left out), sorted by name; a missing
 // folder fails the test, naming it.
 QStringList corpusFiles(const QString& extension);
-// The reference decode of a corpus file: NAME.ref-rgb.png where it exists (alpha dropped),
-// else NAME.ref.png, else an empty string.
-QString referenceFor(const QString& pictureFile);
+// A JPEG file's bytes with an APP1 EXIF segment recording the orientation right after its
+// start marker, as cameras write it.
+QByteArray withExifOrientation(const QByteArray& jpeg, int orientation);
+// Writes the picture as a JPEG recording the orientation; returns the path.
+QString writeJpegWithOrientation(const QString& path, const QImage& picture, int orientation);
+
+// The reference decode of a corpus file: for a picture decoded upright, NAME.upright.ref.png
+// where it exists (a file recording its camera's orientation); else NAME.ref-rgb.png where it
+// exists (alpha dropped), else NAME.ref.png (the pixels as stored), else an empty string.
+QString referenceFor(const QString& pictureFile, bool upright = true);
 // Reads a reference PNG as a 24-bit blue-green-red bitmap, without gamma correction.
 QImage loadReference(const QString& referenceFile);
 // Writes a decode that did not match next to the build, for inspection; returns its path.

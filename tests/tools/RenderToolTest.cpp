@@ -1,3 +1,5 @@
+#include "formats/ImageConversion.h"
+#include "model/ProgramFolder.h"
 #include "model/KeyValueFile.h"
 #include "model/PhotoCore.h"
 #include "render/Compositing.h"
@@ -181,6 +183,47 @@ TEST(RenderTool, DecodeOnlyThumbnailAndOutputFormats)
 
     ASSERT_EQ(render({sourcePath, folder + "/r.jpg"}).exitCode, 0);
     EXPECT_EQ(QImage(folder + "/r.jpg", "JPG").size(), QSize(90, 60));
+}
+
+TEST(RenderTool, TurnsPhotosAsTheProgramFolderChoosesUnlessToldToKeepThemAsStored)
+{
+    const QString folder = freshFolder("tool-orientation");
+    const QImage stored = randomBitmap(40, 24, 9);
+    // Recorded as mirrored along the other diagonal: 24 x 40 upright.
+    const QString source = writeJpegWithOrientation(folder + "/turned.jpg", stored, 7);
+    const QImage decoded = loadBitmap(source); // the program's own upright decode
+    ASSERT_EQ(decoded.size(), QSize(24, 40));
+    const QImage asStored = toBgr888(loadPicture(source, DecodeOptions{.upright = false})->toImage());
+    const struct {
+        const char* settings; // lumatrim.dat of the program folder; nullptr: none
+        bool storedOption;
+        QImage expected;
+    } cases[] = {
+        {nullptr, false, decoded},
+        {nullptr, true, asStored},
+        {"[OPTIONS]\nORIENTATION=0\n", false, asStored},
+        {"[OPTIONS]\nORIENTATION=1\n", true, asStored},
+        {"[OPTIONS]\nORIENTATION=1\n", false, decoded},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.settings ? c.settings : "no settings file") + (c.storedOption ? " --stored-orientation" : ""));
+        QFile::remove(settingsFilePath());
+        if (c.settings)
+            writeFileBytes(settingsFilePath(), c.settings);
+        QStringList args = {"--decode-only", source, folder + "/d.ppm"};
+        if (c.storedOption)
+            args.prepend("--stored-orientation");
+        ASSERT_EQ(render(args).exitCode, 0);
+        EXPECT_EQ(bitmapDifference(c.expected, readPpm(folder + "/d.ppm")), "");
+        // The thumbnail is drawn from the same decode.
+        args[args.size() - 1] = folder + "/t.ppm";
+        args.insert(args.indexOf("--decode-only"), "--thumbnail");
+        args.removeOne("--decode-only");
+        ASSERT_EQ(render(args).exitCode, 0);
+        TPhotoInfo info(source);
+        EXPECT_EQ(bitmapDifference(info.CreateThumbnail(RasterPicture(c.expected), 32, 32), readPpm(folder + "/t.ppm")), "");
+    }
+    QFile::remove(settingsFilePath());
 }
 
 TEST(RenderTool, ErrorsAreTheProgramsMessages)
@@ -380,6 +423,7 @@ TEST(RenderTool, HelpPrintsTheUsageAndSucceeds)
         EXPECT_TRUE(run.errors.isEmpty()) << run.errors.toStdString();
         EXPECT_TRUE(run.output.startsWith("usage: lumatrim-render [OPTIONS] SOURCE OUTPUT\n")) << option;
         EXPECT_TRUE(run.output.contains("--decode-only")) << option;
+        EXPECT_TRUE(run.output.contains("--stored-orientation")) << option;
     }
     const RunResult unknown = render({"--frobnicate"});
     EXPECT_EQ(unknown.exitCode, 2);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "formats/DecodeOptions.h"
 #include "render/PhotoSettings.h"
 
 #include <QColor>
@@ -21,8 +22,9 @@ public:
 
     // The open dialog ("Open", the "All Photos" filter, one existing file, with a preview),
     // showing folder when it names one (the folder of the photo opened last), else the folder
-    // it showed before. An empty string when the user cancels.
-    virtual QString openPicture(QWidget* parent, const QString& folder) = 0;
+    // it showed before. Its preview decodes as decoding says (as a photo opened now would be).
+    // An empty string when the user cancels.
+    virtual QString openPicture(QWidget* parent, const QString& folder, DecodeOptions decoding = {}) = 0;
     // The save dialog ("Save As", two JPEG filters, default extension jpg, overwrite question)
     // preset to proposedName. The confirmed name, or an empty string on Cancel.
     virtual QString savePicture(QWidget* parent, const QString& proposedName) = 0;
@@ -55,7 +57,7 @@ public:
     SystemDesktop();
     ~SystemDesktop() override;
 
-    QString openPicture(QWidget* parent, const QString& folder) override;
+    QString openPicture(QWidget* parent, const QString& folder, DecodeOptions decoding = {}) override;
     QString savePicture(QWidget* parent, const QString& proposedName) override;
     std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) override;
     std::optional<TFont> chooseFont(QWidget* parent, const TFont& initial) override;

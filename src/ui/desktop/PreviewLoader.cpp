@@ -30,9 +30,9 @@ PicturePreview previewOf(const Picture& picture, QSize box)
 
 // The reduced decode where the format has one; nothing when it decodes only in full.
 // Throws PictureError.
-std::optional<PicturePreview> scaledPreview(const QString& fileName, QSize box)
+std::optional<PicturePreview> scaledPreview(const QString& fileName, QSize box, DecodeOptions options)
 {
-    std::optional<ScaledImage> scaled = FormatRegistry::standard().loadScaled(fileName, box);
+    std::optional<ScaledImage> scaled = FormatRegistry::standard().loadScaled(fileName, box, options);
     if (!scaled)
         return std::nullopt;
     return PicturePreview{drawPreview(RasterPicture(scaled->image), box), scaled->pictureSize};
@@ -40,12 +40,12 @@ std::optional<PicturePreview> scaledPreview(const QString& fileName, QSize box)
 
 } // namespace
 
-PicturePreview previewOfFile(const QString& fileName, QSize box)
+PicturePreview previewOfFile(const QString& fileName, QSize box, DecodeOptions options)
 {
     try {
-        if (std::optional<PicturePreview> preview = scaledPreview(fileName, box))
+        if (std::optional<PicturePreview> preview = scaledPreview(fileName, box, options))
             return *preview;
-        return previewOf(*loadPicture(fileName), box);
+        return previewOf(*loadPicture(fileName, options), box);
     } catch (const std::exception&) {
         // A file the preview cannot read simply shows no preview; opening it reports why.
         return {};
@@ -65,7 +65,7 @@ PreviewLoader::~PreviewLoader()
 void PreviewLoader::request(const QString& fileName)
 {
     cancel();
-    if (const Picture* kept = LastDecodedPicture::find(fileName)) {
+    if (const Picture* kept = LastDecodedPicture::find(fileName, options_)) {
         emit ready(fileName, previewOf(*kept, box_));
         return;
     }
@@ -73,7 +73,7 @@ void PreviewLoader::request(const QString& fileName)
     LastDecodedPicture::clear();
 
     const quint64 generation = *generation_;
-    auto job = [current = generation_, generation, fileName, box = box_, hook = beforeDecode_] {
+    auto job = [current = generation_, generation, fileName, box = box_, options = options_, hook = beforeDecode_] {
         Job result{generation, fileName, {}, {}};
         if (*current != generation)
             return result; // superseded while it waited for a thread
@@ -82,10 +82,10 @@ void PreviewLoader::request(const QString& fileName)
         try {
             // A JPEG reduced by DCT scaling, kept by nobody; any other format in full, kept
             // for the open that may follow.
-            if (std::optional<PicturePreview> preview = scaledPreview(fileName, box)) {
+            if (std::optional<PicturePreview> preview = scaledPreview(fileName, box, options)) {
                 result.preview = *preview;
             } else {
-                result.full = LastDecodedPicture::decode(fileName);
+                result.full = LastDecodedPicture::decode(fileName, options);
                 result.preview = previewOf(*result.full.picture, box);
             }
         } catch (const std::exception&) {

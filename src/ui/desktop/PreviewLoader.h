@@ -27,7 +27,7 @@ QImage drawPreview(const Picture& picture, QSize box);
 // The preview of a file decoded the way PreviewLoader decodes it (a JPEG reduced by DCT
 // scaling, any other format in full), on the calling thread, keeping nothing. A null image
 // when the file cannot be read.
-PicturePreview previewOfFile(const QString& fileName, QSize box);
+PicturePreview previewOfFile(const QString& fileName, QSize box, DecodeOptions options = {});
 
 // Makes the open dialog's previews without holding up the user interface: every file is
 // decoded on a worker thread of the global thread pool, a JPEG reduced by DCT scaling to the
@@ -56,6 +56,11 @@ public:
     // Whether a background decode of the current request is under way.
     bool pending() const { return watcher_ != nullptr; }
 
+    // How the files requested from now on are decoded (turned upright, by default): as a
+    // photo opened now would be.
+    void setDecodeOptions(DecodeOptions options) { options_ = options; }
+    DecodeOptions decodeOptions() const { return options_; }
+
     // Runs on the worker thread before each background decode (tests hold decodes back).
     void setBeforeDecode(std::function<void(const QString&)> hook) { beforeDecode_ = std::move(hook); }
 
@@ -74,6 +79,7 @@ private:
     void dropWatcher();
 
     QSize box_;
+    DecodeOptions options_;
     // Bumped by every request and cancel; a job whose number is no longer current is stale.
     std::shared_ptr<std::atomic<quint64>> generation_;
     QFutureWatcher<Job>* watcher_ = nullptr;

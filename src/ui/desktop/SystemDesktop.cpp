@@ -5,6 +5,7 @@
 #include "FontChooser.h"
 #include "MessageBox.h"
 #include "OpenPictureDialog.h"
+#include "PreviewLoader.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -49,7 +50,7 @@ bool runFileDialog(QFileDialog& dialog)
 
 } // namespace
 
-QString SystemDesktop::openPicture(QWidget* parent, const QString& folder)
+QString SystemDesktop::openPicture(QWidget* parent, const QString& folder, DecodeOptions decoding)
 {
     if (!dialogs_->open) {
         dialogs_->open = new OpenPictureDialog(parent);
@@ -57,6 +58,7 @@ QString SystemDesktop::openPicture(QWidget* parent, const QString& folder)
         sizeFileDialogForColumns(*dialogs_->open);
     }
     OpenPictureDialog& dialog = *dialogs_->open;
+    dialog.previewLoader().setDecodeOptions(decoding);
     if (!folder.isEmpty() && QFileInfo(folder).isDir())
         dialog.setDirectory(folder);
     if (!runFileDialog(dialog))

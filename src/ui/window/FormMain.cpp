@@ -10,6 +10,7 @@
 #include "export/FormExport.h"
 #include "model/ColorNames.h"
 #include "model/LastDecodedPicture.h"
+#include "model/OrientationChoice.h"
 #include "model/ProgramFolder.h"
 #include "templates/DefaultSettings.h"
 #include "templates/FormAdd.h"
@@ -76,6 +77,7 @@ TFormMain::TFormMain(Desktop& desktop, QWidget* parent)
 
     // FormCreate; the template commands come with the dialogs they open.
     LoadBackground();
+    decoding_ = loadOrientationChoice(settingsFilePath());
     LoadRecent();
     createDialogs();
     UpdateControls();
@@ -161,6 +163,7 @@ void TFormMain::connectCommands()
     on("MenuAll", &TFormMain::MenuAllClick);
     on("MenuPrevious", &TFormMain::MenuPreviousClick);
     on("MenuNext", &TFormMain::MenuNextClick);
+    on("MenuOrientation", &TFormMain::MenuOrientationClick);
     on("MenuBackground", &TFormMain::MenuBackgroundClick);
     on("MenuIndex", &TFormMain::MenuIndexClick);
     on("MenuHome", &TFormMain::MenuHomeClick);
@@ -194,10 +197,11 @@ void TFormMain::OpenPhoto(const QString& fileName, bool withCurrentSettings)
     auto info = std::make_unique<TPhotoInfo>(fileName);
     if (withCurrentSettings && photos_.current())
         info->AssignSettings(*photos_.current());
+    info->Decoding = decoding_;
     // A file that cannot be decoded fails here, with a message naming it: nothing is added
     // and the current photo stays as it was. One decode serves the thumbnail and the view
     // (the open dialog's preview may have made it already).
-    std::unique_ptr<Picture> source = LastDecodedPicture::take(fileName);
+    std::unique_ptr<Picture> source = LastDecodedPicture::take(fileName, decoding_);
     const QImage thumbnail = info->CreateThumbnail(*source, 32, 32);
     openFolder_ = QFileInfo(fileName).absolutePath();
     photos_.append(std::move(info));
@@ -263,7 +267,7 @@ void TFormMain::SelectPhoto(int index, std::unique_ptr<Picture> decodedSource)
 
 void TFormMain::MenuOpenClick()
 {
-    const QString fileName = desktop_.openPicture(this, openFolder_);
+    const QString fileName = desktop_.openPicture(this, openFolder_, decoding_);
     if (fileName.isEmpty())
         return;
     OpenPhoto(fileName, false);
@@ -274,7 +278,7 @@ void TFormMain::MenuCurrentClick()
 {
     if (!photos_.current())
         return;
-    const QString fileName = desktop_.openPicture(this, openFolder_);
+    const QString fileName = desktop_.openPicture(this, openFolder_, decoding_);
     if (fileName.isEmpty())
         return;
     OpenPhoto(fileName, true);
@@ -381,6 +385,15 @@ void TFormMain::MenuBackgroundClick()
     // The color stays chosen even if it cannot be stored.
     SetBackground(colorFromQColor(*chosen));
     storeWorkspaceBackground(settingsFilePath(), background_);
+}
+
+void TFormMain::MenuOrientationClick()
+{
+    // Photos opened from now on follow the new choice; open ones keep the pixels their crop
+    // and rotation were set on. The choice stays made even if it cannot be stored.
+    decoding_.upright = !decoding_.upright;
+    UpdateControls();
+    storeOrientationChoice(settingsFilePath(), decoding_);
 }
 
 void TFormMain::ScrollBoxResize()
@@ -534,7 +547,8 @@ void TFormMain::UpdateControls()
     menu_.update({.hasPhoto = hasPhoto,
                   .hasPrevious = photos_.previousIndex() >= 0,
                   .hasNext = photos_.nextIndex() >= 0,
-                  .zoom = photo_->Zoom()},
+                  .zoom = photo_->Zoom(),
+                  .upright = decoding_.upright},
                  recent_, router_);
     bands_.updateTemplates(hasPhoto);
     router_.copyEnabledStates();

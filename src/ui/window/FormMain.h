@@ -75,6 +75,8 @@ public:
     void MenuPreviousClick();
     void MenuNextClick();
     void MenuZoomClick(int percent);
+    // Turns photos opened from now on as the camera held them, or not; stored at once.
+    void MenuOrientationClick();
     void MenuBackgroundClick();
     void MenuIndexClick();
     void MenuHomeClick();
@@ -92,6 +94,8 @@ public:
     QString StatusText(int panel) const;
     // The photo area's background color as stored, and as painted.
     TColor BackgroundColor() const { return background_; }
+    // How photos opened now are decoded.
+    DecodeOptions Decoding() const { return decoding_; }
     QColor BackgroundScreenColor() const;
     QToolBar* TemplatesToolBar() const { return bands_.templates; }
     QMenu* TemplatesMenu() const { return menu_.templates; }
@@ -130,6 +134,7 @@ private:
     std::unique_ptr<ExportCommand> exports_;
     RecentFiles recent_;
     TColor background_;
+    DecodeOptions decoding_;
     bool shownOnce_ = false;
     QStringList filesToOpen_;
     // The folder of the photo opened last: where the open dialog starts.

@@ -139,6 +139,8 @@ MainMenu MainMenu::build(QWidget* owner, CommandRouter& router)
         zoomGroup->addAction(zoomItem);
         m.zoomItems.append({zoomItem, percent});
     }
+    m.orientation = addItem(options, {"MenuOrientation", "Turn Photos as the Camera Held Them", {}}, router);
+    m.orientation->setCheckable(true);
     addItems(options, {{"MenuBackground", "Background Color...", {}}}, router);
 
     QMenu* help = addMenu(m.bar, "MenuHelp", "Help");
@@ -196,6 +198,7 @@ void MainMenu::update(const States& states, const RecentFiles& recentFiles, Comm
 
     for (const auto& [item, percent] : zoomItems)
         item->setChecked(percent == states.zoom);
+    orientation->setChecked(states.upright);
 
     const QList<QAction*> templateItems = templates->actions();
     for (qsizetype i = 3; i < templateItems.size(); ++i)

@@ -24,6 +24,7 @@ struct MainMenu {
     QMenu* zoom = nullptr;      // MenuZoom
     QList<QAction*> recent;     // MenuRecent1 .. MenuRecent9
     QAction* none = nullptr;    // MenuNone, always disabled
+    QAction* orientation = nullptr; // MenuOrientation, checked while photos are turned upright
     QList<QPair<QAction*, int>> zoomItems; // Menu33 .. Menu300 with their percent
 
     static MainMenu build(QWidget* owner, CommandRouter& router);
@@ -33,13 +34,15 @@ struct MainMenu {
 
     // The enabled, visible and checked states: the photo commands while a photo is current,
     // Previous and Next while there is a photo before or after it, the recent files that are
-    // set ("None" instead of them when none is), the zoom item of the current zoom, and the
-    // templates (after Add, Manage and the separator) while a photo is current.
+    // set ("None" instead of them when none is), the zoom item of the current zoom, the
+    // orientation choice, and the templates (after Add, Manage and the separator) while a
+    // photo is current.
     struct States {
         bool hasPhoto = false;
         bool hasPrevious = false;
         bool hasNext = false;
         int zoom = 100;
+        bool upright = true;
     };
     void update(const States& states, const RecentFiles& recentFiles, CommandRouter& router) const;
 };

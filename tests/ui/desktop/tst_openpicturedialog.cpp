@@ -81,7 +81,7 @@ private slots:
             dialog.showPreview(photo);
             QTRY_COMPARE(sizeText(dialog), QLatin1String(label));
             QCOMPARE(shownPreview(dialog).isNull(), photo == broken);
-            QVERIFY(!dialog.previewLoader().pending() && !LastDecodedPicture::find(photo));
+            QVERIFY(!dialog.previewLoader().pending() && !LastDecodedPicture::find(photo, {}));
         }
     }
 
@@ -148,7 +148,7 @@ private slots:
         settleBackgroundDecodes();
         QCOMPARE(sizeText(dialog), label);
         QCOMPARE(shownPreview(dialog).isNull(), label.isEmpty());
-        QVERIFY(!LastDecodedPicture::find(first));
+        QVERIFY(!LastDecodedPicture::find(first, {}));
     }
 
     // Selecting and opening a PNG decodes it once, whether its decode finished before Open
@@ -183,9 +183,9 @@ private slots:
 
         // What the main window does with the chosen file: one decode for its thumbnail, then
         // its view.
-        const Picture* previewed = LastDecodedPicture::find(photo);
+        const Picture* previewed = LastDecodedPicture::find(photo, {});
         QVERIFY(previewed);
-        std::unique_ptr<Picture> source = LastDecodedPicture::take(photo);
+        std::unique_ptr<Picture> source = LastDecodedPicture::take(photo, {});
         QCOMPARE(source.get(), previewed);
         TPhotoInfo info(photo);
         info.CreateThumbnail(*source, 32, 32);
@@ -214,7 +214,7 @@ private slots:
         destroy ? dialog.reset() : dialog->done(QDialog::Rejected);
         gate.release.release();
         settleBackgroundDecodes();
-        QVERIFY(!LastDecodedPicture::find(photo));
+        QVERIFY(!LastDecodedPicture::find(photo, {}));
         QVERIFY(destroy || sizeText(*dialog).isEmpty());
     }
 };

@@ -25,6 +25,7 @@ public:
     // Records.
     int openCalls = 0;
     QStringList openFolders; // the folder each openPicture call was asked to show
+    QList<DecodeOptions> openDecodings; // how each openPicture call's preview was to decode
     QStringList proposedNames;
     QList<QColor> colorInitials;
     QList<TFont> fontInitials;
@@ -35,10 +36,11 @@ public:
     QList<QStringList> mails;
     QList<QUrl> urls;
 
-    QString openPicture(QWidget* parent, const QString& folder) override
+    QString openPicture(QWidget* parent, const QString& folder, DecodeOptions decoding = {}) override
     {
         ++openCalls;
         openFolders << folder;
+        openDecodings << decoding;
         if (duringFileDialog)
             duringFileDialog(parent);
         return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();

@@ -2,6 +2,7 @@
 // the close query, the background color, Help and About.
 #include "FakeDesktop.h"
 #include "UiTestSupport.h"
+#include "formats/JpegWriter.h"
 #include "model/ProgramFolder.h"
 #include "ui/photo/Photo.h"
 #include "ui/window/FormAbout.h"
@@ -28,7 +29,7 @@ const char* const kPhotoItems[] = {"MenuCurrent", "MenuSave", "MenuEmail", "Menu
                                    "MenuExport", "MenuResize", "MenuCrop", "MenuClockwise", "MenuCounterclockwise",
                                    "MenuColor", "MenuWatermark", "MenuMask", "MenuAdd", "MenuSet", "MenuReload"};
 const char* const kAlwaysItems[] = {"MenuOpen", "MenuReopen", "MenuExit", "MenuManage", "MenuDefault", "MenuZoom",
-                                    "MenuBackground", "MenuIndex", "MenuHome", "MenuAbout"};
+                                    "MenuOrientation", "MenuBackground", "MenuIndex", "MenuHome", "MenuAbout"};
 
 // The captions of a menu in order, separators as "-", shortcuts after a tab.
 QStringList layoutOf(const QMenu* menu)
@@ -59,6 +60,27 @@ QString fileNames(const TFormMain& window)
     for (int i = 0; i < window.Photos().count(); ++i)
         names << QFileInfo(window.Photos().at(i)->FileName).baseName();
     return names.join(QLatin1Char(','));
+}
+
+// A 40 x 24 JPEG recording that its camera was turned a quarter clockwise (24 x 40 upright).
+QString turnedJpeg()
+{
+    const QString path = programFolder() + QStringLiteral("/turned.jpg");
+    writeJpeg(QImage(40, 24, QImage::Format_BGR888), path);
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    const QByteArray plain = file.readAll();
+    file.close();
+    const char segment[] = {'\xFF', '\xE1', 0, 34, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,
+                            1, 0, 0x12, 1, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0};
+    file.open(QIODevice::WriteOnly);
+    file.write(plain.left(2) + QByteArray(segment, sizeof segment) + plain.mid(2));
+    return path;
+}
+
+QSize sourceSize(const TFormMain& window)
+{
+    return window.Photo().Core().SourceBitmap().size();
 }
 
 QString currentName(const TFormMain& window)
@@ -103,7 +125,7 @@ private slots:
                  QStringList({"Add to Templates...\tCtrl+A", "Manage Templates...", "-"}));
         QCOMPARE(layoutOf(topMenu(window, QStringLiteral("Options"))),
                  QStringList({"Default Settings...\tCtrl+D", "Set as Default Settings", "Reload Default Settings", "-",
-                              "Zoom", "Background Color..."}));
+                              "Zoom", "Turn Photos as the Camera Held Them", "Background Color..."}));
         QCOMPARE(layoutOf(window.Item(QStringLiteral("MenuZoom"))->menu()),
                  QStringList({"33%", "50%", "66%", "Actual Size", "150%", "200%", "300%"}));
         QCOMPARE(layoutOf(topMenu(window, QStringLiteral("Help"))),
@@ -511,6 +533,52 @@ private slots:
             TFormMain window(desktop);
             QVERIFY2(window.BackgroundScreenColor() == expected, qPrintable(text));
         }
+    }
+
+    void orientationChoiceIsStoredAndAppliesToPhotosOpenedAfterIt()
+    {
+        const QString turned = turnedJpeg();
+        FakeDesktop desktop;
+        {
+            TFormMain window(desktop);
+            QAction* item = window.Item(QStringLiteral("MenuOrientation"));
+            QVERIFY(item->isCheckable() && item->isChecked() && item->isEnabled());
+            window.OpenPhoto(turned, false);
+            QCOMPARE(sourceSize(window), QSize(24, 40));
+
+            item->trigger();
+            QVERIFY(!item->isChecked());
+            QVERIFY2(readSettingsFile().contains(QStringLiteral("[OPTIONS]\nORIENTATION=0")), qPrintable(readSettingsFile()));
+            // Photos open before the change keep their pixels; the next one follows it.
+            window.OpenPhoto(turned, true);
+            QCOMPARE(sourceSize(window), QSize(40, 24));
+            window.SelectPhoto(0);
+            QCOMPARE(sourceSize(window), QSize(24, 40));
+            QVERIFY(window.Photos().at(0)->Decoding.upright && !window.Photos().at(1)->Decoding.upright);
+            // The open dialog's preview decodes as the open will.
+            window.Item(QStringLiteral("MenuOpen"))->trigger();
+            QCOMPARE(desktop.openDecodings.size(), 1);
+            QVERIFY(!desktop.openDecodings.constLast().upright);
+        }
+        {
+            TFormMain restarted(desktop);
+            QAction* item = restarted.Item(QStringLiteral("MenuOrientation"));
+            QVERIFY(!item->isChecked());
+            item->trigger();
+            QVERIFY(item->isChecked());
+            QVERIFY(readSettingsFile().contains(QStringLiteral("[OPTIONS]\nORIENTATION=1")));
+        }
+        QVERIFY(desktop.errors.isEmpty());
+        // A choice that cannot be stored is reported, and holds until the program ends.
+        clearProgramFolder();
+        QDir(programFolder()).mkdir(QStringLiteral("lumatrim.dat"));
+        {
+            TFormMain window(desktop);
+            window.Item(QStringLiteral("MenuOrientation"))->trigger();
+            QVERIFY(!window.Item(QStringLiteral("MenuOrientation"))->isChecked());
+            QCOMPARE(desktop.errors, QStringList{"Unable to write to " + settingsFilePath() + ": it is a folder"});
+        }
+        QDir(programFolder()).rmdir(QStringLiteral("lumatrim.dat"));
     }
 
     void backgroundWriteFailureIsReportedButTheColorStays()

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "ReducedImage.h"
+
+#include <QImage>
+#include <QSize>
+
+// The eight orientations a camera records (EXIF and TIFF Orientation): how the stored pixels
+// are turned to show the picture as it was taken. 1 is upright as stored; 2 mirrored left to
+// right; 3 turned half a turn; 4 mirrored top to bottom; 5 mirrored along the main diagonal;
+// 6 turned a quarter clockwise; 7 mirrored along the other diagonal; 8 turned a quarter
+// counterclockwise.
+
+// The value as an orientation: 1 to 8 as they are, anything else (0, 9, 65535) is 1.
+int validOrientation(long value);
+
+// Whether the orientation exchanges width and height (5 to 8).
+inline bool swapsSides(int orientation)
+{
+    return orientation >= 5 && orientation <= 8;
+}
+
+// The size of a stored picture of this size once turned.
+inline QSize orientedSize(QSize stored, int orientation)
+{
+    return swapsSides(orientation) ? stored.transposed() : stored;
+}
+
+// The stored picture turned upright. Orientations 2 to 4 reuse the image's own memory when it
+// is not shared; 5 to 8 write a new image of exchanged sides, tile by tile. Works on every
+// format of whole bytes a pixel (8, 24, 32 and 64 bits keep their format and palette); others
+// are first converted to the 24-bit bitmap format. Throws PictureError when the memory for the
+// turned picture cannot be had.
+QImage orientImage(QImage stored, int orientation);
+
+// A reduced decode of the stored picture turned upright: image and pictureSize turned, and
+// blockStart set where the turn reversed a direction whose size is no multiple of the
+// denominator. Throws as orientImage.
+ReducedImage orientReducedImage(ReducedImage stored, int orientation);
