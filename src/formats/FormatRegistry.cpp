@@ -127,24 +127,19 @@ void FormatRegistry::add(const QString& extension, const QString& description, D
 
 void FormatRegistry::readOrientationWith(const QString& extension, OrientationReader reader)
 {
-    const QString key = extension.toLower();
-    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
-        if (it->extension == key) {
-            it->orientation = std::move(reader);
-            return;
-        }
-    }
+    if (Entry* entry = latestEntry(extension))
+        entry->orientation = std::move(reader);
 }
 
 void FormatRegistry::setReducedDecoder(const QString& extension, ReducedDecoder decodeReduced)
 {
-    const QString key = extension.toLower();
-    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
-        if (it->extension == key) {
-            it->decodeReduced = std::move(decodeReduced);
-            return;
-        }
-    }
+    if (Entry* entry = latestEntry(extension))
+        entry->decodeReduced = std::move(decodeReduced);
+}
+
+FormatRegistry::Entry* FormatRegistry::latestEntry(const QString& extension)
+{
+    return const_cast<Entry*>(find(extension));
 }
 
 const FormatRegistry::Entry* FormatRegistry::find(const QString& extension) const

@@ -88,6 +88,8 @@ public:
 
 private:
     const Entry& entryFor(const QString& fileName) const;
+    // find() for changing the entry it finds.
+    Entry* latestEntry(const QString& extension);
 
     std::vector<Entry> entries_;
 };

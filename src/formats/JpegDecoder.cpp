@@ -280,17 +280,27 @@ QImage decodeJpeg(const PictureFile& file)
     return readJpegImage(guard);
 }
 
-ScaledImage decodeJpegScaled(const PictureFile& file, QSize box)
+namespace {
+
+// Reads the header of a decode that is to be reduced and gives the full picture's size. The
+// limits of the full picture apply, however small the decode.
+QSize readFullPictureSize(JpegJobGuard& guard, const PictureFile& file)
 {
-    JpegJobGuard guard;
     JpegJob& job = guard.job;
     if (!readJpegHeader(job, file.bytes.data(), file.bytes.size()))
         guard.fail();
-    // The limits of the full picture apply, however small the decode.
     checkPictureSize(job.info.image_width, job.info.image_height);
-    const QSize pictureSize(int(job.info.image_width), int(job.info.image_height));
+    return QSize(int(job.info.image_width), int(job.info.image_height));
+}
+
+} // namespace
+
+ScaledImage decodeJpegScaled(const PictureFile& file, QSize box)
+{
+    JpegJobGuard guard;
+    const QSize pictureSize = readFullPictureSize(guard, file);
     const QSize fitted = fittedSize(pictureSize, box);
-    if (!scaleJpegOutput(job, JDIMENSION(fitted.width()), JDIMENSION(fitted.height())))
+    if (!scaleJpegOutput(guard.job, JDIMENSION(fitted.width()), JDIMENSION(fitted.height())))
         guard.fail();
     return ScaledImage{readJpegImage(guard), pictureSize};
 }
@@ -298,16 +308,11 @@ ScaledImage decodeJpegScaled(const PictureFile& file, QSize box)
 ReducedImage decodeJpegReduced(const PictureFile& file, const ReductionChoice& choose)
 {
     JpegJobGuard guard;
-    JpegJob& job = guard.job;
-    if (!readJpegHeader(job, file.bytes.data(), file.bytes.size()))
-        guard.fail();
-    // The limits of the full picture apply, however small the decode.
-    checkPictureSize(job.info.image_width, job.info.image_height);
-    const QSize pictureSize(int(job.info.image_width), int(job.info.image_height));
+    const QSize pictureSize = readFullPictureSize(guard, file);
     int denominator = choose ? choose(pictureSize) : 1;
     if (denominator != 2 && denominator != 4 && denominator != 8)
         denominator = 1;
-    if (!reduceJpegOutput(job, denominator))
+    if (!reduceJpegOutput(guard.job, denominator))
         guard.fail();
-    return ReducedImage{readJpegImage(guard), pictureSize, denominator};
+    return ReducedImage{readJpegImage(guard), pictureSize, denominator, {}};
 }

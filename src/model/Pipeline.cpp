@@ -16,7 +16,7 @@ TRect clippedCropRect(const QImage& source, const PhotoSettings& settings)
 QImage renderSource(const QImage& source, const PhotoSettings& settings, const Picture* maskPicture,
                     PipelineStep lastStep)
 {
-    return renderSource(ReducedImage{source, source.size(), 1}, settings, maskPicture, lastStep);
+    return renderSource(ReducedImage{source, source.size(), 1, {}}, settings, maskPicture, lastStep);
 }
 
 QImage renderSource(const ReducedImage& source, const PhotoSettings& settings, const Picture* maskPicture,

@@ -312,7 +312,7 @@ ReducedImage reduceByBoxAverage(const QImage& source, int denominator)
     const int H = source.height();
     const int d = std::max(denominator, 1);
     if (d == 1 || W <= 0 || H <= 0)
-        return ReducedImage{source, source.size(), 1};
+        return ReducedImage{source, source.size(), 1, {}};
     const int outW = (W + d - 1) / d;
     const int outH = (H + d - 1) / d;
     QImage result = allocateRenderedBitmap(outW, outH);
@@ -342,7 +342,7 @@ ReducedImage reduceByBoxAverage(const QImage& source, int denominator)
                 dst[3 * x + c] = uint8_t((sums[size_t(3 * x + c)] + n / 2) / n);
         }
     }
-    return ReducedImage{result, source.size(), d};
+    return ReducedImage{result, source.size(), d, {}};
 }
 
 void DoResample(QImage& bitmap, const ReducedImage& source, PhotoSettings& info)

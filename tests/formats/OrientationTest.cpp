@@ -416,18 +416,6 @@ TEST(StoredOrientation, TiffIsTurnedAsItsOrientationTagSays)
 
 // ---- the corpus ----------------------------------------------------------------------------
 
-double meanDifference(const QImage& a, const QImage& b)
-{
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        const uint8_t* p = a.constScanLine(y);
-        const uint8_t* q = b.constScanLine(y);
-        for (int i = 0; i < a.width() * 3; ++i)
-            sum += std::abs(int(p[i]) - int(q[i]));
-    }
-    return sum / (double(a.width()) * a.height() * 3);
-}
-
 TEST(StoredOrientation, EachOfTheEightOrientationsLooksLikeTheUprightFile)
 {
     SKIP_WITHOUT_CORPUS();
@@ -445,7 +433,7 @@ TEST(StoredOrientation, EachOfTheEightOrientationsLooksLikeTheUprightFile)
             // The landscape files stored on their side were encoded with their chroma
             // subsampled across the other axis: an independent decoder turning them (ImageMagick's
             // auto-orient) differs from the _1 file by the same 3.3 to 3.7.
-            EXPECT_LT(meanDifference(turned, reference), landscape && n >= 5 ? 4.0 : 3.0);
+            EXPECT_LT(meanSampleDifference(turned, reference), landscape && n >= 5 ? 4.0 : 3.0);
             // Kept as stored, the sides of 5 to 8 stay exchanged.
             const auto stored = loadPicture(file, kAsStored);
             EXPECT_EQ(QSize(stored->width(), stored->height()), orientedSize(upright, n));

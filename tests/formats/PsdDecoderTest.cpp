@@ -261,18 +261,6 @@ TEST(PsdDecoder, FileWithoutRealMergedImageIsRefusedRatherThanShowingThePlacehol
                   + ". The file has no merged image (it was saved without maximized compatibility).");
 }
 
-double meanDifference(const QImage& a, const QImage& b)
-{
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        const uint8_t* p = a.constScanLine(y);
-        const uint8_t* q = b.constScanLine(y);
-        for (int i = 0; i < a.width() * 3; ++i)
-            sum += std::abs(int(p[i]) - int(q[i]));
-    }
-    return sum / (double(a.width()) * a.height() * 3);
-}
-
 // Files no other reader decodes, checked against their stored channels and, where the same
 // picture exists stored another way, against that picture's reference.
 TEST(PsdDecoder, CorpusFilesWithoutReferenceDeliverTheirStoredChannels)
@@ -306,14 +294,14 @@ TEST(PsdDecoder, CorpusFilesWithoutReferenceDeliverTheirStoredChannels)
             }
         }
         if (c.similarTo) {
-            EXPECT_LE(meanDifference(loadReference(corpusDir() + "/" + c.similarTo), actual), c.maxMeanDifference);
+            EXPECT_LE(meanSampleDifference(loadReference(corpusDir() + "/" + c.similarTo), actual), c.maxMeanDifference);
         }
     }
     // The palette version of a picture whose RGB version has a reference.
     const QImage indexed = loadBitmap(corpusDir() + "/psd/gen_im_indexed.psd");
     const QImage rgb = loadReference(corpusDir() + "/psd/gen_im_rgb_rle.psd.ref.png");
     ASSERT_EQ(indexed.size(), rgb.size());
-    EXPECT_LE(meanDifference(rgb, indexed), 5.0);
+    EXPECT_LE(meanSampleDifference(rgb, indexed), 5.0);
 }
 
 TEST(PsdDecoder, IndexedCorpusFilesUseTheirColorTable)

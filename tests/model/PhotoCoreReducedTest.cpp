@@ -48,6 +48,20 @@ protected:
     }
 };
 
+// One record shown by a window's photo core and by a render-only one, each on its own copy.
+struct BothCores {
+    explicit BothCores(const TPhotoInfo& info) : windowInfo(info), renderInfo(info)
+    {
+        window.SetPhotoInfo(&windowInfo);
+        renderOnly.SetRenderOnly(true);
+        renderOnly.SetPhotoInfo(&renderInfo);
+    }
+    TPhotoInfo windowInfo;
+    TPhotoInfo renderInfo;
+    PhotoCore window;
+    PhotoCore renderOnly;
+};
+
 struct ReducedCase {
     const char* file;
     int maxSize;
@@ -68,16 +82,13 @@ TEST_F(PhotoCoreReduced, RenderOnlyUseGivesTheWindowsPixelsAndDecodesOnlyWhatItN
     const QImage picture = detailedPicture(1600, 1200);
     for (const ReducedCase& c : cases) {
         const QString path = writeSource(c.file, QString(c.file).endsWith(".png") ? picture.copy(0, 0, 1000, 900) : picture);
-        TPhotoInfo windowInfo(path);
-        windowInfo.Resample = true;
-        windowInfo.MaxSize = c.maxSize;
-        windowInfo.CropRect = c.crop;
-        TPhotoInfo renderInfo = windowInfo;
-        PhotoCore window;
-        window.SetPhotoInfo(&windowInfo);
-        PhotoCore renderOnly;
-        renderOnly.SetRenderOnly(true);
-        renderOnly.SetPhotoInfo(&renderInfo);
+        TPhotoInfo info(path);
+        info.Resample = true;
+        info.MaxSize = c.maxSize;
+        info.CropRect = c.crop;
+        const BothCores both(info);
+        const PhotoCore& window = both.window;
+        const PhotoCore& renderOnly = both.renderOnly;
 
         ASSERT_FALSE(renderOnly.Bitmap().isNull()) << c.file << " " << renderOnly.Message().toStdString();
         EXPECT_EQ(bitmapDifference(window.Bitmap(), renderOnly.Bitmap()), "") << c.file << " at " << c.maxSize;
@@ -92,7 +103,7 @@ TEST_F(PhotoCoreReduced, RenderOnlyUseGivesTheWindowsPixelsAndDecodesOnlyWhatItN
             EXPECT_EQ(bitmapDifference(decoded->image, window.ReducedSource().image), "") << c.file << " at " << c.maxSize;
         }
         EXPECT_FALSE(window.SourceBitmap().isNull());
-        EXPECT_EQ(renderInfo.CropRect, windowInfo.CropRect);
+        EXPECT_EQ(both.renderInfo.CropRect, both.windowInfo.CropRect);
     }
 }
 
@@ -146,14 +157,11 @@ TEST_F(PhotoCoreReduced, AnUnreadableSourceFailsTheSameInRenderOnlyUse)
     const QString damaged = folder + "/damaged.jpg";
     writeFileBytes(damaged, QByteArray("\xFF\xD8\xFF\xE0 not really", 14));
     for (const QString& path : {missing, damaged}) {
-        TPhotoInfo windowInfo(path);
-        windowInfo.Resample = true;
-        TPhotoInfo renderInfo = windowInfo;
-        PhotoCore window;
-        window.SetPhotoInfo(&windowInfo);
-        PhotoCore renderOnly;
-        renderOnly.SetRenderOnly(true);
-        renderOnly.SetPhotoInfo(&renderInfo);
+        TPhotoInfo info(path);
+        info.Resample = true;
+        const BothCores both(info);
+        const PhotoCore& window = both.window;
+        const PhotoCore& renderOnly = both.renderOnly;
         ASSERT_NE(renderOnly.LoadError(), nullptr);
         ASSERT_NE(window.LoadError(), nullptr);
         EXPECT_EQ(renderOnly.LoadError()->message(), window.LoadError()->message());

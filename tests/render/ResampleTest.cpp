@@ -217,7 +217,7 @@ TEST(DoResample, GivesTheSampledStepsSizeAndStoresTheClippedCrop)
         DoCrop(expected, sampled);
         DoResize(expected, sampled);
         QImage actual;
-        DoResample(actual, ReducedImage{source, source.size(), 1}, filtered);
+        DoResample(actual, ReducedImage{source, source.size(), 1, {}}, filtered);
         EXPECT_EQ(actual.size(), expected.size()) << c.source.width() << "x" << c.source.height() << " " << c.maxSize;
         EXPECT_EQ(actual.isNull(), expected.isNull());
         EXPECT_EQ(filtered.CropRect, sampled.CropRect);
@@ -244,7 +244,7 @@ TEST(DoResample, AReducedSourceMapsACropOffItsGridWhereTheFullSourcePutsIt)
         const ReducedImage reduced = reduceByBoxAverage(source, 2);
         PhotoSettings full = info;
         QImage expected;
-        DoResample(expected, ReducedImage{source, source.size(), 1}, full);
+        DoResample(expected, ReducedImage{source, source.size(), 1, {}}, full);
         QImage actual;
         DoResample(actual, reduced, info);
         ASSERT_EQ(actual.size(), expected.size());

@@ -117,6 +117,18 @@ std::string bitmapDifference(const QImage& expected, const QImage& actual, int t
     return {};
 }
 
+double meanSampleDifference(const QImage& a, const QImage& b)
+{
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const uint8_t* p = a.constScanLine(y);
+        const uint8_t* q = b.constScanLine(y);
+        for (int i = 0; i < a.width() * 3; ++i)
+            sum += std::abs(int(p[i]) - int(q[i]));
+    }
+    return sum / (double(a.width()) * a.height() * 3);
+}
+
 QByteArray readFileBytes(const QString& path)
 {
     QFile f(path);

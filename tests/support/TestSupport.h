@@ -43,6 +43,9 @@ std::vector<uint32_t> pixelsOf(const QImage& bitmap);
 // than tolerance (0: the same bytes), else a description of the first difference.
 std::string bitmapDifference(const QImage& expected, const QImage& actual, int tolerance = 0);
 
+// The mean absolute difference per sample of two 24-bit bitmaps of the same size.
+double meanSampleDifference(const QImage& a, const QImage& b);
+
 // The file's bytes; a file that cannot be read fails the test, naming it, and gives none.
 QByteArray readFileBytes(const QString& path);
 void writeFileBytes(const QString& path, const QByteArray& bytes);

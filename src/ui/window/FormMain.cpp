@@ -4,11 +4,11 @@
 #include "FormAbout.h"
 #include "MainStatusBar.h"
 #include "MainToolBars.h"
+#include "PhotoArea.h"
 #include "PhotosToolBar.h"
 #include "WorkspaceBackground.h"
 #include "export/ExportCommand.h"
 #include "export/FormExport.h"
-#include "model/ColorNames.h"
 #include "model/LastDecodedPicture.h"
 #include "model/OrientationChoice.h"
 #include "model/ProgramFolder.h"
@@ -39,9 +39,7 @@
 #include <QMimeData>
 #include <QLabel>
 #include <QMenu>
-#include <QScrollArea>
 #include <QScopeGuard>
-#include <QScrollBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -57,7 +55,7 @@ const QString kTitle = QStringLiteral("Lumatrim");
 } // namespace
 
 TFormMain::TFormMain(Desktop& desktop, QWidget* parent)
-    : QMainWindow(parent), desktop_(desktop), recent_(settingsFilePath()), background_(clAppWorkSpace)
+    : QMainWindow(parent), desktop_(desktop), recent_(settingsFilePath())
 {
     setObjectName(QStringLiteral("TFormMain"));
     setWindowTitle(kTitle);
@@ -76,7 +74,7 @@ TFormMain::TFormMain(Desktop& desktop, QWidget* parent)
     qApp->installEventFilter(this);
 
     // FormCreate; the template commands come with the dialogs they open.
-    LoadBackground();
+    scrollBox_->LoadBackground(settingsFilePath());
     decoding_ = loadOrientationChoice(settingsFilePath());
     LoadRecent();
     createDialogs();
@@ -125,20 +123,9 @@ void TFormMain::buildToolBars()
 
 void TFormMain::buildPhotoArea()
 {
-    scrollBox_ = new QScrollArea(this);
-    scrollBox_->setObjectName(QStringLiteral("ScrollBox"));
-    scrollBox_->setFrameShape(QFrame::NoFrame);
-    scrollBox_->setWidgetResizable(false);
-    // Centring: a view narrower (shorter) than the area stands at (client - view) div 2, a
-    // larger one at the origin with the scroll bars reaching the rest.
-    scrollBox_->setAlignment(Qt::AlignCenter);
-    scrollBox_->viewport()->setBackgroundRole(QPalette::Window);
-    scrollBox_->viewport()->setAutoFillBackground(true);
+    scrollBox_ = new PhotoArea(this);
     setCentralWidget(scrollBox_);
-
-    photo_ = new TPhoto(scrollBox_);
-    photo_->setObjectName(QStringLiteral("Photo"));
-    scrollBox_->setWidget(photo_);
+    photo_ = scrollBox_->Photo();
     connect(photo_, &TPhoto::OnChange, this, [this] { PhotoChanged(); });
 }
 
@@ -359,22 +346,14 @@ void TFormMain::MenuZoomClick(int percent)
     UpdateControls();
 }
 
-void TFormMain::LoadBackground()
+TColor TFormMain::BackgroundColor() const
 {
-    SetBackground(loadWorkspaceBackground(settingsFilePath()));
-}
-
-void TFormMain::SetBackground(TColor color)
-{
-    background_ = color;
-    QPalette palette = scrollBox_->viewport()->palette();
-    palette.setColor(QPalette::Window, screenColor(color, QApplication::palette()));
-    scrollBox_->viewport()->setPalette(palette);
+    return scrollBox_->Background();
 }
 
 QColor TFormMain::BackgroundScreenColor() const
 {
-    return scrollBox_->viewport()->palette().color(QPalette::Window);
+    return scrollBox_->ScreenBackground();
 }
 
 void TFormMain::MenuBackgroundClick()
@@ -383,8 +362,8 @@ void TFormMain::MenuBackgroundClick()
     if (!chosen)
         return;
     // The color stays chosen even if it cannot be stored.
-    SetBackground(colorFromQColor(*chosen));
-    storeWorkspaceBackground(settingsFilePath(), background_);
+    scrollBox_->SetBackground(colorFromQColor(*chosen));
+    storeWorkspaceBackground(settingsFilePath(), scrollBox_->Background());
 }
 
 void TFormMain::MenuOrientationClick()
@@ -396,15 +375,9 @@ void TFormMain::MenuOrientationClick()
     storeOrientationChoice(settingsFilePath(), decoding_);
 }
 
-void TFormMain::ScrollBoxResize()
-{
-    scrollBox_->horizontalScrollBar()->setValue(0);
-    scrollBox_->verticalScrollBar()->setValue(0);
-}
-
 void TFormMain::PhotoChanged()
 {
-    ScrollBoxResize();
+    scrollBox_->ScrollToOrigin();
     photo_->update();
     UpdateControls();
 }
@@ -498,31 +471,16 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event)
         // any control sees it. Acting there, and only there, performs each key exactly once,
         // whatever a dialog opened by the key does to the focus before the key moves on.
         FormKeyDown(*static_cast<QKeyEvent*>(event));
-    } else if (event->type() == QEvent::ContextMenu && isPhotoArea(watched)) {
-        PopupMenuScrollBoxShow(*static_cast<QContextMenuEvent*>(event));
+    } else if (event->type() == QEvent::ContextMenu && scrollBox_->Holds(watched)) {
+        menu_.popup->popup(scrollBox_->PopupPosition(*static_cast<QContextMenuEvent*>(event)));
         return true;
     } else if (watched == scrollBox_->viewport() && event->type() == QEvent::Resize) {
-        ScrollBoxResize();
+        scrollBox_->ScrollToOrigin();
     } else if (event->type() == QEvent::ToolTip && watched->parent() == bands_.templates) {
         // The templates tool bar shows no hints.
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
-}
-
-bool TFormMain::isPhotoArea(const QObject* object) const
-{
-    return object == photo_ || object == scrollBox_ || object == scrollBox_->viewport();
-}
-
-void TFormMain::PopupMenuScrollBoxShow(const QContextMenuEvent& event)
-{
-    QWidget* viewport = scrollBox_->viewport();
-    // The Menu key pops the menu up in the middle of the visible area, a click where it was.
-    const QPoint at = event.reason() == QContextMenuEvent::Mouse
-                          ? event.globalPos()
-                          : viewport->mapToGlobal(viewport->rect().center());
-    menu_.popup->popup(at);
 }
 
 void TFormMain::FormKeyDown(const QKeyEvent& event)

@@ -20,14 +20,13 @@ class DefaultSettings;
 class ExportCommand;
 class TemplateCommands;
 class Desktop;
+class PhotoArea;
 class PhotosToolBar;
 class QAction;
-class QContextMenuEvent;
 class QDragEnterEvent;
 class QDropEvent;
 class QKeyEvent;
 class QLabel;
-class QScrollArea;
 class QToolBar;
 class QToolButton;
 class TFormAbout;
@@ -93,7 +92,7 @@ public:
     // The text of status bar panel 1..4.
     QString StatusText(int panel) const;
     // The photo area's background color as stored, and as painted.
-    TColor BackgroundColor() const { return background_; }
+    TColor BackgroundColor() const;
     // How photos opened now are decoded.
     DecodeOptions Decoding() const { return decoding_; }
     QColor BackgroundScreenColor() const;
@@ -116,13 +115,7 @@ private:
     void createDialogs();
     void FormShow();
     void FormKeyDown(const QKeyEvent& event);
-    // The photo view, its scrolling area or the area's viewport: where the pop-up menu opens.
-    bool isPhotoArea(const QObject* object) const;
-    void PopupMenuScrollBoxShow(const QContextMenuEvent& event);
-    void ScrollBoxResize();
     void LoadRecent();
-    void LoadBackground();
-    void SetBackground(TColor color);
 
     Desktop& desktop_;
     CommandRouter router_;
@@ -133,7 +126,6 @@ private:
     std::unique_ptr<TemplateCommands> templates_;
     std::unique_ptr<ExportCommand> exports_;
     RecentFiles recent_;
-    TColor background_;
     DecodeOptions decoding_;
     bool shownOnce_ = false;
     QStringList filesToOpen_;
@@ -144,7 +136,7 @@ private:
     // What the window is busy with, for the status bar (empty when idle).
     QString activity_;
 
-    QScrollArea* scrollBox_ = nullptr;
+    PhotoArea* scrollBox_ = nullptr;
     TPhoto* photo_ = nullptr;
     PhotosToolBar* photoButtons_ = nullptr;
     MainToolBars bands_;
