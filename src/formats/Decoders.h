@@ -65,3 +65,8 @@ ScaledImage decodeJpegScaled(const PictureFile& file, QSize box);
 // 2, 4 or 8: the full decode, pixel for pixel decodeJpeg's). The same checks, limits and
 // errors as decodeJpeg.
 ReducedImage decodeJpegReduced(const PictureFile& file, const ReductionChoice& choose);
+
+// jpg, jpe, jpeg, jfif decoded in full and turned by the orientation (1 to 8, anything else
+// is 1) as the rows are decoded: pixel for pixel orientImage(decodeJpeg(file), orientation),
+// without a second full-size picture. The same checks, limits and errors as decodeJpeg.
+QImage decodeJpegUpright(const PictureFile& file, int orientation);

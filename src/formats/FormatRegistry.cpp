@@ -94,14 +94,15 @@ void registerStandardFormats(FormatRegistry& registry)
     for (const Row& row : rows)
         registry.add(QString::fromLatin1(row.extension), QString::fromLatin1(row.description), row.decode,
                      row.decodeScaled);
-    for (const char* jpeg : {"jfif", "jpg", "jpe", "jpeg"})
+    for (const char* jpeg : {"jfif", "jpg", "jpe", "jpeg"}) {
         registry.setReducedDecoder(QString::fromLatin1(jpeg), decodeJpegReduced);
-    // The formats that record the camera's orientation beside their pixels.
+        // JPEG rows are turned as they are decoded, while they are still in the cache.
+        registry.readOrientationWith(QString::fromLatin1(jpeg), jpegOrientation, decodeJpegUpright);
+    }
+    // The other formats that record the camera's orientation beside their pixels.
     const std::pair<const char*, int (*)(const PictureFile&)> orientations[] = {
-        {"jfif", jpegOrientation}, {"jpg", jpegOrientation}, {"jpe", jpegOrientation},
-        {"jpeg", jpegOrientation}, {"tiff", tiffOrientation}, {"tif", tiffOrientation},
-        {"png", pngOrientation},   {"webp", webpOrientation}, {"psd", psdOrientation},
-        {"pdd", psdOrientation},
+        {"tiff", tiffOrientation}, {"tif", tiffOrientation}, {"png", pngOrientation},
+        {"webp", webpOrientation}, {"psd", psdOrientation},  {"pdd", psdOrientation},
     };
     for (const auto& [extension, reader] : orientations)
         registry.readOrientationWith(QString::fromLatin1(extension), reader);
@@ -125,10 +126,13 @@ void FormatRegistry::add(const QString& extension, const QString& description, D
     entries_.push_back(Entry{extension.toLower(), description, std::move(decode), std::move(decodeScaled), {}});
 }
 
-void FormatRegistry::readOrientationWith(const QString& extension, OrientationReader reader)
+void FormatRegistry::readOrientationWith(const QString& extension, OrientationReader reader,
+                                         UprightDecoder decodeUpright)
 {
-    if (Entry* entry = latestEntry(extension))
+    if (Entry* entry = latestEntry(extension)) {
         entry->orientation = std::move(reader);
+        entry->decodeUpright = std::move(decodeUpright);
+    }
 }
 
 void FormatRegistry::setReducedDecoder(const QString& extension, ReducedDecoder decodeReduced)
@@ -278,8 +282,10 @@ std::unique_ptr<Picture> FormatRegistry::decode(const QString& fileName, std::sp
     const Entry& entry = entryFor(fileName);
     const PictureFile file{fileName, bytes, options};
     return decodeGuarded(fileName, bytes, [&] {
-        std::unique_ptr<Picture> picture = entry.decode(file);
         const int orientation = orientationToApply(entry, file);
+        if (orientation != 1 && entry.decodeUpright)
+            return std::unique_ptr<Picture>(std::make_unique<RasterPicture>(entry.decodeUpright(file, orientation)));
+        std::unique_ptr<Picture> picture = entry.decode(file);
         const auto* raster = dynamic_cast<const RasterPicture*>(picture.get());
         if (orientation == 1 || !raster)
             return picture;

@@ -28,6 +28,8 @@ public:
 
     // The orientation the file records beside its pixels, 1 to 8 (see StoredOrientation.h).
     using OrientationReader = std::function<int(const PictureFile&)>;
+    // Decodes turned by the orientation given (see decodeJpegUpright).
+    using UprightDecoder = std::function<QImage(const PictureFile&, int orientation)>;
 
     struct Entry {
         QString extension;   // lower case, without the dot
@@ -36,6 +38,7 @@ public:
         ScaledDecoder decodeScaled; // empty: the format decodes only in full
         OrientationReader orientation; // empty: the format records none, or its decoder applies it
         ReducedDecoder decodeReduced = {}; // empty: the format has no reduced decode
+        UprightDecoder decodeUpright = {}; // empty: the registry turns the decoded picture
     };
 
     // The registry filled with every readable format, built once on first use.
@@ -45,8 +48,9 @@ public:
     void add(const QString& extension, const QString& description, Decoder decode,
              ScaledDecoder decodeScaled = {});
 
-    // Pictures of the extension's most recent entry are turned as the reader says.
-    void readOrientationWith(const QString& extension, OrientationReader reader);
+    // Pictures of the extension's most recent entry are turned as the reader says: by
+    // decodeUpright where given, otherwise by turning the decoded picture.
+    void readOrientationWith(const QString& extension, OrientationReader reader, UprightDecoder decodeUpright = {});
 
     // The most recent entry for the extension (any case), or nullptr.
     const Entry* find(const QString& extension) const;

@@ -2,8 +2,9 @@
 // (accurate integer inverse DCT, smooth chroma upsampling, block smoothing for progressive
 // files): at full size, or reduced for a preview by libjpeg's DCT scaling, which computes
 // only the output pixels it delivers. Color and gray files are decoded straight into the
-// blue-green-red bitmap; CMYK and YCCK files become RGB by the plain ink formula. EXIF
-// orientation is not applied.
+// blue-green-red bitmap; CMYK and YCCK files become RGB by the plain ink formula. A full
+// decode can turn the picture upright as it goes (decodeJpegUpright); the reduced ones
+// deliver the pixels as stored.
 //
 // libjpeg reports errors by calling error_exit, which must not return: it longjmps back to
 // the setjmp in the function that called the library. Those functions hold only plain C
@@ -12,8 +13,10 @@
 #include "Decoders.h"
 #include "ImageConversion.h"
 #include "ImageLimits.h"
+#include "Orientation.h"
 #include "PictureError.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
@@ -159,25 +162,32 @@ bool reduceJpegOutput(JpegJob& job, int denominator)
     return true;
 }
 
-// Decodes every scanline into rows[0 .. output_height). False on error.
-bool readJpegPixels(JpegJob& job, JSAMPROW* rows)
+// Decodes every scanline, a band of rows at a time, into the places the writer gives them.
+// False on error.
+bool readJpegPixels(JpegJob& job, UprightRowWriter& writer)
 {
     if (setjmp(job.error.jump))
         return false;
 
     jpeg_decompress_struct& info = job.info;
     jpeg_start_decompress(&info);
-    if (job.cmyk) {
-        JSAMPARRAY buffer = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                                      info.output_width * 4, 1);
-        while (info.output_scanline < info.output_height) {
-            const JDIMENSION y = info.output_scanline;
-            if (jpeg_read_scanlines(&info, buffer, 1) == 1)
-                cmykRowToBgr(buffer[0], rows[y], info.output_width, job.adobeInverted);
+    JSAMPARRAY cmykRow = nullptr;
+    if (job.cmyk)
+        cmykRow = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, info.output_width * 4, 1);
+    JSAMPROW band[UprightRowWriter::kBandRows];
+    while (info.output_scanline < info.output_height) {
+        const int first = int(info.output_scanline);
+        const int count = int(std::min<JDIMENSION>(UprightRowWriter::kBandRows, info.output_height - info.output_scanline));
+        for (int i = 0; i < count; ++i)
+            band[i] = writer.landing(first, first + i);
+        while (int(info.output_scanline) < first + count) {
+            const int i = int(info.output_scanline) - first;
+            if (!cmykRow)
+                jpeg_read_scanlines(&info, band + i, JDIMENSION(count - i));
+            else if (jpeg_read_scanlines(&info, cmykRow, 1) == 1)
+                cmykRowToBgr(cmykRow[0], band[i], info.output_width, job.adobeInverted);
         }
-    } else {
-        while (info.output_scanline < info.output_height)
-            jpeg_read_scanlines(&info, rows + info.output_scanline, info.output_height - info.output_scanline);
+        writer.place(first, count);
     }
     // Everything is decoded; whatever follows the last scan is not read.
     job.error.pixelsComplete = true;
@@ -256,16 +266,16 @@ struct JpegJobGuard {
     [[noreturn]] void fail() const { throw PictureError(jpegReason(job)); }
 };
 
-// Decodes at the output size readJpegHeader or scaleJpegOutput chose.
-QImage readJpegImage(JpegJobGuard& guard)
+// Decodes at the output size readJpegHeader or scaleJpegOutput chose, turned upright by the
+// orientation.
+QImage readJpegImage(JpegJobGuard& guard, int orientation = 1)
 {
     JpegJob& job = guard.job;
-    QImage image = allocatePicture(job.info.output_width, job.info.output_height, kBitmapFormat);
-    std::vector<JSAMPROW> rows(job.info.output_height);
-    for (int y = 0; y < image.height(); ++y)
-        rows[size_t(y)] = image.scanLine(y);
-
-    if (!readJpegPixels(job, rows.data()))
+    const QSize stored(int(job.info.output_width), int(job.info.output_height));
+    const QSize upright = orientedSize(stored, orientation);
+    QImage image = allocatePicture(upright.width(), upright.height(), kBitmapFormat);
+    UprightRowWriter writer(image, stored, orientation);
+    if (!readJpegPixels(job, writer))
         guard.fail();
     return image;
 }
@@ -274,10 +284,15 @@ QImage readJpegImage(JpegJobGuard& guard)
 
 QImage decodeJpeg(const PictureFile& file)
 {
+    return decodeJpegUpright(file, 1);
+}
+
+QImage decodeJpegUpright(const PictureFile& file, int orientation)
+{
     JpegJobGuard guard;
     if (!readJpegHeader(guard.job, file.bytes.data(), file.bytes.size()))
         guard.fail();
-    return readJpegImage(guard);
+    return readJpegImage(guard, validOrientation(orientation));
 }
 
 namespace {

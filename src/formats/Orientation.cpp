@@ -2,6 +2,7 @@
 
 #include "ImageConversion.h"
 #include "ImageLimits.h"
+#include "PictureError.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -118,44 +119,70 @@ inline void movePixel(uint8_t* d, const uint8_t* s, bool wide)
     std::memcpy(d, s, N);
 }
 
-// Orientations 5 to 8 into a picture of exchanged sides, output rows [firstRow, endRow).
-// Output pixel (x, y) comes from stored column y (or width - 1 - y) of stored row x (or
-// height - 1 - x). The output is written in square tiles, so that the stored rows one tile
-// reads stay in the cache while it is written.
+// A quarter turn (orientations 5 to 8) of a stored picture of storedWidth columns into a
+// picture of outWidth columns (the stored height). Output pixel (x, y) comes from stored
+// column y (or storedWidth - 1 - y when columns are reversed) of the stored row that output
+// column x reads.
+struct QuarterTurn {
+    int storedWidth;
+    int outWidth;
+    bool columnsReversed;
+    // The stored rows have a byte of padding after their last pixel.
+    bool storedPadded;
+
+    QuarterTurn(int storedWidth, int storedHeight, int orientation, bool storedPadded)
+        : storedWidth(storedWidth), outWidth(storedHeight), columnsReversed(orientation == 7 || orientation == 8),
+          storedPadded(storedPadded)
+    {
+    }
+
+    // Output columns run against the stored rows (the stored bottom row is output column 0).
+    static bool rowsReversed(int orientation) { return orientation == 6 || orientation == 7; }
+};
+
+// Writes output columns [x0, x0 + columns) of output rows [y0, y1); output column x0 + i reads
+// the stored row rows[i].
+template <int N>
+void turnBlock(const QuarterTurn& turn, const uint8_t* const* rows, int x0, int columns, uint8_t* out,
+               qsizetype outStride, int y0, int y1)
+{
+    // The block's last column is written narrow: the byte after it belongs to the next
+    // block, which may have been written already, or to the next row.
+    const int wide = columns - 1;
+    for (int y = y0; y < y1; ++y) {
+        const int storedColumn = turn.columnsReversed ? turn.storedWidth - 1 - y : y;
+        const size_t column = size_t(storedColumn) * N;
+        // Reading a word at the stored row's last pixel needs a byte of padding after it.
+        const bool wideRead = storedColumn + 1 < turn.storedWidth || turn.storedPadded;
+        uint8_t* d = out + outStride * y + size_t(x0) * N;
+        int i = 0;
+        for (; i < wide; ++i, d += N)
+            movePixel<N>(d, rows[i] + column, wideRead);
+        for (; i < columns; ++i, d += N)
+            movePixel<N>(d, rows[i] + column, false);
+    }
+}
+
+// Orientations 5 to 8 into a picture of exchanged sides, output rows [firstRow, endRow),
+// written in square tiles, so that the stored rows one tile reads stay in the cache while it
+// is written.
 template <int N>
 void turnQuarter(const QImage& stored, uint8_t* const out, qsizetype outStride, int orientation, int firstRow,
                  int endRow)
 {
     constexpr int kTile = 32;
-    const int storedWidth = stored.width();
     const int storedHeight = stored.height();
-    const bool columnsReversed = orientation == 7 || orientation == 8;
-    const bool rowsReversed = orientation == 6 || orientation == 7;
+    const QuarterTurn turn(stored.width(), storedHeight, orientation,
+                           stored.bytesPerLine() > qsizetype(stored.width()) * N);
+    const bool rowsReversed = QuarterTurn::rowsReversed(orientation);
     // The stored row each output column reads.
     std::vector<const uint8_t*> sourceRow(static_cast<size_t>(storedHeight));
     for (int x = 0; x < storedHeight; ++x)
         sourceRow[size_t(x)] = stored.constScanLine(rowsReversed ? storedHeight - 1 - x : x);
-    const bool storedPadded = stored.bytesPerLine() > qsizetype(storedWidth) * N;
     for (int y0 = firstRow; y0 < endRow; y0 += kTile) {
         const int y1 = std::min(endRow, y0 + kTile);
-        for (int x0 = 0; x0 < storedHeight; x0 += kTile) {
-            const int x1 = std::min(storedHeight, x0 + kTile);
-            // The last output column is written narrow: the byte after it is the next row's.
-            const int wideEnd = std::min(x1, storedHeight - 1);
-            for (int y = y0; y < y1; ++y) {
-                const int storedColumn = columnsReversed ? storedWidth - 1 - y : y;
-                const size_t column = size_t(storedColumn) * N;
-                // Reading a word at the stored row's last pixel needs a byte of padding after it.
-                const bool wide = storedColumn + 1 < storedWidth || storedPadded;
-                uint8_t* d = out + outStride * y + size_t(x0) * N;
-                const uint8_t* const* s = sourceRow.data() + x0;
-                int x = x0;
-                for (; x < wideEnd; ++x, d += N, ++s)
-                    movePixel<N>(d, *s + column, wide);
-                for (; x < x1; ++x, d += N, ++s)
-                    movePixel<N>(d, *s + column, false);
-            }
-        }
+        for (int x0 = 0; x0 < storedHeight; x0 += kTile)
+            turnBlock<N>(turn, sourceRow.data() + x0, x0, std::min(kTile, storedHeight - x0), out, outStride, y0, y1);
     }
 }
 
@@ -227,4 +254,52 @@ ReducedImage orientReducedImage(ReducedImage stored, int orientation)
     upright.blockStart = QPoint(reversedX ? -lacking(upright.pictureSize.width()) : 0,
                                 reversedY ? -lacking(upright.pictureSize.height()) : 0);
     return upright;
+}
+
+UprightRowWriter::UprightRowWriter(QImage& upright, QSize stored, int orientation)
+    : bits_(upright.bits()), stride_(upright.bytesPerLine()), stored_(stored), orientation_(validOrientation(orientation))
+{
+    if (orientation_ == 1 || orientation_ == 4)
+        return;
+    // A spare word after each row lets three-byte pixels move as words.
+    bandStride_ = size_t(stored.width()) * 3 + 4;
+    try {
+        band_.resize(bandStride_ * kBandRows);
+    } catch (const std::bad_alloc&) {
+        throw notEnoughMemory(stored.width(), kBandRows);
+    }
+}
+
+uint8_t* UprightRowWriter::landing(int first, int storedRow) noexcept
+{
+    switch (orientation_) {
+    case 1: return bits_ + stride_ * storedRow;
+    case 4: return bits_ + stride_ * (stored_.height() - 1 - storedRow);
+    default: return bandRow(storedRow - first);
+    }
+}
+
+void UprightRowWriter::place(int first, int count) noexcept
+{
+    const int width = stored_.width();
+    const int height = stored_.height();
+    switch (orientation_) {
+    case 1:
+    case 4: return;
+    case 2:
+    case 3:
+        for (int i = 0; i < count; ++i) {
+            const int y = orientation_ == 2 ? first + i : height - 1 - (first + i);
+            reverseInto<3>(bits_ + stride_ * y, bandRow(i), width);
+        }
+        return;
+    default: break;
+    }
+    // The band's rows become output columns [x0, x0 + count), in stored order or against it.
+    const bool reversed = QuarterTurn::rowsReversed(orientation_);
+    const int x0 = reversed ? height - first - count : first;
+    const uint8_t* rows[kBandRows];
+    for (int i = 0; i < count; ++i)
+        rows[i] = bandRow(reversed ? count - 1 - i : i);
+    turnBlock<3>(QuarterTurn(width, height, orientation_, true), rows, x0, count, bits_, stride_, 0, width);
 }

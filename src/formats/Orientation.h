@@ -5,6 +5,9 @@
 #include <QImage>
 #include <QSize>
 
+#include <cstdint>
+#include <vector>
+
 // The eight orientations a camera records (EXIF and TIFF Orientation): how the stored pixels
 // are turned to show the picture as it was taken. 1 is upright as stored; 2 mirrored left to
 // right; 3 turned half a turn; 4 mirrored top to bottom; 5 mirrored along the main diagonal;
@@ -37,3 +40,33 @@ QImage orientImage(QImage stored, int orientation);
 // blockStart set where the turn reversed a direction whose size is no multiple of the
 // denominator. Throws as orientImage.
 ReducedImage orientReducedImage(ReducedImage stored, int orientation);
+
+// Puts the rows of a 24-bit picture, decoded top to bottom as stored, into the picture turned
+// upright, a band of rows at a time while the band is still in the cache: a decoder that
+// delivers rows in order turns its picture with no second full-size picture and no second
+// pass over it. Orientation 1 and 4 rows are decoded straight into their places.
+class UprightRowWriter {
+public:
+    static constexpr int kBandRows = 16;
+
+    // upright is the turned picture, 24 bits, of orientedSize(stored, orientation). Throws
+    // PictureError when the band's memory cannot be had.
+    UprightRowWriter(QImage& upright, QSize stored, int orientation);
+
+    // Where stored row storedRow of the band that starts at stored row first is decoded.
+    uint8_t* landing(int first, int storedRow) noexcept;
+
+    // Stored rows [first, first + count), count at most kBandRows, are decoded: turns them
+    // into their places.
+    void place(int first, int count) noexcept;
+
+private:
+    uint8_t* bandRow(int i) noexcept { return band_.data() + bandStride_ * size_t(i); }
+
+    uint8_t* bits_;
+    qsizetype stride_;
+    QSize stored_;
+    int orientation_;
+    size_t bandStride_ = 0;
+    std::vector<uint8_t> band_;
+};

@@ -127,7 +127,7 @@ TEST(GifDecoder, DeliversTheLogicalScreenWithTheFirstImageAtItsPlace)
     for (const auto& c : cases) {
         const QByteArray bytes = makeGif(c.layout);
         const QImage actual =
-            decodeGif(PictureFile{"test.gif", {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())}});
+            decodeGif(PictureFile{"test.gif", spanOf(bytes)});
         EXPECT_EQ(bitmapDifference(expectedScreen(c.layout), toBgr888(actual)), "") << c.what;
     }
 }

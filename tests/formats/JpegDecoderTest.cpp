@@ -5,6 +5,7 @@
 #include "formats/FormatRegistry.h"
 #include "formats/ImageConversion.h"
 #include "formats/JpegWriter.h"
+#include "formats/Orientation.h"
 #include "formats/PictureError.h"
 
 #include <gtest/gtest.h>
@@ -140,6 +141,44 @@ TEST(JpegDecoder, CmykInksAreInvertedOnlyUnderTheAdobeMarker)
         for (int x = 0; x < 3; ++x)
             EXPECT_EQ(rgbAt(toBgr888(scaled.image), x, 0), c.expected[x]) << "block " << x;
     }
+}
+
+// Turning while decoding gives the stored decode turned, for every kind of JPEG file (color,
+// gray, CMYK, progressive, odd sizes, pictures shorter than a band of rows), and a file that
+// fails fails with the same line.
+TEST(JpegDecoder, AnUprightDecodeIsTheStoredDecodeTurned)
+{
+    SKIP_WITHOUT_CORPUS();
+    int compared = 0;
+    for (const char* ext : {"jpg", "jpe", "jpeg", "jfif"}) {
+        for (const QString& path : corpusFiles(ext)) {
+            const QByteArray bytes = readFileBytes(path);
+            const PictureFile file{path, spanOf(bytes)};
+            std::optional<QImage> stored;
+            std::string storedError;
+            try {
+                stored = decodeJpeg(file);
+            } catch (const PictureError& error) {
+                storedError = error.what();
+            }
+            for (int orientation = 1; orientation <= 8; ++orientation) {
+                SCOPED_TRACE(QFileInfo(path).fileName().toStdString() + ", orientation " + std::to_string(orientation));
+                if (!stored) {
+                    try {
+                        decodeJpegUpright(file, orientation);
+                        ADD_FAILURE() << "decoded a file that fails as stored";
+                    } catch (const PictureError& error) {
+                        EXPECT_EQ(std::string(error.what()), storedError);
+                    }
+                    continue;
+                }
+                const QImage turned = decodeJpegUpright(file, orientation);
+                EXPECT_EQ(bitmapDifference(orientImage(*stored, orientation), turned), "");
+            }
+            compared += stored ? 1 : 0;
+        }
+    }
+    EXPECT_GE(compared, 30);
 }
 
 TEST(JpegDecoder, DecodesBytesFromAnyPlaceInMemory)

@@ -175,11 +175,6 @@ Entry orientationEntry(uint32_t value)
     return {0x0112, 3, 1, value};
 }
 
-std::span<const uint8_t> spanOf(const QByteArray& bytes)
-{
-    return {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())};
-}
-
 struct BlockCase {
     const char* what;
     QByteArray block;

@@ -18,7 +18,7 @@ QImage decodeWith(RasterDecoder decoder, std::span<const uint8_t> bytes, const Q
 QImage decodeWith(RasterDecoder decoder, const QByteArray& bytes, const QString& name)
 {
     return decodeWith(decoder,
-                      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())),
+                      spanOf(bytes),
                       name);
 }
 

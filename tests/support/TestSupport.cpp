@@ -211,3 +211,8 @@ QString writeJpegWithOrientation(const QString& path, const QImage& picture, int
     writeFileBytes(path, withExifOrientation(readFileBytes(path), orientation));
     return path;
 }
+
+std::span<const uint8_t> spanOf(const QByteArray& bytes)
+{
+    return {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())};
+}

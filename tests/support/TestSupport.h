@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@
         if (!corpusPresent())                                   \
             GTEST_SKIP() << corpusMissingLine().toStdString();  \
     } while (false)
+
+// The bytes of an array, as a decoder reads them.
+std::span<const uint8_t> spanOf(const QByteArray& bytes);
 
 // Files the tests keep in the repository (tests/data).
 QString testDataDir();

@@ -145,7 +145,7 @@ TEST(MetafileCorpus, EveryEmfDrawsWhereItsHeaderBoundsSay)
 
         const QByteArray bytes = readFileBytes(file);
         const metafile::EmfHeader header = metafile::readEmfHeader(
-            std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
+            spanOf(bytes));
         const QRect ink = inkBox(image);
         if (header.bounds.right() < header.bounds.left()) {
             EXPECT_TRUE(ink.isEmpty()) << name.toStdString() << " draws nothing";
