@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to one decoder through the format registry, as a file with the
 // extension LUMATRIM_FUZZ_EXTENSION, in full and, where the format has one, through its
 // reduced decodes for the open dialog's preview box and for high-quality renders (1/4, or
-// 1/2 or 1/8 by the input's first byte). A decoder may only succeed or throw
+// 1/2 or 1/8 by the input's first byte), and turned while decoding where the format turns
+// so (orientations 2 to 8 by the input's last byte). A decoder may only succeed or throw
 // PictureError.
 #include "formats/FormatRegistry.h"
 #include "formats/ImageConversion.h"
@@ -39,6 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const int denominator = size > 0 ? 2 << (data[0] % 3) : 4;
         (void)FormatRegistry::standard().decodeReduced(name, bytes, [=](QSize) { return denominator; });
     } catch (const PictureError&) {
+    }
+    const FormatRegistry::Entry* entry = FormatRegistry::standard().find(QStringLiteral(LUMATRIM_FUZZ_EXTENSION));
+    if (entry && entry->decodeUpright && size > 0) {
+        try {
+            (void)entry->decodeUpright(PictureFile{name, bytes}, 2 + data[size - 1] % 7);
+        } catch (const PictureError&) {
+        }
     }
     return 0;
 }
