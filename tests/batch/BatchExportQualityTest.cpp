@@ -42,10 +42,11 @@ TEST(BatchExport, EachPhotoIsWrittenAtItsQualityAndLimitAsSaveAsWritesIt)
         const bool overLimit = c.maxKB > 0 && encodeJpeg(window.Bitmap(), 1).size() > qint64(c.maxKB) * 1024;
         EXPECT_EQ(jpeg.fits, !overLimit) << k;
         EXPECT_EQ(readFileBytes(saved.last()), jpeg.bytes) << k;
-        if (c.maxKB == 0)
+        if (c.maxKB == 0) {
             EXPECT_EQ(jpeg.bytes, encodeJpeg(window.Bitmap(), c.quality)) << k;
-        else if (jpeg.fits)
+        } else if (jpeg.fits) {
             EXPECT_LE(jpeg.bytes.size(), qint64(c.maxKB) * 1024) << k;
+        }
         if (overLimit)
             expectedOver << sizeLimitMissedMessage(source, jpeg.bytes.size(), c.maxKB);
         photos << info.get();

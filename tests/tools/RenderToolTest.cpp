@@ -165,6 +165,32 @@ TEST(RenderTool, HighQualityOutputIsTheWindowsPhoto)
     }
 }
 
+// A JPEG output is the program's Save As of the photo: its quality and its size limit.
+TEST(RenderTool, JpegOutputIsWrittenAtTheSettingsQualityAndLimit)
+{
+    const QString folder = freshFolder("tool-quality");
+    const QString source = folder + "/photo.bmp";
+    ASSERT_TRUE(randomBitmap(240, 160, 12).save(source, "BMP"));
+    const struct {
+        const char* quality;
+        const char* maxKB;
+    } cases[] = {{"100", "0"}, {"55", "0"}, {"90", "30"}, {"0", "0"}, {"80", "1"}};
+    for (const auto& c : cases) {
+        const QString settings = photoSettings(folder, QStringLiteral("q%1-%2").arg(c.quality, c.maxKB),
+                                               {{"SIZE", "9999"}, {"QUALITY", c.quality}, {"MAXKB", c.maxKB}});
+        const QString out = folder + "/out.jpg";
+        const RunResult run = render({"--settings", settings, source, out});
+        ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+        TPhotoInfo info(source);
+        info.LoadSettings(settings, "PHOTO");
+        PhotoCore window;
+        window.SetPhotoInfo(&info);
+        const QString saved = folder + "/saved.jpg";
+        window.SaveToFile(saved);
+        EXPECT_EQ(readFileBytes(out), readFileBytes(saved)) << c.quality << " " << c.maxKB;
+    }
+}
+
 TEST(RenderTool, DecodeOnlyThumbnailAndOutputFormats)
 {
     const QString folder = freshFolder("tool-modes");

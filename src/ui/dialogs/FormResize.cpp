@@ -22,13 +22,13 @@ TFormResize::TFormResize(TPhoto& photo, QWidget* parent) : TEditDialog(photo, Se
     auto* sizePanel = new QGroupBox(this);
     Size = new SizeFields({}, sizePanel);
     UpDownMax = Size->sizeBox();
-    // Wide enough for the longest text ("About 99999 KB at quality 100, over the limit"),
+    // Wide enough for the longest text ("About 99999 KB at quality 1, over the limit"),
     // so the panel does not change its size while the numbers change.
     LabelFileSize = new QLabel(sizePanel);
     LabelFileSize->setObjectName(QStringLiteral("LabelFileSize"));
     LabelFileSize->setToolTip(QString::fromLatin1(SizeFields::kMetadataHint));
     LabelFileSize->setMinimumWidth(
-        LabelFileSize->fontMetrics().horizontalAdvance(QStringLiteral("About 99999 KB at quality 100, over the limit")));
+        LabelFileSize->fontMetrics().horizontalAdvance(QStringLiteral("About 99999 KB at quality 1, over the limit")));
     auto* sizeColumn = new QVBoxLayout(sizePanel);
     sizeColumn->addWidget(Size);
     sizeColumn->addWidget(LabelFileSize);

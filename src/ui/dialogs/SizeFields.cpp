@@ -8,9 +8,9 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
 #include <QVBoxLayout>
-
-#include <initializer_list>
 
 SizeFields::SizeFields(const Names& names, QWidget* parent) : QWidget(parent)
 {
@@ -53,8 +53,9 @@ SizeFields::SizeFields(const Names& names, QWidget* parent) : QWidget(parent)
                                    this);
     auto* unit = new QLabel(QStringLiteral("KB"), this);
     unit->setObjectName(QStringLiteral("LabelKB"));
-    for (QWidget* w : std::initializer_list<QWidget*>{qualityLabel, TrackBarQuality->trackBar(), TrackBarQuality->edit(),
-                                                      CheckBoxMaxFile, UpDownMaxFile, unit})
+    QWidget* const hinted[] = {qualityLabel,    TrackBarQuality->trackBar(), TrackBarQuality->edit(),
+                               CheckBoxMaxFile, UpDownMaxFile,               unit};
+    for (QWidget* w : hinted)
         w->setToolTip(hint);
     connect(TrackBarQuality, &TrackBarBox::valueChanged, this, &SizeFields::jpegChanged);
     connect(UpDownMaxFile, &NumericBox::valueChanged, this, &SizeFields::jpegChanged);
