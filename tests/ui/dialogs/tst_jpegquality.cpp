@@ -204,6 +204,8 @@ private slots:
         const QString at100 = approximateFileSize(encodeJpeg(window.Photo().Bitmap()).size());
         QTRY_COMPARE_WITH_TIMEOUT(panel->text(), at100, 20000);
         // Between the pixel size and the zoom.
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QRect pixels = window.findChild<QLabel*>(QStringLiteral("StatusPanel3"))->geometry();
         const QRect zoom = window.findChild<QLabel*>(QStringLiteral("StatusPanel4"))->geometry();
         QVERIFY(pixels.right() < panel->geometry().left() && panel->geometry().right() < zoom.left());
