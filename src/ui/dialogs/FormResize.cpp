@@ -85,11 +85,14 @@ void TFormResize::UpdateFileSize()
         return;
     }
     estimator_->request(bitmap, *info);
+    // Greyed while the size for the controls' values is still being worked out.
+    LabelFileSize->setEnabled(!estimator_->pending());
 }
 
 void TFormResize::FileSizeEstimated(const FileSizeEstimate& estimate)
 {
     LabelFileSize->setText(fileSizeText(estimate));
+    LabelFileSize->setEnabled(true);
 }
 
 void TFormResize::hideEvent(QHideEvent* event)
