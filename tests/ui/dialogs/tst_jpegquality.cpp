@@ -104,6 +104,7 @@ private slots:
         // A limit between the sizes at 40 and 89: the label names the quality it gives.
         const int limit = int((encodeJpeg(photo.view.Bitmap(), 40).size() + at89.size()) / 2 / 1024);
         dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
         child<QCheckBox>(dialog, "CheckBoxMaxFile")->setChecked(true);
         typeInto(child<QLineEdit>(dialog, "EditMaxFile"), QString::number(limit));
         bar->setFocus();
