@@ -38,7 +38,8 @@ const char* const kUsage =
     "  --stored-orientation the pixels as the file stores them, without the turn its camera\n"
     "                       recorded (default: as the program folder's lumatrim.dat chooses)\n"
     "  -h, --help           print this usage and exit\n"
-    "OUTPUT by extension: .jpg or .jpeg (JPEG), .ppm (binary P6) or .bmp (24-bit).\n";
+    "OUTPUT by extension: .jpg or .jpeg (JPEG, at the settings' quality and size limit),\n"
+    "  .ppm (binary P6) or .bmp (24-bit).\n";
 
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -258,7 +259,13 @@ void run(const Options& o)
     // fails with the core's message, whatever the output format. Without a source bitmap
     // there is no rendered one either, so --decode-only fails the same way.
     const bool decoded = o.decodeOnly && !photo.SourceBitmap().isNull();
-    writeOutput(decoded ? photo.SourceBitmap() : photo.RenderedBitmap(), o.output);
+    const QImage& bitmap = decoded ? photo.SourceBitmap() : photo.RenderedBitmap();
+    // A rendered photo written as JPEG is the program's Save As: its quality and size limit.
+    const QString ext = o.output.section('.', -1).toLower();
+    if (!decoded && (ext == "jpg" || ext == "jpeg"))
+        photo.SaveToFile(o.output);
+    else
+        writeOutput(bitmap, o.output);
 }
 
 } // namespace

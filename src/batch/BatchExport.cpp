@@ -46,7 +46,8 @@ ExportResult exportPhotos(const QList<TPhotoInfo*>& photos, const QStringList& p
         } else if (photo.Bitmap().isNull() || photo.Bitmap().width() <= 0 || photo.Bitmap().height() <= 0) {
             result.unreadable << QStringLiteral("%1: %2").arg(info->FileName, photo.Message());
         } else {
-            photo.SaveToFile(path);
+            if (const FittedJpeg jpeg = photo.SaveToFile(path); !jpeg.fits)
+                result.overLimit << sizeLimitMissedMessage(info->FileName, jpeg.bytes.size(), info->MaxFileKB);
             result.written << path;
         }
         if (progress)

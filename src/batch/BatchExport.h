@@ -16,6 +16,9 @@ class TPhotoInfo;
 struct ExportResult {
     QStringList written;
     QStringList unreadable;
+    // The photos written at quality 1 and still over their size limit, one line each naming
+    // the photo (sizeLimitMissedMessage).
+    QStringList overLimit;
 };
 
 // Renders every photo with its own settings, one at a time in a photo object of its own

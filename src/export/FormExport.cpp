@@ -278,6 +278,8 @@ void TFormExport::ButtonOKClick()
     if (!result.unreadable.isEmpty())
         desktop_.warn(this, QStringLiteral("These photos could not be read and were not exported:\n") +
                                 result.unreadable.join(QLatin1Char('\n')));
+    if (!result.overLimit.isEmpty())
+        desktop_.warn(this, result.overLimit.join(QLatin1Char('\n')));
     done(mrOk);
 }
 

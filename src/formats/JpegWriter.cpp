@@ -1,6 +1,7 @@
 // Baseline JPEG output through libjpeg's IJG interface. The bitmap's blue-green-red rows
-// go to libjpeg as they are (JCS_EXT_BGR); the compressed stream is collected in memory
-// and then written with QSaveFile, so a failure never leaves a partial file.
+// go to libjpeg as they are (JCS_EXT_BGR); the compressed stream is collected in memory.
+// encodeJpeg hands that stream out; writeJpeg writes the same stream with QSaveFile, so a
+// failure never leaves a partial file and a file is byte for byte its encodeJpeg.
 //
 // As in the decoder, libjpeg's error_exit longjmps back to the setjmp of the one function
 // that calls the library, which holds only plain C data.
@@ -10,11 +11,13 @@
 #include "ImageConversion.h"
 #include "PictureError.h"
 
-
+#include <algorithm>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
+#include <optional>
 #include <vector>
 
 #include <jpeglib.h>
@@ -83,7 +86,7 @@ void finishDestination(j_compress_ptr info)
 
 // Compresses rows[0 .. height) into job.destination. False on error, with the message in
 // job.error.message.
-bool compressJpeg(JpegWriteJob& job, JSAMPROW* rows, JDIMENSION width, JDIMENSION height)
+bool compressJpeg(JpegWriteJob& job, JSAMPROW* rows, JDIMENSION width, JDIMENSION height, int quality)
 {
     if (setjmp(job.error.jump))
         return false;
@@ -100,7 +103,7 @@ bool compressJpeg(JpegWriteJob& job, JSAMPROW* rows, JDIMENSION width, JDIMENSIO
     info.input_components = 3;
     info.in_color_space = JCS_EXT_BGR;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 100, TRUE);
+    jpeg_set_quality(&info, quality, TRUE);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height)
         jpeg_write_scanlines(&info, rows + info.next_scanline, info.image_height - info.next_scanline);
@@ -117,26 +120,27 @@ struct JpegWriteGuard {
     }
 };
 
-[[noreturn]] void failWrite(const QString& path, const QString& reason)
+// Compresses the bitmap at the quality (clamped to 1..100); nothing on failure, with the
+// reason in failure.
+std::optional<QByteArray> compressBitmap(const QImage& bgr888Bitmap, int quality, QString& failure)
 {
-    throw PictureError(QStringLiteral("Unable to write to %1: %2").arg(path, reason));
-}
-
-} // namespace
-
-void writeJpeg(const QImage& bgr888Bitmap, const QString& path)
-{
-    if (bgr888Bitmap.isNull() || bgr888Bitmap.width() <= 0 || bgr888Bitmap.height() <= 0)
-        failWrite(path, QStringLiteral("the picture is empty"));
+    if (bgr888Bitmap.isNull() || bgr888Bitmap.width() <= 0 || bgr888Bitmap.height() <= 0) {
+        failure = QStringLiteral("the picture is empty");
+        return std::nullopt;
+    }
     // The format's own limit, checked before the buffers are allocated.
-    if (bgr888Bitmap.width() > JPEG_MAX_DIMENSION || bgr888Bitmap.height() > JPEG_MAX_DIMENSION)
-        failWrite(path, QStringLiteral("a JPEG file holds at most %1 pixels a side, and the picture is %2 x %3")
-                            .arg(JPEG_MAX_DIMENSION)
-                            .arg(bgr888Bitmap.width())
-                            .arg(bgr888Bitmap.height()));
+    if (bgr888Bitmap.width() > JPEG_MAX_DIMENSION || bgr888Bitmap.height() > JPEG_MAX_DIMENSION) {
+        failure = QStringLiteral("a JPEG file holds at most %1 pixels a side, and the picture is %2 x %3")
+                      .arg(JPEG_MAX_DIMENSION)
+                      .arg(bgr888Bitmap.width())
+                      .arg(bgr888Bitmap.height());
+        return std::nullopt;
+    }
     const QImage bitmap = toBgr888(bgr888Bitmap);
-    if (bitmap.isNull())
-        failWrite(path, QStringLiteral("not enough memory"));
+    if (bitmap.isNull()) {
+        failure = QStringLiteral("not enough memory");
+        return std::nullopt;
+    }
 
     const auto width = JDIMENSION(bitmap.width());
     const auto height = JDIMENSION(bitmap.height());
@@ -150,15 +154,53 @@ void writeJpeg(const QImage& bgr888Bitmap, const QString& path)
     job.error.pub.error_exit = writerErrorExit;
     job.error.pub.emit_message = writerEmitMessage;
     // Quality 100 with 2x2 chroma subsampling rarely exceeds a byte and a half per pixel;
-    // the buffer doubles when it does.
-    job.destination.capacity = size_t(width) * height + 65536;
+    // the buffer doubles when it does. Lower qualities start smaller.
+    const size_t pixels = size_t(width) * height;
+    job.destination.capacity = (quality >= 90 ? pixels : pixels / 4) + 65536;
     job.destination.data = static_cast<JOCTET*>(std::malloc(job.destination.capacity));
-    if (!job.destination.data)
-        failWrite(path, QStringLiteral("not enough memory"));
+    if (!job.destination.data) {
+        failure = QStringLiteral("not enough memory");
+        return std::nullopt;
+    }
 
-    if (!compressJpeg(job, rows.data(), width, height))
-        failWrite(path, QString::fromLocal8Bit(job.error.message));
+    if (!compressJpeg(job, rows.data(), width, height, std::clamp(quality, kJpegQualityMin, kJpegQualityMax))) {
+        failure = QString::fromLocal8Bit(job.error.message);
+        return std::nullopt;
+    }
+    try {
+        return QByteArray(reinterpret_cast<const char*>(job.destination.data), qsizetype(job.destination.size));
+    } catch (const std::bad_alloc&) {
+        failure = QStringLiteral("not enough memory");
+        return std::nullopt;
+    }
+}
 
-    if (const auto failure = replaceFile(path, QByteArrayView(job.destination.data, qsizetype(job.destination.size))))
+[[noreturn]] void failWrite(const QString& path, const QString& reason)
+{
+    throw PictureError(QStringLiteral("Unable to write to %1: %2").arg(path, reason));
+}
+
+} // namespace
+
+QByteArray encodeJpeg(const QImage& bgr888Bitmap, int quality)
+{
+    QString failure;
+    if (auto bytes = compressBitmap(bgr888Bitmap, quality, failure))
+        return std::move(*bytes);
+    throw PictureError(QStringLiteral("Unable to compress the picture as JPEG: %1").arg(failure));
+}
+
+void writeJpeg(const QImage& bgr888Bitmap, const QString& path, int quality)
+{
+    QString failure;
+    const std::optional<QByteArray> bytes = compressBitmap(bgr888Bitmap, quality, failure);
+    if (!bytes)
+        failWrite(path, failure);
+    writeJpegBytes(*bytes, path);
+}
+
+void writeJpegBytes(const QByteArray& jpeg, const QString& path)
+{
+    if (const auto failure = replaceFile(path, QByteArrayView(jpeg)))
         failWrite(path, *failure);
 }

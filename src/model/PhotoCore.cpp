@@ -218,9 +218,17 @@ const QImage& PhotoCore::RenderedBitmap() const
     return bitmap_;
 }
 
-void PhotoCore::SaveToFile(const QString& path) const
+FittedJpeg PhotoCore::SaveToFile(const QString& path) const
 {
-    writeJpeg(RenderedBitmap(), path);
+    FittedJpeg jpeg = *EncodeJpeg(RenderedBitmap(), *info_);
+    writeJpegBytes(jpeg.bytes, path);
+    return jpeg;
+}
+
+std::optional<FittedJpeg> PhotoCore::EncodeJpeg(const QImage& bitmap, const PhotoSettings& settings,
+                                                const std::function<bool()>& stop)
+{
+    return encodeJpegWithin(bitmap, settings.JpegQuality, qint64(settings.MaxFileKB) * kBytesPerKilobyte, stop);
 }
 
 void PhotoCore::RotateClockwise()

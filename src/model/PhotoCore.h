@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PhotoInfo.h"
+#include "formats/JpegSizeLimit.h"
 #include "formats/Picture.h"
 #include "formats/PictureError.h"
 #include "formats/ReducedImage.h"
@@ -9,6 +10,7 @@
 #include <QObject>
 #include <QSize>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -71,8 +73,15 @@ public:
     // Runs the pipeline from the source and announces the change.
     void Render();
 
-    // Writes the rendered bitmap as JPEG. Throws on failure; without a bitmap, Message().
-    void SaveToFile(const QString& path) const;
+    // Writes the rendered bitmap as JPEG: the stream EncodeJpeg gives for the photo's
+    // settings, and returns it (the quality it was written at, and whether it met the size
+    // limit). Throws on failure; without a bitmap, Message().
+    FittedJpeg SaveToFile(const QString& path) const;
+    // The JPEG stream of a bitmap as the settings write it: at JpegQuality, or with a size
+    // limit (MaxFileKB) at the highest quality up to it whose file fits. The one encoder of
+    // every file written and every file size shown; nothing when stop() said so.
+    static std::optional<FittedJpeg> EncodeJpeg(const QImage& bitmap, const PhotoSettings& settings,
+                                                const std::function<bool()>& stop = {});
 
     void RotateClockwise();
     void RotateCounterclockwise();

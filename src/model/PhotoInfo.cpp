@@ -4,6 +4,7 @@
 #include "KeyValueFile.h"
 #include "ProgramFolder.h"
 #include "formats/ImageConversion.h"
+#include "formats/JpegWriter.h"
 #include "formats/Picture.h"
 #include "formats/PictureError.h"
 
@@ -65,6 +66,9 @@ void TPhotoInfo::LoadSettings(const KeyValueText::Pairs& stored)
     BorderWidth = integer("MARGIN", 0);
     BackgroundColor = colorFromString(text("COLOR", QStringLiteral("clWhite")));
     Resample = boolean("RESAMPLE", false);
+    // Numbers out of range (an edited file) are taken at the nearest end.
+    JpegQuality = std::clamp(integer("QUALITY", kJpegQualityMax), kJpegQualityMin, kJpegQualityMax);
+    MaxFileKB = std::clamp(integer("MAXKB", 0), 0, kMaxFileKBLimit);
 }
 
 void TPhotoInfo::SaveSettings(const QString& fileName, const QString& section) const
@@ -96,6 +100,8 @@ KeyValueText::Pairs TPhotoInfo::SettingsBlock() const
         {QStringLiteral("MARGIN"), QString::number(BorderWidth)},
         {QStringLiteral("COLOR"), colorToString(BackgroundColor)},
         {QStringLiteral("RESAMPLE"), flag(Resample)},
+        {QStringLiteral("QUALITY"), QString::number(JpegQuality)},
+        {QStringLiteral("MAXKB"), QString::number(MaxFileKB)},
     };
 }
 

@@ -26,7 +26,7 @@ public:
     // Copies every field of source except FileName and Decoding.
     void AssignSettings(const TPhotoInfo& source);
 
-    // Reads the settings block (SIZE .. RESAMPLE) from a section of a key/value file; fields
+    // Reads the settings block (SIZE .. MAXKB) from a section of a key/value file; fields
     // outside the block are left alone. Never fails: missing or unreadable values give
     // the built-in defaults.
     void LoadSettings(const QString& fileName, const QString& section);

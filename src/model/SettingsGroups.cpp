@@ -8,6 +8,8 @@ void CopyGroup(SettingsGroup group, const PhotoSettings& from, PhotoSettings& to
         to.Optimize = from.Optimize;
         to.KeepSize = from.KeepSize;
         to.Resample = from.Resample;
+        to.JpegQuality = from.JpegQuality;
+        to.MaxFileKB = from.MaxFileKB;
         return;
     case SettingsGroup::Crop:
         to.CropRect = from.CropRect;

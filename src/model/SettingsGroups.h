@@ -5,7 +5,7 @@
 // The fixed groups of settings that the edit dialogs change: what OK, Apply and OK for All
 // write, what Cancel restores, and what OK for All carries into every opened photo.
 enum class SettingsGroup {
-    Resize,       // MaxSize, Optimize, KeepSize, Resample
+    Resize,       // MaxSize, Optimize, KeepSize, Resample, JpegQuality, MaxFileKB
     Crop,         // CropRect
     ColorBalance, // Contrast, Brightness, Red, Green, Blue, Grayscale, Negative
     Watermark,    // Watermark, Font (as a whole), Opacity, Position, MarginX, MarginY

@@ -41,6 +41,9 @@ struct TFont {
     friend bool operator==(const TFont&, const TFont&) = default;
 };
 
+// The largest size limit a photo can have, in kilobytes (the box holds five digits).
+inline constexpr int32_t kMaxFileKBLimit = 99999;
+
 // Every setting of one photo, in the order the settings record keeps them. The render
 // steps read (and the crop step writes) these fields; TPhotoInfo adds loading and saving.
 struct PhotoSettings {
@@ -68,6 +71,11 @@ struct PhotoSettings {
     TColor BackgroundColor = clWhite;
     // The resize step filters (Lanczos-3) instead of sampling the nearest pixel.
     bool Resample = false;
+    // The JPEG quality every file of the photo is written at, 1..100.
+    int32_t JpegQuality = 100;
+    // The largest file in kilobytes of 1,024 bytes, 0 for no limit: a file over it is
+    // written at the highest lower quality that fits.
+    int32_t MaxFileKB = 0;
 
     friend bool operator==(const PhotoSettings&, const PhotoSettings&) = default;
 };

@@ -31,7 +31,9 @@ const QByteArray kDefaultBlock =
     "MASK=\n"
     "MARGIN=0\n"
     "COLOR=clWhite\n"
-    "RESAMPLE=0\n";
+    "RESAMPLE=0\n"
+    "QUALITY=100\n"
+    "MAXKB=0\n";
 
 QString blockFile(const QString& name, const QByteArray& content)
 {
@@ -63,6 +65,8 @@ TEST_F(PhotoInfoTest, CreateWithoutSettingsFileGivesBuiltInDefaults)
     EXPECT_EQ(info.BorderWidth, 0);
     EXPECT_EQ(info.BackgroundColor, clWhite);
     EXPECT_FALSE(info.Resample);
+    EXPECT_EQ(info.JpegQuality, 100);
+    EXPECT_EQ(info.MaxFileKB, 0);
     EXPECT_EQ(info.CropRect, TRect{});
     EXPECT_EQ(info.Rotation + info.Contrast + info.Brightness + info.Red + info.Green + info.Blue, 0);
     EXPECT_FALSE(info.Grayscale || info.Negative);
@@ -121,6 +125,16 @@ TEST_F(PhotoInfoTest, ValuesAreReadByTheEncodingRules)
         {"RESAMPLE=0", [](auto& i) { return !i.Resample; }},
         {"RESAMPLE=yes", [](auto& i) { return !i.Resample; }},
         {"SIZE=300", [](auto& i) { return !i.Resample; }},
+        {"QUALITY=85", [](auto& i) { return i.JpegQuality == 85; }},
+        {"QUALITY=0", [](auto& i) { return i.JpegQuality == 1; }},
+        {"QUALITY=-40", [](auto& i) { return i.JpegQuality == 1; }},
+        {"QUALITY=101", [](auto& i) { return i.JpegQuality == 100; }},
+        {"QUALITY=$7FFFFFFF", [](auto& i) { return i.JpegQuality == 100; }},
+        {"QUALITY=high", [](auto& i) { return i.JpegQuality == 100; }},
+        {"MAXKB=500", [](auto& i) { return i.MaxFileKB == 500; }},
+        {"MAXKB=-1", [](auto& i) { return i.MaxFileKB == 0; }},
+        {"MAXKB=100000", [](auto& i) { return i.MaxFileKB == kMaxFileKBLimit; }},
+        {"SIZE=300", [](auto& i) { return i.JpegQuality == 100 && i.MaxFileKB == 0; }},
     };
     for (const auto& c : cases) {
         const QString path = blockFile("rules.dat", QByteArray("[PHOTO]\n") + c.line + "\n");
@@ -203,7 +217,7 @@ TEST_F(PhotoInfoTest, SaveKeepsOtherKeysAndSections)
 TEST_F(PhotoInfoTest, AnOlderBlockReadsAsSampledAndGainsTheKeyLastWhenSaved)
 {
     QByteArray older = kDefaultBlock;
-    older.replace("RESAMPLE=0\n", "");
+    older.replace("RESAMPLE=0\nQUALITY=100\nMAXKB=0\n", "");
     older.replace("SIZE=600", "SIZE=800");
     const QString path = blockFile("older.dat", older);
     TPhotoInfo info;
@@ -213,7 +227,23 @@ TEST_F(PhotoInfoTest, AnOlderBlockReadsAsSampledAndGainsTheKeyLastWhenSaved)
     EXPECT_EQ(info.MaxSize, 800);
     info.Resample = true;
     info.SaveSettings(path, "PHOTO");
-    EXPECT_EQ(readFileBytes(path), older + "RESAMPLE=1\n");
+    EXPECT_EQ(readFileBytes(path), older + "RESAMPLE=1\nQUALITY=100\nMAXKB=0\n");
+}
+
+TEST_F(PhotoInfoTest, ABlockWithoutQualityReadsAsQuality100WithoutLimitAndGainsBothKeysLast)
+{
+    QByteArray older = kDefaultBlock;
+    older.replace("QUALITY=100\nMAXKB=0\n", "");
+    const QString path = blockFile("before-quality.dat", older);
+    TPhotoInfo info;
+    info.JpegQuality = 40;
+    info.MaxFileKB = 300;
+    info.LoadSettings(path, "PHOTO");
+    EXPECT_EQ(std::pair(info.JpegQuality, info.MaxFileKB), std::pair(100, 0));
+    info.JpegQuality = 72;
+    info.MaxFileKB = 250;
+    info.SaveSettings(path, "PHOTO");
+    EXPECT_EQ(readFileBytes(path), older + "QUALITY=72\nMAXKB=250\n");
 }
 
 TEST_F(PhotoInfoTest, SaveIntoAFolderPathRaisesUnableToWrite)

@@ -17,6 +17,7 @@ const Field kFields[] = {
     FIELD(Contrast), FIELD(Brightness), FIELD(Red), FIELD(Green), FIELD(Blue), FIELD(Grayscale),
     FIELD(Negative), FIELD(Watermark), FIELD(Font), FIELD(Opacity), FIELD(Position), FIELD(MarginX),
     FIELD(MarginY), FIELD(Mask), FIELD(BorderWidth), FIELD(BackgroundColor), FIELD(Resample),
+    FIELD(JpegQuality), FIELD(MaxFileKB),
 };
 #undef FIELD
 
@@ -47,6 +48,8 @@ PhotoSettings allChanged()
     s.BorderWidth = 4;
     s.BackgroundColor = 0x00123456;
     s.Resample = true;
+    s.JpegQuality = 77;
+    s.MaxFileKB = 640;
     return s;
 }
 
@@ -75,7 +78,7 @@ TEST_P(CopyGroupTest, CopiesExactlyTheGroupsFields)
 
 INSTANTIATE_TEST_SUITE_P(
     EveryGroup, CopyGroupTest,
-    testing::Values(GroupCase{SettingsGroup::Resize, {"MaxSize", "Optimize", "KeepSize", "Resample"}},
+    testing::Values(GroupCase{SettingsGroup::Resize, {"MaxSize", "Optimize", "KeepSize", "Resample", "JpegQuality", "MaxFileKB"}},
                     GroupCase{SettingsGroup::Crop, {"CropRect"}},
                     GroupCase{SettingsGroup::ColorBalance,
                               {"Contrast", "Brightness", "Red", "Green", "Blue", "Grayscale", "Negative"}},

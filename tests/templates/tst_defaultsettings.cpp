@@ -23,7 +23,7 @@ namespace {
 const QStringList kBlockKeys = {"SIZE",      "OPTIMIZE", "KEEP",   "WATERMARK", "FONTNAME", "FONTSIZE",
                                 "FONTCOLOR", "BOLD",     "ITALIC", "UNDERLINE", "STRIKEOUT", "OPACITY",
                                 "POSITION",  "X",        "Y",      "MASK",      "MARGIN",   "COLOR",
-                                "RESAMPLE"};
+                                "RESAMPLE",  "QUALITY",  "MAXKB"};
 
 // The keys of the settings file's section PHOTO, in file order.
 QStringList storedKeys()
@@ -112,6 +112,11 @@ private slots:
             typeInto(child<QLineEdit>(dialog, "EditSignature"), QStringLiteral("mine"));
             QVERIFY(!child<QCheckBox>(dialog, "CheckBoxResample")->isChecked());
             child<QCheckBox>(dialog, "CheckBoxResample")->setChecked(true);
+            QCOMPARE(child<QLineEdit>(dialog, "EditQuality")->text(), QStringLiteral("100"));
+            QVERIFY(!child<QCheckBox>(dialog, "CheckBoxMaxFile")->isChecked());
+            typeInto(child<QLineEdit>(dialog, "EditQuality"), QStringLiteral("70"));
+            child<QCheckBox>(dialog, "CheckBoxMaxFile")->setChecked(true);
+            typeInto(child<QLineEdit>(dialog, "EditMaxFile"), QStringLiteral("300"));
         });
         window.Item(QStringLiteral("MenuDefault"))->trigger();
         QCOMPARE(window.Photos().at(0)->MaxSize, before.MaxSize);
@@ -122,6 +127,11 @@ private slots:
         QCOMPARE(window.Photos().at(1)->Watermark, QStringLiteral("mine"));
         QVERIFY(window.Photos().at(1)->Resample);
         QVERIFY(!window.Photos().at(0)->Resample);
+        QCOMPARE((std::pair{window.Photos().at(1)->JpegQuality, window.Photos().at(1)->MaxFileKB}),
+                 (std::pair{70, 300}));
+        QCOMPARE((std::pair{window.Photos().at(0)->JpegQuality, window.Photos().at(0)->MaxFileKB}),
+                 (std::pair{100, 0}));
+        QVERIFY(readSettingsFile().contains(QStringLiteral("QUALITY=70\nMAXKB=300\n")));
         QCOMPARE(window.Photo().Bitmap().width(), 100);
     }
 

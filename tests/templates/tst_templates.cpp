@@ -20,7 +20,7 @@ namespace {
 const QStringList kTemplateKeys = {"NAME",     "BUTTON",    "SIZE",      "OPTIMIZE", "KEEP",   "WATERMARK", "FONTNAME",
                                    "FONTSIZE", "FONTCOLOR", "BOLD",      "ITALIC",   "UNDERLINE", "STRIKEOUT",
                                    "OPACITY",  "POSITION",  "X",         "Y",        "MASK",   "MARGIN",    "COLOR",
-                                   "RESAMPLE"};
+                                   "RESAMPLE", "QUALITY",   "MAXKB"};
 
 QStringList storedSections()
 {
@@ -169,6 +169,27 @@ private slots:
         window.TemplatesMenu()->actions().at(3)->trigger();
         QCOMPARE((std::pair{info.MaxSize, info.BorderWidth}), (std::pair{600, 0}));
         QCOMPARE(info.Rotation, 90);
+    }
+
+    void theQualityAndTheSizeLimitTravelThroughATemplate()
+    {
+        FakeDesktop desktop;
+        TFormMain window(desktop);
+        window.OpenPhoto(photo_, false);
+        window.OpenPhoto(photo_, false);
+        window.Photos().at(1)->JpegQuality = 64;
+        window.Photos().at(1)->MaxFileKB = 250;
+        desktop.onExec = nameAndOk(QStringLiteral("mail"), true);
+        window.Item(QStringLiteral("MenuAdd"))->trigger();
+        QVERIFY(readStore().contains("RESAMPLE=0\nQUALITY=64\nMAXKB=250\n"));
+        window.SelectPhoto(0);
+        TPhotoInfo& other = *window.Photos().at(0);
+        window.TemplatesToolBar()->actions().at(1)->trigger();
+        QCOMPARE((std::pair{other.JpegQuality, other.MaxFileKB}), (std::pair{64, 250}));
+        // Written by hand out of range: the nearest end.
+        writeStore("[TEMPLATE1]\nNAME=odd\nBUTTON=1\nQUALITY=0\nMAXKB=-3\n");
+        window.TemplatesMenu()->actions().at(3)->trigger();
+        QCOMPARE((std::pair{other.JpegQuality, other.MaxFileKB}), (std::pair{1, 0}));
     }
 
     void withoutAPhotoTheTemplateCommandsAreDisabled()

@@ -165,6 +165,23 @@ TEST(RenderTool, HighQualityOutputIsTheWindowsPhoto)
     }
 }
 
+// A JPEG output is the program's Save As of the photo: its quality and its size limit.
+TEST(RenderTool, JpegOutputIsWrittenAtTheSettingsQualityAndLimit)
+{
+    const QString folder = freshFolder("tool-quality");
+    const QString source = folder + "/photo.bmp";
+    ASSERT_TRUE(randomBitmap(240, 160, 12).save(source, "BMP"));
+    for (const auto& [quality, maxKB] : {std::pair{"55", "0"}, {"90", "30"}, {"80", "1"}}) {
+        const QString settings = photoSettings(folder, "q", {{"SIZE", "9999"}, {"QUALITY", quality}, {"MAXKB", maxKB}});
+        ASSERT_EQ(render({"--settings", settings, source, folder + "/out.jpg"}).exitCode, 0);
+        TPhotoInfo info(source);
+        info.LoadSettings(settings, "PHOTO");
+        PhotoCore window;
+        window.SetPhotoInfo(&info);
+        EXPECT_EQ(readFileBytes(folder + "/out.jpg"), PhotoCore::EncodeJpeg(window.Bitmap(), info)->bytes) << quality;
+    }
+}
+
 TEST(RenderTool, DecodeOnlyThumbnailAndOutputFormats)
 {
     const QString folder = freshFolder("tool-modes");

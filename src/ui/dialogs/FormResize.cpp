@@ -2,12 +2,17 @@
 
 #include "NumericBox.h"
 #include "SizeFields.h"
+#include "ui/photo/FileSizeEstimator.h"
+#include "ui/photo/Photo.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 TFormResize::TFormResize(TPhoto& photo, QWidget* parent) : TEditDialog(photo, SettingsGroup::Resize, parent)
 {
@@ -17,7 +22,21 @@ TFormResize::TFormResize(TPhoto& photo, QWidget* parent) : TEditDialog(photo, Se
     auto* sizePanel = new QGroupBox(this);
     Size = new SizeFields({}, sizePanel);
     UpDownMax = Size->sizeBox();
-    (new QVBoxLayout(sizePanel))->addWidget(Size);
+    // Wide enough for the longest text ("About 99999 KB at quality 1, over the limit"),
+    // so the panel does not change its size while the numbers change.
+    LabelFileSize = new QLabel(sizePanel);
+    LabelFileSize->setObjectName(QStringLiteral("LabelFileSize"));
+    LabelFileSize->setToolTip(QString::fromLatin1(SizeFields::kMetadataHint));
+    LabelFileSize->setMinimumWidth(
+        LabelFileSize->fontMetrics().horizontalAdvance(QStringLiteral("About 99999 KB at quality 1, over the limit")));
+    auto* sizeColumn = new QVBoxLayout(sizePanel);
+    sizeColumn->addWidget(Size);
+    sizeColumn->addWidget(LabelFileSize);
+    estimator_ = new FileSizeEstimator(this);
+    connect(estimator_, &FileSizeEstimator::estimated, this, &TFormResize::FileSizeEstimated);
+    connect(Size, &SizeFields::jpegChanged, this, &TFormResize::UpdateFileSize);
+    // After Apply the photo is rendered anew, at its new size.
+    connect(&photo, &TPhoto::OnChange, this, &TFormResize::UpdateFileSize);
 
     auto* presetPanel = new QGroupBox(this);
     auto* presetColumn = new QVBoxLayout(presetPanel);
@@ -45,12 +64,41 @@ TFormResize::TFormResize(TPhoto& photo, QWidget* parent) : TEditDialog(photo, Se
     column->addWidget(presetPanel);
     column->addStretch();
     column->addLayout(protocolButtons(true));
-    setFixedSize(397, 298);
+    setFixedSize(std::max(397, sizeHint().width()), std::max(298, sizeHint().height()));
 }
 
 void TFormResize::SetControls(const TPhotoInfo& info)
 {
+    LabelFileSize->clear();
+    estimator_->clear();
     Size->SetControls(info);
+    UpdateFileSize();
+}
+
+void TFormResize::UpdateFileSize()
+{
+    const std::optional<TPhotoInfo> info = isVisible() ? PreviewInfo() : std::nullopt;
+    const QImage& bitmap = Photo().Bitmap();
+    if (!info || bitmap.isNull() || bitmap.width() <= 0 || bitmap.height() <= 0) {
+        estimator_->clear();
+        LabelFileSize->clear();
+        return;
+    }
+    estimator_->request(bitmap, *info);
+    // Greyed while the size for the controls' values is still being worked out.
+    LabelFileSize->setEnabled(!estimator_->pending());
+}
+
+void TFormResize::FileSizeEstimated(const FileSizeEstimate& estimate)
+{
+    LabelFileSize->setText(fileSizeText(estimate));
+    LabelFileSize->setEnabled(true);
+}
+
+void TFormResize::hideEvent(QHideEvent* event)
+{
+    estimator_->clear();
+    TEditDialog::hideEvent(event);
 }
 
 void TFormResize::ReadControls(TPhotoInfo& info)

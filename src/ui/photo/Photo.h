@@ -47,7 +47,7 @@ public:
     void LoadSource() { core_.LoadSource(); }
     void LoadMask() { core_.LoadMask(); }
     void Render() { core_.Render(); }
-    void SaveToFile(const QString& path) const { core_.SaveToFile(path); }
+    FittedJpeg SaveToFile(const QString& path) const { return core_.SaveToFile(path); }
     void RotateClockwise() { core_.RotateClockwise(); }
     void RotateCounterclockwise() { core_.RotateCounterclockwise(); }
 

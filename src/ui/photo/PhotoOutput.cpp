@@ -24,6 +24,15 @@ void requireRendered(const TPhoto& photo)
         QStringLiteral("There is no picture to save: %1 could not be read.").arg(file).toStdString());
 }
 
+// Writes the photo; a file still over its size limit at quality 1 was written all the same,
+// and the user is told so once.
+void save(const TPhoto& photo, const QString& fileName, Desktop& desktop, QWidget* parent)
+{
+    const FittedJpeg jpeg = photo.SaveToFile(fileName);
+    if (!jpeg.fits)
+        desktop.warn(parent, sizeLimitMissedMessage(photo.Info()->FileName, jpeg.bytes.size(), photo.Info()->MaxFileKB));
+}
+
 } // namespace
 
 namespace PhotoOutput {
@@ -52,7 +61,7 @@ void SaveAs(TPhoto& photo, Desktop& desktop, QWidget* parent)
     const QString fileName = desktop.savePicture(parent, proposedSaveName(photo.Info()->FileName));
     if (fileName.isEmpty())
         return;
-    photo.SaveToFile(fileName);
+    save(photo, fileName, desktop, parent);
 }
 
 void SendEmail(TPhoto& photo, Desktop& desktop)
@@ -61,7 +70,7 @@ void SendEmail(TPhoto& photo, Desktop& desktop)
         return;
     requireRendered(photo);
     const QString fileName = mailFilePath();
-    photo.SaveToFile(fileName);
+    save(photo, fileName, desktop, nullptr);
     desktop.sendMail({fileName});
 }
 

@@ -19,9 +19,12 @@ QString proposedSaveName(const QString& sourcePath);
 // The mail file: photo.jpg in the program folder.
 QString mailFilePath();
 
-// Asks for a file name (proposing proposedSaveName) and writes the rendered photo there.
+// Asks for a file name (proposing proposedSaveName) and writes the rendered photo there, at
+// its JPEG quality and size limit. A photo still over its limit at quality 1 is written so,
+// and a warning naming the photo says that once.
 void SaveAs(TPhoto& photo, Desktop& desktop, QWidget* parent);
-// Writes the rendered photo to the mail file and hands that file to the mail client.
+// Writes the rendered photo to the mail file as Save As does (with the same warning) and
+// hands that file to the mail client.
 void SendEmail(TPhoto& photo, Desktop& desktop);
 // Puts the rendered pixels on the clipboard.
 void CopyToClipboard(TPhoto& photo);

@@ -1,6 +1,7 @@
 #include "FormMain.h"
 
 #include "FileArguments.h"
+#include "FileSizeStatus.h"
 #include "FormAbout.h"
 #include "MainStatusBar.h"
 #include "MainToolBars.h"
@@ -69,6 +70,7 @@ TFormMain::TFormMain(Desktop& desktop, QWidget* parent)
     buildPhotoArea();
     edits_ = std::make_unique<EditCommands>(*photo_, photos_);
     statusBar_ = MainStatusBar::build(*this);
+    new FileSizeStatus(*photo_, *statusBar(), this);
     connectCommands();
     // Key preview: the window sees every key pressed in it before the focused control does.
     qApp->installEventFilter(this);
