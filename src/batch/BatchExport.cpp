@@ -2,9 +2,6 @@
 
 #include "model/PhotoCore.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QHash>
 #include <QThread>
 
 #include <algorithm>
@@ -40,15 +37,16 @@ struct Outcome {
     bool written = false;
     QString unreadable;          // why nothing was written, when the photo gave no picture
     std::exception_ptr failure;  // the write (or render) that failed
+    bool skipped = false;        // rendered, but an earlier photo's write had failed
     TRect clippedCrop;           // the crop rectangle as the render clipped it
 };
 
 // Renders one photo in the given photo object and writes it. The object lets go of the
 // photo's pictures before returning, so a worker holds one decoded photo only while it
-// works on it.
-// beforeWrite runs between the render and the write.
+// works on it. mayWrite runs between the render and the write; when it says no, nothing is
+// written.
 Outcome exportOne(PhotoCore& photo, TPhotoInfo& info, const QString& path,
-                  const std::function<void()>& beforeWrite = {})
+                  const std::function<bool()>& mayWrite = {})
 {
     Outcome outcome;
     try {
@@ -59,10 +57,12 @@ Outcome exportOne(PhotoCore& photo, TPhotoInfo& info, const QString& path,
         } else if (photo.Bitmap().isNull() || photo.Bitmap().width() <= 0 || photo.Bitmap().height() <= 0) {
             outcome.unreadable = QStringLiteral("%1: %2").arg(info.FileName, photo.Message());
         } else {
-            if (beforeWrite)
-                beforeWrite();
-            photo.SaveToFile(path);
-            outcome.written = true;
+            if (!mayWrite || mayWrite()) {
+                photo.SaveToFile(path);
+                outcome.written = true;
+            } else {
+                outcome.skipped = true;
+            }
         }
     } catch (...) {
         outcome.failure = std::current_exception();
@@ -77,23 +77,8 @@ Outcome exportOne(PhotoCore& photo, TPhotoInfo& info, const QString& path,
 class ExportQueue {
 public:
     ExportQueue(const QList<TPhotoInfo*>& photos, const QStringList& paths)
-        : paths_(paths), outcomes_(size_t(photos.size())), finishedFlags_(size_t(photos.size()), false),
-          samePathBefore_(size_t(photos.size()), -1)
+        : paths_(paths), outcomes_(size_t(photos.size())), finishedFlags_(size_t(photos.size()), false)
     {
-        // Photos given the same path are written in photo order, so the file ends up as the
-        // last of them leaves it, as when they are exported one after the other. Paths are
-        // compared without regard to case, as some file systems compare them.
-        QHash<QString, int> latest;
-        for (int k = 0; k < int(paths.size()); ++k) {
-            const QString key = QDir::cleanPath(QFileInfo(paths[k]).absoluteFilePath()).toCaseFolded();
-            const auto it = latest.find(key);
-            if (it != latest.end()) {
-                samePathBefore_[size_t(k)] = *it;
-                *it = k;
-            } else {
-                latest.insert(key, k);
-            }
-        }
         // Each worker renders from its own copy of the record: a render writes the clipped
         // crop rectangle back into the record it is given, and the caller's records stay
         // with the calling thread.
@@ -121,7 +106,7 @@ public:
         // window's (see PhotoCore::SetRenderOnly).
         photo.SetRenderOnly(true);
         while (const std::optional<int> k = take())
-            finish(*k, exportOne(photo, records_[size_t(*k)], paths_[*k], [this, k] { waitForTurn(*k); }));
+            finish(*k, exportOne(photo, records_[size_t(*k)], paths_[*k], [this, k] { return waitForTurn(*k); }));
     }
 
     // Waits for the next photo to finish and returns its place; nothing once every photo
@@ -148,15 +133,21 @@ public:
     Outcome& outcome(int k) { return outcomes_[size_t(k)]; }
 
 private:
-    // Waits until the photo before k with the same path has finished. That photo was handed
-    // out before k, and its worker waits only for photos before it, so the wait ends.
-    void waitForTurn(int k)
+    // Photos are rendered side by side but written in photo order: photo k waits until every
+    // photo before it has finished. So the files are those of an export one photo after the
+    // other, also when two photos are given the same path, and a failed write leaves exactly
+    // the files of the photos before it: the photos after it are rendered but not written
+    // (true: write). The photos before k were handed out before it, and each waits only for
+    // photos before itself, so the first unfinished photo never waits and every wait ends.
+    bool waitForTurn(int k)
     {
-        const int before = samePathBefore_[size_t(k)];
-        if (before < 0)
-            return;
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this, before] { return bool(finishedFlags_[size_t(before)]); });
+        changed_.wait(lock, [this, k] {
+            while (leadingFinished_ < size() && finishedFlags_[size_t(leadingFinished_)])
+                ++leadingFinished_;
+            return leadingFinished_ >= k;
+        });
+        return !failed_;
     }
 
     void finish(int k, Outcome outcome)
@@ -164,7 +155,7 @@ private:
         const std::lock_guard lock(mutex_);
         // A failed write stops the batch: the photos being worked on finish, no other starts.
         if (outcome.failure)
-            stopped_ = true;
+            stopped_ = failed_ = true;
         outcomes_[size_t(k)] = std::move(outcome);
         finishedFlags_[size_t(k)] = true;
         finished_.push_back(k);
@@ -179,13 +170,14 @@ private:
     std::vector<TPhotoInfo> records_;
     std::vector<Outcome> outcomes_;
     std::vector<bool> finishedFlags_;
-    std::vector<int> samePathBefore_; // the latest earlier photo with the same path, or -1
+    int leadingFinished_ = 0; // photos 0 .. leadingFinished_ - 1 have finished
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<int> finished_;
     int next_ = 0;
     int done_ = 0;
     bool stopped_ = false;
+    bool failed_ = false;
 };
 
 // Joins the worker threads however the calling thread leaves, after telling them to stop.
@@ -246,7 +238,7 @@ ExportResult exportPhotos(const QList<TPhotoInfo*>& photos, const QStringList& p
                 const Outcome& outcome = queue.outcome(*k);
                 // The caller's record holds the clipped crop rectangle, as after a render of it.
                 photos[*k]->CropRect = outcome.clippedCrop;
-                if (progress && !outcome.failure)
+                if (progress && !outcome.failure && !outcome.skipped)
                     progress(++done, total);
             }
         }

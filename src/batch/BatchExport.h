@@ -29,11 +29,10 @@ int exportWorkerCount();
 // the same for any number of workers. The clipped crop rectangle of every rendered photo is
 // stored back into its record. An export that would write over the source of any of its
 // photos is refused, before anything is written, with a message naming those photos.
-// progress(k, n) runs on the calling thread each time another of the n photos is finished
-// (k counts the finished photos, so it rises by one each call up to n). A file that cannot
-// be written throws (its message names the file; of several failures the first in photo
-// order) once the photos already being worked on have finished; no other photo is started,
-// and the files written before the failure stay, as do those of the photos that were being
-// worked on beside it.
+// Photos are rendered side by side but written in photo order. progress(k, n) runs on the
+// calling thread each time another of the n photos is finished (k counts the finished
+// photos, so it rises by one each call up to n). A file that cannot be written throws (its
+// message names the file) once the photos already being worked on have finished; no other
+// photo is started or written, and the files written before it stay.
 ExportResult exportPhotos(const QList<TPhotoInfo*>& photos, const QStringList& paths,
                           const std::function<void(int done, int total)>& progress, int workers = 0);
