@@ -21,12 +21,21 @@ struct ExportResult {
     QStringList overLimit;
 };
 
-// Renders every photo with its own settings, one at a time in a photo object of its own
-// (only one source, mask and bitmap are held at any moment), and writes it as JPEG to the
-// path of the same place in paths (see exportPaths); an existing file is replaced.
-// An export that would write over the source of any of its photos is refused, before
-// anything is written, with a message naming those photos. progress(k, n) runs after the
-// k-th of n photos. A file that cannot be written throws (its
-// message names the file), and the files written before it stay.
+// How many photos an export works on at once: one per core, at most 4.
+int exportWorkerCount();
+
+// Renders every photo with its own settings and writes it as JPEG to the path of the same
+// place in paths (see exportPaths); an existing file is replaced. The photos are shared out
+// among workers (workers, or exportWorkerCount() when 0), each rendering one photo at a time
+// in a photo object of its own from its own copy of the photo's record, so at most one
+// source, mask and bitmap per worker are held at any moment; the files and the result are
+// the same for any number of workers. The clipped crop rectangle of every rendered photo is
+// stored back into its record. An export that would write over the source of any of its
+// photos is refused, before anything is written, with a message naming those photos.
+// Photos are rendered side by side but written in photo order. progress(k, n) runs on the
+// calling thread each time another of the n photos is finished (k counts the finished
+// photos, so it rises by one each call up to n). A file that cannot be written throws (its
+// message names the file) once the photos already being worked on have finished; no other
+// photo is started or written, and the files written before it stay.
 ExportResult exportPhotos(const QList<TPhotoInfo*>& photos, const QStringList& paths,
-                          const std::function<void(int done, int total)>& progress);
+                          const std::function<void(int done, int total)>& progress, int workers = 0);

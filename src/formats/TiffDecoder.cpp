@@ -625,6 +625,54 @@ size_t unpackedCount(size_t pixels, const Layout& layout)
     return checkedMul(pixels, layout.separate ? 1 : size_t(layout.spp));
 }
 
+// Pixels stored together, a strip at a time: libtiff decodes a whole strip in one call
+// (deflate through libdeflate then, not zlib's streaming inflate). 8-bit RGB rows of exactly
+// the bitmap's row length are decoded straight into the bitmap and turned to blue-green-red
+// in place; other layouts go through a buffer of one strip. False, having read nothing, when
+// the strips are too large for that buffer (a picture stored as one strip): the rows are then
+// read one at a time.
+bool readWholeStrips(const TiffReader& reader, const Layout& layout, uint64_t rowBytes, QImage& image)
+{
+    TIFF* tiff = reader.tiff();
+    const size_t width = size_t(image.width());
+    const uint32_t height = uint32_t(image.height());
+    const uint32_t rowsPerStrip = std::clamp<uint32_t>(field<uint32_t>(tiff, TIFFTAG_ROWSPERSTRIP, height), 1, height);
+    if (TIFFScanlineSize64(tiff) != rowBytes || TIFFStripSize64(tiff) != rowBytes * rowsPerStrip)
+        return false; // subsampled or otherwise unusual rows: one at a time
+    const bool direct = layout.kind == Kind::Rgb && layout.spp == 3 && layout.bits == 8
+        && layout.sampleFormat == SAMPLEFORMAT_UINT && rowBytes == width * 3
+        && uint64_t(image.bytesPerLine()) == rowBytes;
+    constexpr uint64_t kMaxStripBuffer = uint64_t(16) << 20;
+    if (!direct && rowBytes * rowsPerStrip > kMaxStripBuffer)
+        return false;
+    std::vector<uint8_t> strip(direct ? 0 : size_t(rowBytes * rowsPerStrip));
+    std::vector<uint8_t> samples(unpackedCount(width, layout));
+    const size_t spp = size_t(layout.spp);
+    for (uint32_t y0 = 0; y0 < height; y0 += rowsPerStrip) {
+        const uint32_t rows = std::min(rowsPerStrip, height - y0);
+        const tmsize_t bytes = tmsize_t(rowBytes * rows);
+        uint8_t* target = direct ? image.scanLine(int(y0)) : strip.data();
+        reader.check(TIFFReadEncodedStrip(tiff, TIFFComputeStrip(tiff, y0, 0), target, bytes) == bytes);
+        if (direct) {
+            for (uint8_t* p = target; p < target + bytes; p += 3)
+                std::swap(p[0], p[2]);
+            continue;
+        }
+        const uint8_t* ch[4];
+        for (uint32_t r = 0; r < rows; ++r) {
+            const uint8_t* values = strip.data() + size_t(r) * size_t(rowBytes);
+            if (layout.bits != 8 || layout.sampleFormat != SAMPLEFORMAT_UINT) {
+                unpackSamples(values, samples.size(), layout, samples.data());
+                values = samples.data();
+            }
+            for (int c = 0; c < 4; ++c)
+                ch[c] = values + std::min(c, layout.channels - 1);
+            convertPixels(ch, spp, width, layout, image.scanLine(int(y0 + r)));
+        }
+    }
+    return true;
+}
+
 // Stripped images, read row by row.
 void readStrips(const TiffReader& reader, const Layout& layout, QImage& image)
 {
@@ -646,6 +694,8 @@ void readStrips(const TiffReader& reader, const Layout& layout, QImage& image)
         }
         return;
     }
+    if (!layout.separate && readWholeStrips(reader, layout, rowBytes, image))
+        return;
     if (!layout.separate) {
         const size_t spp = size_t(layout.spp);
         const uint8_t* ch[4];
