@@ -277,6 +277,7 @@ QImage readJpegImage(JpegJobGuard& guard, int orientation = 1)
     UprightRowWriter writer(image, stored, orientation);
     if (!readJpegPixels(job, writer))
         guard.fail();
+    writer.finish();
     return image;
 }
 

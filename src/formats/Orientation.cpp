@@ -264,10 +264,29 @@ UprightRowWriter::UprightRowWriter(QImage& upright, QSize stored, int orientatio
     // A spare word after each row lets three-byte pixels move as words.
     bandStride_ = size_t(stored.width()) * 3 + 4;
     try {
-        band_.resize(bandStride_ * kBandRows);
+        band_.resize(bandStride_ * kBandRows * kSlots);
     } catch (const std::bad_alloc&) {
-        throw notEnoughMemory(stored.width(), kBandRows);
+        throw notEnoughMemory(stored.width(), kBandRows * kSlots);
     }
+    // A helper pays for itself only over many bands; without one this thread turns them.
+    if (std::thread::hardware_concurrency() > 1 && stored.height() >= 8 * kBandRows) {
+        try {
+            helper_ = std::thread([this] { helperLoop(); });
+        } catch (const std::system_error&) {
+        }
+    }
+}
+
+UprightRowWriter::~UprightRowWriter()
+{
+    if (!helper_.joinable())
+        return;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    helper_.join();
 }
 
 uint8_t* UprightRowWriter::landing(int first, int storedRow) noexcept
@@ -275,31 +294,75 @@ uint8_t* UprightRowWriter::landing(int first, int storedRow) noexcept
     switch (orientation_) {
     case 1: return bits_ + stride_ * storedRow;
     case 4: return bits_ + stride_ * (stored_.height() - 1 - storedRow);
-    default: return bandRow(storedRow - first);
+    default: break;
     }
+    const int band = first / kBandRows;
+    if (storedRow == first && helper_.joinable()) {
+        // The band's slot is free once the band kSlots before it is turned.
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return turned_ > band - kSlots; });
+    }
+    return bandRow(band, storedRow - first);
 }
 
 void UprightRowWriter::place(int first, int count) noexcept
 {
+    if (orientation_ == 1 || orientation_ == 4)
+        return;
+    const int band = first / kBandRows;
+    if (!helper_.joinable()) {
+        turnBand(band, first, count);
+        return;
+    }
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        counts_[band % kSlots] = count;
+        placed_ = band + 1;
+    }
+    changed_.notify_all();
+}
+
+void UprightRowWriter::finish() noexcept
+{
+    if (!helper_.joinable())
+        return;
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return turned_ == placed_; });
+}
+
+void UprightRowWriter::helperLoop() noexcept
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return turned_ < placed_ || stopping_; });
+        if (turned_ == placed_)
+            return; // stopping, and every band placed is turned
+        const int band = turned_;
+        const int count = counts_[band % kSlots];
+        lock.unlock();
+        turnBand(band, band * kBandRows, count);
+        lock.lock();
+        ++turned_;
+        changed_.notify_all();
+    }
+}
+
+void UprightRowWriter::turnBand(int band, int first, int count) noexcept
+{
     const int width = stored_.width();
     const int height = stored_.height();
-    switch (orientation_) {
-    case 1:
-    case 4: return;
-    case 2:
-    case 3:
+    if (orientation_ == 2 || orientation_ == 3) {
         for (int i = 0; i < count; ++i) {
             const int y = orientation_ == 2 ? first + i : height - 1 - (first + i);
-            reverseInto<3>(bits_ + stride_ * y, bandRow(i), width);
+            reverseInto<3>(bits_ + stride_ * y, bandRow(band, i), width);
         }
         return;
-    default: break;
     }
     // The band's rows become output columns [x0, x0 + count), in stored order or against it.
     const bool reversed = QuarterTurn::rowsReversed(orientation_);
     const int x0 = reversed ? height - first - count : first;
     const uint8_t* rows[kBandRows];
     for (int i = 0; i < count; ++i)
-        rows[i] = bandRow(reversed ? count - 1 - i : i);
+        rows[i] = bandRow(band, reversed ? count - 1 - i : i);
     turnBlock<3>(QuarterTurn(width, height, orientation_, true), rows, x0, count, bits_, stride_, 0, width);
 }

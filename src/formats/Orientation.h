@@ -5,7 +5,10 @@
 #include <QImage>
 #include <QSize>
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 // The eight orientations a camera records (EXIF and TIFF Orientation): how the stored pixels
@@ -44,24 +47,41 @@ ReducedImage orientReducedImage(ReducedImage stored, int orientation);
 // Puts the rows of a 24-bit picture, decoded top to bottom as stored, into the picture turned
 // upright, a band of rows at a time while the band is still in the cache: a decoder that
 // delivers rows in order turns its picture with no second full-size picture and no second
-// pass over it. Orientation 1 and 4 rows are decoded straight into their places.
+// pass over it. Orientation 1 and 4 rows are decoded straight into their places. Where there
+// is a second core, a helper thread turns each band while the decoder fills the next one.
 class UprightRowWriter {
 public:
     static constexpr int kBandRows = 16;
 
     // upright is the turned picture, 24 bits, of orientedSize(stored, orientation). Throws
-    // PictureError when the band's memory cannot be had.
+    // PictureError when the bands' memory cannot be had.
     UprightRowWriter(QImage& upright, QSize stored, int orientation);
+    // Waits for the bands already placed: the picture is complete when it returns.
+    ~UprightRowWriter();
+    UprightRowWriter(const UprightRowWriter&) = delete;
+    UprightRowWriter& operator=(const UprightRowWriter&) = delete;
 
     // Where stored row storedRow of the band that starts at stored row first is decoded.
+    // Bands are decoded in order, each of kBandRows rows but the last.
     uint8_t* landing(int first, int storedRow) noexcept;
 
     // Stored rows [first, first + count), count at most kBandRows, are decoded: turns them
-    // into their places.
+    // into their places, or hands them to the helper thread to do so.
     void place(int first, int count) noexcept;
 
+    // Waits until every band placed so far is in the picture.
+    void finish() noexcept;
+
 private:
-    uint8_t* bandRow(int i) noexcept { return band_.data() + bandStride_ * size_t(i); }
+    // Bands decoded ahead of the helper thread.
+    static constexpr int kSlots = 4;
+
+    uint8_t* bandRow(int band, int i) noexcept
+    {
+        return band_.data() + bandStride_ * (size_t(band % kSlots) * kBandRows + size_t(i));
+    }
+    void turnBand(int band, int first, int count) noexcept;
+    void helperLoop() noexcept;
 
     uint8_t* bits_;
     qsizetype stride_;
@@ -69,4 +89,13 @@ private:
     int orientation_;
     size_t bandStride_ = 0;
     std::vector<uint8_t> band_;
+
+    // Bands [turned_, placed_) wait for the helper thread, at most kSlots of them.
+    std::thread helper_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int placed_ = 0;
+    int turned_ = 0;
+    int counts_[kSlots] = {};
+    bool stopping_ = false;
 };
