@@ -187,7 +187,12 @@ QByteArray encodeJpeg(const QImage& bgr888Bitmap, int quality)
     QString failure;
     if (auto bytes = compressBitmap(bgr888Bitmap, quality, failure))
         return std::move(*bytes);
-    throw PictureError(QStringLiteral("Unable to compress the picture as JPEG: %1").arg(failure));
+    throw JpegCompressionError(failure);
+}
+
+JpegCompressionError::JpegCompressionError(const QString& reason)
+    : PictureError(QStringLiteral("Unable to compress the picture as JPEG: %1").arg(reason)), reason_(reason)
+{
 }
 
 void writeJpeg(const QImage& bgr888Bitmap, const QString& path, int quality)

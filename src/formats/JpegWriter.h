@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PictureError.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
@@ -16,6 +18,17 @@ inline constexpr int kJpegQualityMax = 100;
 // converted first (alpha dropped). Every failure, an empty bitmap included, throws a
 // PictureError.
 QByteArray encodeJpeg(const QImage& bgr888Bitmap, int quality = kJpegQualityMax);
+
+// What encodeJpeg throws: "Unable to compress the picture as JPEG: <reason>", with the
+// reason alone for a writer that names its file.
+class JpegCompressionError : public PictureError {
+public:
+    explicit JpegCompressionError(const QString& reason);
+    QString reason() const { return reason_; }
+
+private:
+    QString reason_;
+};
 
 // Writes encodeJpeg(bgr888Bitmap, quality) as a file, so a file is byte for byte the stream
 // encodeJpeg gives. The file is replaced atomically: it is either the complete new JPEG or

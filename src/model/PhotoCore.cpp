@@ -220,9 +220,16 @@ const QImage& PhotoCore::RenderedBitmap() const
 
 FittedJpeg PhotoCore::SaveToFile(const QString& path) const
 {
-    FittedJpeg jpeg = *EncodeJpeg(RenderedBitmap(), *info_);
-    writeJpegBytes(jpeg.bytes, path);
-    return jpeg;
+    const QImage& bitmap = RenderedBitmap();
+    std::optional<FittedJpeg> jpeg;
+    try {
+        jpeg = EncodeJpeg(bitmap, *info_);
+    } catch (const JpegCompressionError& error) {
+        // A bitmap that cannot be compressed is a file that cannot be written.
+        throw PictureError(QStringLiteral("Unable to write to %1: %2").arg(path, error.reason()));
+    }
+    writeJpegBytes(jpeg->bytes, path);
+    return *jpeg;
 }
 
 std::optional<FittedJpeg> PhotoCore::EncodeJpeg(const QImage& bitmap, const PhotoSettings& settings,

@@ -99,6 +99,26 @@ TEST_F(PhotoCoreTest, MissingSourceRendersEmptyWithOneNotification)
     EXPECT_FALSE(QFile::exists(out));
 }
 
+// A rendered bitmap wider than a JPEG file can hold fails its save as a write of that file.
+TEST_F(PhotoCoreTest, ABitmapTooWideForJpegFailsItsSaveNamingTheFile)
+{
+    TPhotoInfo info(sourceFile("thin", solidBitmap(4000, 2, 1, 2, 3)));
+    info.MaxSize = 65510;
+    info.KeepSize = false;
+    PhotoCore photo;
+    photo.SetPhotoInfo(&info);
+    ASSERT_EQ(photo.Bitmap().width(), 65510);
+    const QString out = freshFolder("core-too-wide") + "/out.jpg";
+    try {
+        photo.SaveToFile(out);
+        ADD_FAILURE() << "saved";
+    } catch (const PictureError& e) {
+        EXPECT_TRUE(e.message().startsWith("Unable to write to " + out + ": a JPEG file holds at most 65500 pixels"))
+            << e.what();
+    }
+    EXPECT_FALSE(QFile::exists(out));
+}
+
 // Without a rendered bitmap the core says why, in the one line the photo area shows and a
 // save reports; the next render that succeeds clears it.
 TEST_F(PhotoCoreTest, PhotoWithoutBitmapSaysWhy)
